@@ -1,0 +1,14 @@
+#include "desktop/desktop.h"
+
+namespace mw {
+
+void ShowOkMessage(Desktop& desktop, const std::string& text, const std::string& title) {
+  desktop.ShowMessage({text, title, MessageButtons::Ok, MessageIcon::None});
+}
+
+bool AskYesNo(Desktop& desktop, const std::string& text, const std::string& title) {
+  return desktop.ShowMessage({text, title, MessageButtons::YesNo, MessageIcon::None}) ==
+         MessageAnswer::Yes;
+}
+
+}  // namespace mw

@@ -1,0 +1,126 @@
+#include "desktop/qt_desktop.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStringList>
+#include <QThread>
+#include <QUrl>
+
+namespace mw {
+namespace {
+
+QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
+
+QMessageBox::Icon QtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Error: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons QtButtons(MessageButtons buttons) {
+  switch (buttons) {
+    case MessageButtons::YesNo: return QMessageBox::Yes | QMessageBox::No;
+    case MessageButtons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
+    case MessageButtons::Ok: break;
+  }
+  return QMessageBox::Ok;
+}
+
+MessageAnswer FromQt(int button, MessageButtons buttons) {
+  switch (button) {
+    case QMessageBox::Yes: return MessageAnswer::Yes;
+    case QMessageBox::No: return MessageAnswer::No;
+    case QMessageBox::Ok: return MessageAnswer::Ok;
+    default: break;
+  }
+  // Closing the box by its close button or Escape.
+  return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setWindowTitle(FromLocal(request.title));
+  dialog.setNameFilters(QtFileFilter(request.filter).split(";;"));
+  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(FromLocal(request.defaultExtension));
+  if (!request.initialPath.empty()) dialog.selectFile(QFile::decodeName(request.initialPath.c_str()));
+}
+
+std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
+}
+
+}  // namespace
+
+QString QtFileFilter(const std::string& filter) {
+  QStringList parts = FromLocal(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ');
+    filters << parts[i] + " (" + patterns + ")";
+  }
+  return filters.join(";;");
+}
+
+MessageAnswer QtDesktop::ShowMessage(const MessageRequest& request) {
+  QString title = request.title.empty() ? QCoreApplication::applicationName()
+                                        : FromLocal(request.title);
+  QMessageBox box(QtIcon(request.icon), title, FromLocal(request.text), QtButtons(request.buttons),
+                  parent_);
+  return FromQt(box.exec(), request.buttons);
+}
+
+std::optional<std::string> QtDesktop::ChooseFileToOpen(const FileDialogRequest& request) {
+  QFileDialog dialog(parent_);
+  ConfigureFileDialog(dialog, request);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  return RunFileDialog(dialog);
+}
+
+std::optional<std::string> QtDesktop::ChooseFileToSave(const FileDialogRequest& request) {
+  QFileDialog dialog(parent_);
+  ConfigureFileDialog(dialog, request);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  dialog.setSizeGripEnabled(true);
+  return RunFileDialog(dialog);
+}
+
+int QtDesktop::ShowModal(QDialog& dialog) { return dialog.exec(); }
+
+void QtDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
+  QString text = FromLocal(pathOrUrl);
+  QUrl url = text.startsWith('/') ? QUrl::fromLocalFile(QFile::decodeName(pathOrUrl.c_str()))
+                                  : QUrl(text);
+  QDesktopServices::openUrl(url);
+}
+
+bool QtDesktop::StartProgram(const std::string& program, const std::string& workingFolder) {
+  return QProcess::startDetached(QFile::decodeName(program.c_str()), {},
+                                 QFile::decodeName(workingFolder.c_str()));
+}
+
+void QtDesktop::Pause(int milliseconds) {
+  // Only paint events are handled meanwhile, so the windows do not look frozen.
+  QDeadlineTimer deadline(milliseconds);
+  while (!deadline.hasExpired()) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    QThread::msleep(10);
+  }
+}
+
+}  // namespace mw

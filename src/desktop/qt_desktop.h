@@ -1,0 +1,33 @@
+#pragma once
+// The Desktop of a real session: Qt message boxes, file dialogs and xdg-open.
+
+#include "desktop/desktop.h"
+
+#include <QString>
+
+class QWidget;
+
+namespace mw {
+
+class QtDesktop : public Desktop {
+ public:
+  // Dialogs are shown over `parent` (may be null).
+  explicit QtDesktop(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  MessageAnswer ShowMessage(const MessageRequest& request) override;
+  std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+  int ShowModal(QDialog& dialog) override;
+  void OpenWithDefaultProgram(const std::string& pathOrUrl) override;
+  bool StartProgram(const std::string& program, const std::string& workingFolder) override;
+  void Pause(int milliseconds) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Turns "desc|patterns|desc|patterns" into Qt's "desc (patterns);;desc (patterns)".
+QString QtFileFilter(const std::string& filter);
+
+}  // namespace mw

@@ -1,0 +1,25 @@
+#pragma once
+// One clicker mark of a map: a square hot spot on one clip that opens another clip.
+
+#include <cstdint>
+#include <string>
+
+namespace mw {
+
+// A clicker mark. A new record holds the defaults below; every place that makes a
+// record (map reader, mark creation, package builder) starts from them.
+struct ClickerMark {
+  std::string Clip = "<input>";     // clip the mark sits on, compared byte for byte
+  float X = 0;                      // centre as a fraction of the clip area's width
+  float Y = 0;                      // centre as a fraction of the clip area's height
+  std::int32_t Size = 10;           // reach in pixels to each side, at the placement scale
+  std::string NextClip = "<output>";  // clip opened by a click on the mark
+  std::string Reserved = "<info>";  // carried through unchanged
+  std::string Hint;                 // message shown while the pointer rests on the mark
+  std::int32_t AreaWidth = 0;       // clip area width at placement; <= 0: not recorded
+  std::int32_t AreaHeight = 0;      // clip area height at placement; <= 0: not recorded
+
+  friend bool operator==(const ClickerMark&, const ClickerMark&) = default;
+};
+
+}  // namespace mw

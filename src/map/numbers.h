@@ -1,0 +1,21 @@
+#pragma once
+// Numbers in map files, read and written the same way under every locale.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mw {
+
+// A decimal integer ("%d"): optional leading blanks, optional sign, digits, within 32 bits.
+std::optional<std::int32_t> ParseInt(std::string_view text);
+// A decimal number with "." as the decimal point (exponent allowed); finite and within
+// the range of a 32-bit float.
+std::optional<float> ParseFloat(std::string_view text);
+// Appends `value` in decimal.
+void AppendInt(std::string& out, std::int32_t value);
+// Appends `value` widened to double with six decimals, as "%f" in the "C" locale.
+void AppendFixed6(std::string& out, float value);
+
+}  // namespace mw

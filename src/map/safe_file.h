@@ -1,0 +1,25 @@
+#pragma once
+// Replacing a file's content without ever losing the old content.
+
+#include <string>
+#include <string_view>
+
+namespace mw {
+
+// Outcome of a file replacement; `error` says what went wrong in plain words.
+struct WriteOutcome {
+  bool ok = false;
+  std::string error;
+};
+
+// Replaces the content of the file at `path` with `content`: writes a temporary file
+// in the same folder, checks every write, flushes and fsyncs it, then renames it over
+// the target. A symbolic link stays a link (the file it points to is replaced) and an
+// existing file keeps its permission bits. On any failure the old file is untouched
+// and no temporary file is left behind.
+WriteOutcome ReplaceFileContent(const std::string& path, std::string_view content);
+
+// Reads a whole file into `content`; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& content);
+
+}  // namespace mw
