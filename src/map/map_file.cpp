@@ -1,5 +1,6 @@
 #include "map/map_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "map/numbers.h"
@@ -8,7 +9,8 @@
 namespace mw {
 
 std::string_view MapLineReader::ReadMapLine() {
-  if (position_ >= data_.size()) {
+  foundNothing_ = position_ >= data_.size();
+  if (foundNothing_) {
     eof_ = true;
     return {};
   }
@@ -52,7 +54,7 @@ bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
   if (!height) return false;
   mark.AreaHeight = *height;
   mark.Hint = reader.ReadMapLine();
-  return true;
+  return !reader.LastReadFoundNothing();
 }
 
 namespace {
@@ -88,6 +90,8 @@ MapFileContent ParseMap(std::string_view data) {
       !ReadSizeLines(reader, content)) {
     return content;
   }
+  // Nine lines a mark: room for all of them at once saves regrowing a large map.
+  content.marks.Reserve(static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) / 9 + 1);
   bool lastComplete = true;
   bool appended = false;
   while (!reader.Eof()) {

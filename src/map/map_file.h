@@ -31,11 +31,14 @@ class MapLineReader {
   // The next line, whole, without trailing characters of code 32 or less.
   std::string_view ReadMapLine();
   bool Eof() const { return eof_; }
+  // True when the last read found nothing left to read.
+  bool LastReadFoundNothing() const { return foundNothing_; }
 
  private:
   std::string_view data_;
   std::size_t position_ = 0;
   bool eof_ = false;
+  bool foundNothing_ = false;
 };
 
 // Reads the nine lines of one mark into `mark`, which holds the defaults of a new

@@ -121,6 +121,18 @@ WriteOutcome ReplaceFileContent(const std::string& path, std::string_view conten
   return outcome;
 }
 
+bool CanOpenForReading(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+bool NothingAt(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
+
 bool ReadWholeFile(const std::string& path, std::string& content) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;

@@ -19,6 +19,11 @@ struct WriteOutcome {
 // and no temporary file is left behind.
 WriteOutcome ReplaceFileContent(const std::string& path, std::string_view content);
 
+// True when the file at `path` can be opened for reading.
+bool CanOpenForReading(const std::string& path);
+// True when nothing at all exists at `path` (a dangling link counts as nothing).
+bool NothingAt(const std::string& path);
+
 // Reads a whole file into `content`; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& content);
 

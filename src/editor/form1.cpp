@@ -1,0 +1,182 @@
+// The editor window's life: creation, the timer tick, closing and the Exit button.
+#include "editor/form1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+
+#include "desktop/desktop.h"
+#include "editor/hint_switch.h"
+#include "editor/mark_size_box.h"
+#include "map/safe_file.h"
+
+namespace mw {
+namespace {
+
+constexpr int kStartWidth = 610;
+constexpr int kStartHeight = 545;
+constexpr int kTimerInterval = 30;
+
+}  // namespace
+
+TForm1::TForm1(Desktop& desktop, std::string programFolder, QWidget* parent)
+    : QWidget(parent), desktop_(desktop), programFolder_(std::move(programFolder)) {
+  // 1. The window from its layout.
+  BuildLayout();
+  resize(kStartWidth, kStartHeight);
+  if (QScreen* screen = QApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+  hintSwitch_ = new HintSwitch(this);
+  hintSwitch_->AlwaysShow(MenuButton);
+  hintSwitch_->AlwaysShow(ShowHintButton);
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName("Timer1");
+  Timer1->setInterval(kTimerInterval);
+  ConnectHandlers();
+  // 2. The editing state holds its start values already (see the members).
+  // 3. and 4. The mark indicator follows the mark size; the overlays sit on BasePanel.
+  Shape1->resize(2 * tolerance->MarkSize(), 2 * tolerance->MarkSize());
+  // 5. The last map's name.
+  ReadSettings();
+  // 6. Nothing to save yet.
+  SetMapChanged(false);
+  // 7. A missing map file is made as an empty map, and the guide will follow.
+  PrepareMapFile();
+  // 8. and 9.
+  SetClipAreaCaption("Welcome");
+  Panel2->hide();
+  Panel2->setFixedHeight(AdvanceToolbarHeight);
+  // 10.
+  LoadMap();
+  // 11. Hints on.
+  ShowHintButton->setChecked(true);
+  ShowHintMenuItem->setChecked(true);
+  hintSwitch_->SetHintsOn(true);
+  // 12. Movie controls wait for a movie.
+  MediaPlayer1->setEnabled(false);
+  TrackBar1->setEnabled(false);
+  // 14. The size to watch.
+  WindowSize outer = OuterSize();
+  LastWidth = outer.width;
+  LastHeight = outer.height;
+  // 15. Edit mode enables the mark size.
+  tolerance->setEnabled(false);
+  Timer1->start();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::ConnectHandlers() {
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  connect(ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
+  connect(SaveMapButton, &QPushButton::clicked, this, &TForm1::SaveMapButtonClick);
+  connect(SaveMap1, &QAction::triggered, this, &TForm1::SaveMapButtonClick);
+  connect(tolerance, &QSpinBox::valueChanged, this,
+          [this] { Shape1->resize(2 * tolerance->MarkSize(), 2 * tolerance->MarkSize()); });
+}
+
+void TForm1::PrepareMapFile() {
+  const std::string path = MapFileNameText();
+  if (CanOpenForReading(path)) return;
+  guidePending_ = true;
+  // A file that exists but cannot be read is left alone; the load reports it.
+  if (!NothingAt(path)) return;
+  std::string header;
+  WriteMapHeader(header, OuterSize());
+  ReplaceFileContent(path, header);
+}
+
+void TForm1::Timer1Timer() {
+  Timer1->stop();
+  try {
+    if (guidePending_) {
+      guidePending_ = false;
+      // The first-use guide runs here once it exists.
+      Timer1->start();
+      return;
+    }
+    WindowSize outer = OuterSize();
+    if (outer.width != LastWidth || outer.height != LastHeight) {
+      LastWidth = outer.width;
+      LastHeight = outer.height;
+      SetMapChanged(true);
+    }
+  } catch (...) {
+    // A tick swallows its own errors.
+  }
+  Timer1->start();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (!exiting_) AskToSave();
+  exiting_ = true;
+  Timer1->stop();
+  event->accept();
+}
+
+void TForm1::ExitButtonClick() {
+  AskToSave();
+  exiting_ = true;
+  close();
+  QApplication::quit();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (outerSizeFitted_) return;
+  outerSizeFitted_ = true;
+  // Once a window manager has framed the window, the map's size is the outer size.
+  QTimer::singleShot(0, this, [this] {
+    SetOuterSize({LastWidth, LastHeight});
+    WindowSize outer = OuterSize();
+    LastWidth = outer.width;
+    LastHeight = outer.height;
+  });
+}
+
+WindowSize TForm1::OuterSize() const {
+  QRect frame = frameGeometry();
+  return {frame.width(), frame.height()};
+}
+
+void TForm1::SetOuterSize(WindowSize size) {
+  QSize extra = frameGeometry().size() - geometry().size();
+  resize(std::max(1, size.width - extra.width()), std::max(1, size.height - extra.height()));
+}
+
+bool TForm1::MapChanged() const { return SaveMapButton->isEnabled(); }
+void TForm1::SetMapChanged(bool changed) { SaveMapButton->setEnabled(changed); }
+
+std::string TForm1::MapFileNameText() const {
+  return MapFileName->text().toLocal8Bit().toStdString();
+}
+
+void TForm1::SetMapFileNameText(const std::string& path) {
+  MapFileName->setText(QString::fromLocal8Bit(path));
+  MapFileName->selectAll();
+}
+
+std::string TForm1::ClipOnScreen() const { return Edit1->text().toLocal8Bit().toStdString(); }
+
+bool TForm1::HintsOn() const { return hintSwitch_->HintsOn(); }
+
+void TForm1::SetClipAreaCaption(const std::string& caption) {
+  Panel1->setText(QString::fromLocal8Bit(caption));
+}
+
+void TForm1::ShowMessage(const std::string& text) { ShowOkMessage(desktop_, text); }
+
+bool TForm1::GoToClip(const std::string& path) {
+  Edit1->setText(QString::fromLocal8Bit(path));
+  return !path.empty();
+}
+
+}  // namespace mw

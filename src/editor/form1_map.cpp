@@ -1,0 +1,84 @@
+// The editor window's map storage: loading, writing, the settings file and the
+// save prompt.
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "desktop/desktop.h"
+#include "editor/form1.h"
+#include "map/settings.h"
+
+namespace mw {
+namespace {
+
+constexpr const char* kSaveQuestion =
+    "Do you want to save the current map?\n(It remembers your screen size, too)";
+
+}  // namespace
+
+void TForm1::ReadSettings() { SetMapFileNameText(mw::ReadSettings()); }
+
+void TForm1::WriteSettings() { WriteSettingsFile(MapFileNameText()); }
+
+void TForm1::LoadMap() {
+  clipMap_.Clear();
+  MapFileContent content = ReadMapFile(MapFileNameText());
+  switch (content.status) {
+    case MapReadStatus::OpenFailed:
+      ShowMessage("Failed to open the map file!");
+      ReadSettings();
+      return;
+    case MapReadStatus::InvalidHeader:
+      ShowMessage("Invalid map file!");
+      return;
+    case MapReadStatus::BadSizeLine:
+      desktop_.ShowMessage({"'" + content.badLine + "' is not a valid integer value", "",
+                            MessageButtons::Ok, MessageIcon::Error});
+      return;
+    case MapReadStatus::Loaded:
+      ApplyReadMap(content);
+      return;
+  }
+}
+
+void TForm1::ApplyReadMap(MapFileContent& content) {
+  // A file without size lines gives the window the clip area's present size.
+  WindowSize size = content.windowSize.value_or(WindowSize{Panel1->width(), Panel1->height()});
+  clipMap_ = std::move(content.marks);
+  UpdateTitle();
+  SetClipAreaCaption("Welcome to MarkWeaver. Click Play to start.");
+  GoToClip(clipMap_.Empty() ? std::string() : clipMap_.First().Clip);
+  SetOuterSize(size);
+}
+
+bool TForm1::WriteMap(const ClipMap& marks, const std::string& fileName) {
+  MapWriteOutcome outcome = WriteMapFile(fileName, OuterSize(), marks.Marks());
+  switch (outcome.status) {
+    case MapWriteStatus::Written:
+      return true;
+    case MapWriteStatus::UnstorableText:
+      ShowMessage("The map was not saved: mark " + std::to_string(outcome.markIndex + 1) +
+                  " has a line break in its clip, target or message, which a map file "
+                  "cannot hold.");
+      return false;
+    case MapWriteStatus::WriteFailed:
+      ShowMessage("Failed to open the map file for writing!");
+      return false;
+  }
+  return false;
+}
+
+void TForm1::AskToSave() {
+  if (!MapChanged() || clipMap_.Empty()) return;
+  if (AskYesNo(desktop_, kSaveQuestion, "Save?")) SaveMapButtonClick();
+}
+
+void TForm1::SaveMapButtonClick() {
+  if (WriteMap(clipMap_, MapFileNameText())) SetMapChanged(false);
+}
+
+void TForm1::UpdateTitle() {
+  setWindowTitle(QString(kProductName) + " Editor - " + MapFileName->text());
+}
+
+}  // namespace mw

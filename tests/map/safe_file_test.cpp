@@ -1,0 +1,145 @@
+// Saving under faults: the old file stays byte for byte and nothing is left behind.
+#include "map/safe_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+
+#include "map/map_file.h"
+#include "temp_folder.h"
+
+namespace mw {
+namespace {
+
+namespace fs = std::filesystem;
+using test::EntriesIn;
+using test::ReadText;
+using test::TempFolder;
+using test::WriteText;
+
+// Runs `attempt` in a child process as an unprivileged user (root would write
+// anywhere), with an optional limit on the size of files it writes. Gives the
+// attempt's result.
+bool InUnprivilegedChild(const std::function<bool()>& attempt, rlim_t fileSizeLimit = RLIM_INFINITY) {
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    _exit(attempt() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 3) << "could not drop privileges";
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(SafeSave, ReadOnlyFolderKeepsTheOldFile) {
+  TempFolder folder;
+  std::string path = folder.File("map.clm");
+  WriteText(path, "old map");
+  chmod(path.c_str(), 0666);
+  chmod(folder.Path().c_str(), 0555);
+  bool ok = InUnprivilegedChild([&] { return ReplaceFileContent(path, "new map").ok; });
+  chmod(folder.Path().c_str(), 0755);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(ReadText(path), "old map");
+  EXPECT_EQ(EntriesIn(folder.Path()), 1u);
+}
+
+TEST(SafeSave, ShortWriteKeepsTheOldFileAndLeavesNoTemporary) {
+  TempFolder folder;
+  std::string path = folder.File("map.clm");
+  WriteText(path, "old map");
+  chmod(folder.Path().c_str(), 0777);
+  chmod(path.c_str(), 0666);
+  std::string big(64 * 1024, 'x');
+  bool ok = InUnprivilegedChild([&] { return ReplaceFileContent(path, big).ok; }, 4096);
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(ReadText(path), "old map");
+  EXPECT_EQ(EntriesIn(folder.Path()), 1u);
+}
+
+TEST(SafeSave, FullDiskKeepsTheOldFile) {
+  TempFolder folder;
+  std::string disk = folder.File("disk");
+  fs::create_directory(disk);
+  if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  std::string path = disk + "/map.clm";
+  WriteText(path, "old map");
+  WriteText(disk + "/filler", std::string(40 * 1024, 'f'));
+  WriteOutcome outcome = ReplaceFileContent(path, std::string(48 * 1024, 'n'));
+  std::string after = ReadText(path);
+  std::size_t entries = EntriesIn(disk);
+  umount(disk.c_str());
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_FALSE(outcome.error.empty());
+  EXPECT_EQ(after, "old map");
+  EXPECT_EQ(entries, 2u);
+}
+
+TEST(SafeSave, TargetThatIsAFolderIsRefused) {
+  TempFolder folder;
+  std::string path = folder.File("map.clm");
+  fs::create_directory(path);
+  EXPECT_FALSE(ReplaceFileContent(path, "x").ok);
+  EXPECT_TRUE(fs::is_directory(path));
+  EXPECT_EQ(EntriesIn(folder.Path()), 1u);
+}
+
+TEST(SafeSave, SymbolicLinkStaysALinkAndTheFileKeepsItsMode) {
+  TempFolder folder;
+  fs::create_directory(folder.File("real"));
+  std::string real = folder.File("real/map.clm");
+  WriteText(real, "old map");
+  chmod(real.c_str(), 0640);
+  std::string link = folder.File("link.clm");
+  fs::create_symlink("real/map.clm", link);
+  ASSERT_TRUE(ReplaceFileContent(link, "new map").ok);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadText(real), "new map");
+  struct stat info {};
+  stat(real.c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+  EXPECT_EQ(EntriesIn(folder.File("real")), 1u);
+}
+
+TEST(SafeSave, DanglingLinkCreatesTheFileItNames) {
+  TempFolder folder;
+  std::string link = folder.File("link.clm");
+  fs::create_symlink(folder.File("target.clm"), link);
+  ASSERT_TRUE(ReplaceFileContent(link, "map").ok);
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadText(folder.File("target.clm")), "map");
+}
+
+TEST(SafeSave, NewFileFollowsTheUmask) {
+  TempFolder folder;
+  mode_t old = umask(022);
+  ASSERT_TRUE(ReplaceFileContent(folder.File("new.clm"), "x").ok);
+  umask(old);
+  struct stat info {};
+  stat(folder.File("new.clm").c_str(), &info);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST(SafeSave, MapWriterReportsTheFailure) {
+  TempFolder folder;
+  std::string path = folder.File("missing-folder/map.clm");
+  MapWriteOutcome outcome = WriteMapFile(path, {1, 1}, {});
+  EXPECT_EQ(outcome.status, MapWriteStatus::WriteFailed);
+  EXPECT_FALSE(fs::exists(path));
+}
+
+}  // namespace
+}  // namespace mw
