@@ -17,6 +17,7 @@
 #include "editor/hint_switch.h"
 #include "editor/mark_size_box.h"
 #include "map/safe_file.h"
+#include "media/clip_display.h"
 
 namespace mw {
 namespace {
@@ -27,10 +28,11 @@ constexpr int kTimerInterval = 30;
 
 }  // namespace
 
-TForm1::TForm1(Desktop& desktop, std::string programFolder, QWidget* parent)
-    : QWidget(parent), desktop_(desktop), programFolder_(std::move(programFolder)) {
+TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
+    : QWidget(parent), desktop_(desktop), options_(std::move(options)) {
   // 1. The window from its layout.
   BuildLayout();
+  clips_ = new ClipDisplay(Panel1, MediaPlayer1, TrackBar1, options_.movie, this);
   resize(kStartWidth, kStartHeight);
   if (QScreen* screen = QApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -43,7 +45,7 @@ TForm1::TForm1(Desktop& desktop, std::string programFolder, QWidget* parent)
   ConnectHandlers();
   // 2. The editing state holds its start values already (see the members).
   // 3. and 4. The mark indicator follows the mark size; the overlays sit on BasePanel.
-  Shape1->resize(2 * tolerance->MarkSize(), 2 * tolerance->MarkSize());
+  toleranceChange();
   // 5. The last map's name.
   ReadSettings();
   // 6. Nothing to save yet.
@@ -63,6 +65,8 @@ TForm1::TForm1(Desktop& desktop, std::string programFolder, QWidget* parent)
   // 12. Movie controls wait for a movie.
   MediaPlayer1->setEnabled(false);
   TrackBar1->setEnabled(false);
+  // 13.
+  UpdateClipButtons();
   // 14. The size to watch.
   WindowSize outer = OuterSize();
   LastWidth = outer.width;
@@ -72,15 +76,50 @@ TForm1::TForm1(Desktop& desktop, std::string programFolder, QWidget* parent)
   Timer1->start();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() { RemoveMarkPanels(); }
 
 void TForm1::ConnectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
   connect(ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
   connect(SaveMapButton, &QPushButton::clicked, this, &TForm1::SaveMapButtonClick);
   connect(SaveMap1, &QAction::triggered, this, &TForm1::SaveMapButtonClick);
-  connect(tolerance, &QSpinBox::valueChanged, this,
-          [this] { Shape1->resize(2 * tolerance->MarkSize(), 2 * tolerance->MarkSize()); });
+  connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+  connect(LoadMap1, &QAction::triggered, this, &TForm1::Button1Click);
+  connect(ClearMapButton, &QPushButton::clicked, this, &TForm1::ClearMapButtonClick);
+  connect(ClearMap1, &QAction::triggered, this, &TForm1::ClearMapButtonClick);
+  connect(SaveAsButton, &QPushButton::clicked, this, &TForm1::SaveAsButtonClick);
+  connect(SaveMapas1, &QAction::triggered, this, &TForm1::SaveAsButtonClick);
+  connect(MenuButton, &QPushButton::clicked, this, &TForm1::MenuButtonClick);
+  connect(ShowHintButton, &QPushButton::clicked, this, &TForm1::ShowHintButtonClick);
+  connect(ShowHintMenuItem, &QAction::triggered, this, &TForm1::ShowHintMenuItemClick);
+  connect(AdvanceMenuItem, &QAction::triggered, this, &TForm1::AdvanceMenuItemClick);
+  connect(HelpButton, &QPushButton::clicked, this, &TForm1::HelpButtonClick);
+  connect(AboutButton, &QPushButton::clicked, this, &TForm1::AboutButtonClick);
+  connect(PlayButton, &QPushButton::clicked, this, &TForm1::PlayButtonClick);
+  connect(PreviousClipButton, &QPushButton::clicked, this, &TForm1::PreviousClipButtonClick);
+  connect(NextClipButton, &QPushButton::clicked, this, &TForm1::NextClipButtonClick);
+  connect(OpenClipButton, &QPushButton::clicked, this, &TForm1::OpenClipButtonClick);
+  connect(LoadClip1, &QAction::triggered, this, &TForm1::OpenClipButtonClick);
+  connect(EditMode, &QCheckBox::clicked, this, &TForm1::EditModeClick);
+  connect(EditModeMenuItem, &QAction::triggered, this, &TForm1::EditModeMenuItemClick);
+  connect(tolerance, &QSpinBox::valueChanged, this, &TForm1::toleranceChange);
+  connect(AddClickMarkMenuItem, &QAction::triggered, this, &TForm1::AddClickMarkMenuItemClick);
+  connect(DeleteClickMarkMenuItem, &QAction::triggered, this,
+          &TForm1::DeleteClickMarkMenuItemClick);
+  connect(clips_, &ClipDisplay::RefreshMarkPanels, this, &TForm1::RefreshMarkPanels);
+  connect(Panel1, &ClipPanel::MouseMoved, this,
+          [this](QPoint p, Qt::MouseButtons, Qt::KeyboardModifiers) { TrackPointer(p.x(), p.y()); });
+  connect(Panel1, &ClipPanel::MousePressed, this,
+          [this](QPoint p, Qt::MouseButton button, Qt::KeyboardModifiers) {
+            if (button == Qt::LeftButton) FollowMarkAt(p.x(), p.y());
+          });
+  connect(Panel1, &ClipPanel::MouseReleased, this,
+          [this](QPoint, Qt::MouseButton button, Qt::KeyboardModifiers) { Shape1MouseUp(button); });
+  for (QObject* watched : std::initializer_list<QObject*>{MapFileName, Edit1, Shape1,
+                                                          ClickerPointer, Panel2, Panel3})
+    watched->installEventFilter(this);
+  Panel2->setMouseTracking(true);
+  Panel3->setMouseTracking(true);
 }
 
 void TForm1::PrepareMapFile() {
@@ -98,11 +137,12 @@ void TForm1::Timer1Timer() {
   Timer1->stop();
   try {
     if (guidePending_) {
+      RunGuide();
       guidePending_ = false;
-      // The first-use guide runs here once it exists.
       Timer1->start();
       return;
     }
+    clips_->MovieStep();
     WindowSize outer = OuterSize();
     if (outer.width != LastWidth || outer.height != LastHeight) {
       LastWidth = outer.width;
@@ -169,14 +209,9 @@ std::string TForm1::ClipOnScreen() const { return Edit1->text().toLocal8Bit().to
 bool TForm1::HintsOn() const { return hintSwitch_->HintsOn(); }
 
 void TForm1::SetClipAreaCaption(const std::string& caption) {
-  Panel1->setText(QString::fromLocal8Bit(caption));
+  Panel1->SetCaption(QString::fromLocal8Bit(caption));
 }
 
 void TForm1::ShowMessage(const std::string& text) { ShowOkMessage(desktop_, text); }
-
-bool TForm1::GoToClip(const std::string& path) {
-  Edit1->setText(QString::fromLocal8Bit(path));
-  return !path.empty();
-}
 
 }  // namespace mw

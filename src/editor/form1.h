@@ -2,12 +2,19 @@
 // The editor window: owner of the map being edited and of every editing state.
 
 #include <QWidget>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "map/clip_map.h"
 #include "map/map_file.h"
+#include "media/clip_history.h"
+#include "media/clip_kind.h"
+#include "media/mark_geometry.h"
+#include "media/movie_player.h"
 
 class QCheckBox;
+class QDialog;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -20,9 +27,19 @@ class QToolButton;
 
 namespace mw {
 
+class ClipDisplay;
+class ClipPanel;
 class Desktop;
 class HintSwitch;
 class MarkSizeBox;
+class MovieControlBar;
+class TClickerMarkForm;
+
+// What the editor window is given besides its Desktop.
+struct EditorOptions {
+  std::string programFolder;            // with a trailing "/"
+  MoviePlayer::Options movie;           // tests play movies without sound
+};
 
 // Texts made once at program start and shared by several parts of the editor.
 inline constexpr const char* kProductName = "MarkWeaver";
@@ -36,7 +53,10 @@ inline constexpr const char* kClipFilter =
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
-  TForm1(Desktop& desktop, std::string programFolder, QWidget* parent = nullptr);
+  TForm1(Desktop& desktop, EditorOptions options, QWidget* parent = nullptr);
+  // The windows made after this one at program start, used by its commands.
+  void AttachClickerMarkForm(TClickerMarkForm* form) { ClickerMarkForm = form; }
+  void AttachAboutForm(QDialog* form) { AdForm = form; }
   ~TForm1() override;
 
   // --- map storage and the save prompt ---
@@ -58,9 +78,66 @@ class TForm1 : public QWidget {
   // "MarkWeaver Editor - " and the map's path.
   void UpdateTitle();
 
+  // --- map commands ---
+  void Button1Click();
+  void MapFileNameKeyDown(int key);
+  void ClearMapButtonClick();
+  void SaveAsButtonClick();
+  // Asks for a new name and saves the map under it; false when cancelled.
+  bool SaveMapAs();
+  // The first-use guide: name the map, load the first clip, edit mode.
+  void RunGuide();
+
+  // --- toolbar, menu, hints and help ---
+  void MenuButtonClick();
+  void ShowHintButtonClick();
+  void ShowHintMenuItemClick();
+  void AdvanceMenuItemClick();
+  void ShowAdvanceToolbar(bool on);
+  void HelpButtonClick();
+
+  void AboutButtonClick();
+
   // --- clips ---
-  // Records `path` as the clip on screen and shows it. Gives true when it showed.
-  bool GoToClip(const std::string& path);
+  // Shows the clip named in Edit1.
+  ClipKind ShowClip();
+  // Puts `path` into Edit1 and the history as the current entry; shows nothing.
+  void RecordClip(const std::string& path);
+  // Records `path` and shows it.
+  ClipKind GoToClip(const std::string& path);
+  // Takes back the last history entry and returns to the one before (not shown).
+  void DropLastClip();
+  void UpdateClipButtons();
+  // The clip file dialog; true when a clip is now shown.
+  bool BrowseForClip();
+  void PreviousClipButtonClick();
+  void NextClipButtonClick();
+  void OpenClipButtonClick();
+  void Edit1KeyDown(int key);
+  // Starts the map from its first clip, in play mode.
+  void PlayButtonClick();
+  // Fits the clip on screen to the clip area's present size.
+  void FormResize();
+
+  // --- marks over the clip ---
+  // The pointer moved to (x, y) of the clip area.
+  void TrackPointer(int x, int y);
+  // The left button went down at (x, y): a mark there opens its target.
+  void FollowMarkAt(int x, int y);
+  void RefreshMarkPanels();
+  void RemoveMarkPanels();
+  void HideShape1AndClickerPointer();
+  AreaSize ClipArea() const;
+
+  // --- edit mode and mark editing ---
+  void EditModeClick();
+  void EditModeMenuItemClick();
+  void toleranceChange();
+  // A button was released over the hover square: the right one opens the mark menu.
+  void Shape1MouseUp(Qt::MouseButton button);
+  void AddClickMarkMenuItemClick();
+  void DeleteClickMarkMenuItemClick();
+  void AppendMark(int x, int y, const std::string& startClip, const std::string& message);
 
   // --- the window ---
   void Timer1Timer();
@@ -76,7 +153,12 @@ class TForm1 : public QWidget {
   std::string ClipOnScreen() const;
   bool GuidePending() const { return guidePending_; }
   bool HintsOn() const;
-  const std::string& ProgramFolder() const { return programFolder_; }
+  const std::string& ProgramFolder() const { return options_.programFolder; }
+  const ClipHistory& History() const { return history_; }
+  ClipDisplay& Clips() { return *clips_; }
+  bool ClipShown() const;
+  std::size_t MarkPanelCount() const { return MarkPanels.size(); }
+  QMenu* MarkMenu() const { return PopupMenu1; }
   // The window's outer size (frame included where a window manager draws one).
   WindowSize OuterSize() const;
   void SetOuterSize(WindowSize size);
@@ -85,6 +167,7 @@ class TForm1 : public QWidget {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // Creation, in the order of its steps.
@@ -97,12 +180,30 @@ class TForm1 : public QWidget {
   // Applies a map that was read; reports what could not be read.
   void ApplyReadMap(MapFileContent& content);
   void ShowMessage(const std::string& text);
+  // OpenDialog1: one open dialog shared by the map and clip commands; it starts
+  // from the file last chosen in it, and a choice makes its folder current.
+  std::optional<std::string> RunOpenDialog1(const std::string& title, const std::string& filter);
+  static void MakeFolderOfCurrent(const std::string& chosenFile);
+  // One information dialog of the guide; true on OK.
+  bool GuideStep(const char* text);
   void SetClipAreaCaption(const std::string& caption);
   QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
                           const QString& hint, const QColor& color = QColor());
 
+  // The mouse on the overlay controls and the toolbars.
+  bool OverlayEvent(QObject* watched, QEvent* event);
+  QPoint OnClipArea(const QWidget* control, QPoint position) const;
+  QPoint ClipAreaOrigin() const;
+  std::string NextClipHint() const;
+  void BuildMarkMenu();
+
   Desktop& desktop_;
-  const std::string programFolder_;
+  const EditorOptions options_;
+  TClickerMarkForm* ClickerMarkForm = nullptr;
+  QDialog* AdForm = nullptr;
+  ClipDisplay* clips_ = nullptr;
+  ClipHistory history_;
+  std::vector<QWidget*> MarkPanels;
 
   // Editing state.
   ClipMap clipMap_;
@@ -114,10 +215,11 @@ class TForm1 : public QWidget {
   bool guidePending_ = false;
   bool exiting_ = false;
   bool outerSizeFitted_ = false;
+  std::string lastOpenDialogPath_;
 
   // Controls, named as in the window layout.
   QFrame* BasePanel = nullptr;
-  QLabel* Panel1 = nullptr;
+  ClipPanel* Panel1 = nullptr;
   QFrame* Panel3 = nullptr;
   QFrame* Panel2 = nullptr;
   QPushButton* PlayButton = nullptr;
@@ -126,7 +228,7 @@ class TForm1 : public QWidget {
   QPushButton* MenuButton = nullptr;
   QLabel* Label3 = nullptr;
   MarkSizeBox* tolerance = nullptr;
-  QWidget* MediaPlayer1 = nullptr;
+  MovieControlBar* MediaPlayer1 = nullptr;
   QCheckBox* EditMode = nullptr;
   QPushButton* MakePackageButton = nullptr;
   QPushButton* HelpButton = nullptr;
@@ -144,6 +246,9 @@ class TForm1 : public QWidget {
   QPushButton* ShowHintButton = nullptr;
   QFrame* Shape1 = nullptr;
   QWidget* ClickerPointer = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* AddClickMarkMenuItem = nullptr;
+  QAction* DeleteClickMarkMenuItem = nullptr;
   QMenu* PopupMenu2 = nullptr;
   QAction* LoadMap1 = nullptr;
   QAction* ClearMap1 = nullptr;

@@ -15,6 +15,9 @@
 
 #include "editor/form1.h"
 #include "editor/mark_size_box.h"
+#include "editor/mark_panel.h"
+#include "media/clip_panel.h"
+#include "media/movie_control_bar.h"
 
 namespace mw {
 namespace {
@@ -79,22 +82,31 @@ void TForm1::BuildLayout() {
   BasePanel->setLineWidth(1);
   auto* baseLayout = new QVBoxLayout(BasePanel);
   baseLayout->setContentsMargins(1, 1, 1, 1);
-  Panel1 = new QLabel(BasePanel);
-  Panel1->setObjectName("Panel1");
-  Panel1->setAlignment(Qt::AlignCenter);
+  Panel1 = new ClipPanel(BasePanel);
   Panel1->setMinimumSize(1, 1);
   Panel1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
-  Panel1->setMouseTracking(true);
   baseLayout->addWidget(Panel1);
   layout->addWidget(BasePanel, 1);
 
+  // The hover square of edit mode: raised, in the desktop colour.
   Shape1 = new QFrame(BasePanel);
   Shape1->setObjectName("Shape1");
-  Shape1->setFrameShape(QFrame::Box);
+  Shape1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  Shape1->setLineWidth(2);
+  Shape1->setAutoFillBackground(true);
+  QPalette shapePalette = Shape1->palette();
+  shapePalette.setColor(QPalette::Window, kDesktopColour);
+  Shape1->setPalette(shapePalette);
+  Shape1->setCursor(Qt::CrossCursor);
+  Shape1->setToolTip("Right click to edit clicker mark at this position");
+  Shape1->setMouseTracking(true);
   Shape1->hide();
+  // The pointer dot of play mode, carrier of the mark's message.
   ClickerPointer = new QWidget(BasePanel);
   ClickerPointer->setObjectName("ClickerPointer");
   ClickerPointer->resize(4, 4);
+  ClickerPointer->setCursor(Qt::PointingHandCursor);
+  ClickerPointer->setToolTip(":-)");
   ClickerPointer->hide();
 
   BuildMainToolbar();
@@ -102,6 +114,7 @@ void TForm1::BuildLayout() {
   BuildAdvanceToolbar();
   layout->addWidget(Panel2);
   BuildCommandMenu();
+  BuildMarkMenu();
 }
 
 void TForm1::BuildMainToolbar() {
@@ -138,10 +151,8 @@ void TForm1::BuildMainToolbar() {
   row->addWidget(tolerance);
   row->addWidget(GroupGap(Panel3));
 
-  MediaPlayer1 = new QWidget(Panel3);
-  MediaPlayer1->setObjectName("MediaPlayer1");
+  MediaPlayer1 = new MovieControlBar(Panel3);
   MediaPlayer1->setToolTip("Control for movie clip");
-  MediaPlayer1->setMinimumWidth(100);
   row->addWidget(MediaPlayer1);
   EditMode = new QCheckBox("Edit", Panel3);
   EditMode->setObjectName("EditMode");
@@ -208,6 +219,17 @@ void TForm1::BuildAdvanceToolbar() {
   for (QPushButton* b : {SaveAsButton, SaveMapButton, ClearMapButton, ShowHintButton})
     lower->addWidget(b);
   lower->addStretch(1);
+}
+
+void TForm1::BuildMarkMenu() {
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  AddClickMarkMenuItem = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder),
+                                               "Add new clicker mark...");
+  AddClickMarkMenuItem->setObjectName("AddClickMarkMenuItem");
+  DeleteClickMarkMenuItem = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_TrashIcon),
+                                                  "Delete this clicker mark");
+  DeleteClickMarkMenuItem->setObjectName("DeleteClickMarkMenuItem");
 }
 
 void TForm1::BuildCommandMenu() {

@@ -7,6 +7,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "map/settings.h"
+#include "media/clip_panel.h"
 
 namespace mw {
 namespace {

@@ -5,7 +5,9 @@
 #include <exception>
 
 #include "desktop/qt_desktop.h"
+#include "about/ads.h"
 #include "editor/form1.h"
+#include "editor/formclickermark.h"
 
 namespace {
 
@@ -21,8 +23,13 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(mw::kProductName);
   try {
     mw::QtDesktop desktop;
-    mw::TForm1 form1(desktop, ProgramFolder());
+    // The windows in their order: the editor first, then the windows it opens.
+    mw::TForm1 form1(desktop, mw::EditorOptions{ProgramFolder(), {}});
     desktop.SetParent(&form1);
+    mw::TAdForm adForm(desktop, &form1);
+    mw::TClickerMarkForm clickerMarkForm(desktop, &form1);
+    form1.AttachAboutForm(&adForm);
+    form1.AttachClickerMarkForm(&clickerMarkForm);
     form1.show();
     QApplication::exec();
   } catch (const std::exception& error) {

@@ -13,6 +13,7 @@
 
 #include "../map/temp_folder.h"
 #include "editor/form1.h"
+#include "editor/formclickermark.h"
 #include "map/map_file.h"
 #include "scripted_desktop.h"
 
@@ -43,7 +44,10 @@ class EditorWindowTest : public ::testing::Test {
     fs::current_path(previous_);
   }
   TForm1& Start() {
-    form_ = std::make_unique<TForm1>(desktop_, here_ + "/");
+    MoviePlayer::Options silent;
+    silent.audio = false;
+    form_ = std::make_unique<TForm1>(desktop_, EditorOptions{here_ + "/", silent});
+    form_->AttachClickerMarkForm(&markForm_);
     return *form_;
   }
   template <typename T>
@@ -55,6 +59,7 @@ class EditorWindowTest : public ::testing::Test {
   fs::path previous_;
   std::string here_;
   ScriptedDesktop desktop_;
+  TClickerMarkForm markForm_{desktop_};
   std::unique_ptr<TForm1> form_;
 };
 

@@ -1,0 +1,166 @@
+// The editor window's map commands and the first-use guide.
+#include <QAction>
+#include <QCheckBox>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <filesystem>
+
+#include "desktop/desktop.h"
+#include "editor/form1.h"
+#include "editor/hint_switch.h"
+
+namespace mw {
+namespace {
+
+constexpr const char* kNewMapQuestion =
+    "This will clear the current map and start a new one.\nAre you sure?";
+
+// The three steps of the first-use guide, each a text and its failure note.
+constexpr const char* kGuideStep1 =
+    "Welcome to MarkWeaver!\n"
+    "To make a package of your CLIPS (your clickable photos and movies),\n"
+    "you need to make a MAP to connect your clips together.\n"
+    "Click OK to assign your map with a name and save it to file.\n";
+constexpr const char* kGuideStep2 =
+    "Now load your first clip as the starting screen.\n"
+    "It can be a photo or a small movie file.\n"
+    "Click OK to load the first clip.";
+constexpr const char* kGuideStep3 =
+    "You can now start making CLICKER MARKS on your clip.\n"
+    "you can find all the commands and controls available below and also with the Menu "
+    "button.\n"
+    "Click on the Help button for further help.";
+
+}  // namespace
+
+std::optional<std::string> TForm1::RunOpenDialog1(const std::string& title,
+                                                  const std::string& filter) {
+  FileDialogRequest request{title, filter, "", lastOpenDialogPath_, false};
+  std::optional<std::string> chosen = desktop_.ChooseFileToOpen(request);
+  if (chosen) {
+    lastOpenDialogPath_ = *chosen;
+    MakeFolderOfCurrent(*chosen);
+  }
+  return chosen;
+}
+
+void TForm1::MakeFolderOfCurrent(const std::string& chosenFile) {
+  std::error_code ignored;
+  std::filesystem::path folder = std::filesystem::path(chosenFile).parent_path();
+  if (!folder.empty()) std::filesystem::current_path(folder, ignored);
+}
+
+void TForm1::Button1Click() {
+  AskToSave();
+  auto chosen = RunOpenDialog1("Open the map file:", kMapFilter);
+  if (!chosen) return;
+  SetMapFileNameText(*chosen);
+  LoadMap();
+  SetMapChanged(false);
+  WriteSettings();
+}
+
+void TForm1::MapFileNameKeyDown(int key) {
+  if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+  AskToSave();
+  LoadMap();
+}
+
+void TForm1::ClearMapButtonClick() {
+  if (!AskYesNo(desktop_, kNewMapQuestion, "?")) return;
+  clipMap_.Clear();
+  RefreshMarkPanels();
+  SetMapChanged(true);
+  SetClipAreaCaption("Map Loaded : " + MapFileNameText());
+  RunGuide();
+}
+
+void TForm1::SaveAsButtonClick() { SaveMapAs(); }
+
+bool TForm1::SaveMapAs() {
+  FileDialogRequest request{"Save as map:", kMapFilter, std::string(kMapFileExtension),
+                            MapFileNameText(), true};
+  std::optional<std::string> chosen = desktop_.ChooseFileToSave(request);
+  if (!chosen) return false;
+  MakeFolderOfCurrent(*chosen);
+  SetMapFileNameText(*chosen);
+  SaveMapButtonClick();
+  WriteSettings();
+  UpdateTitle();
+  return true;
+}
+
+bool TForm1::GuideStep(const char* text) {
+  return desktop_.ShowMessage({text, "Information", MessageButtons::OkCancel,
+                               MessageIcon::Information}) == MessageAnswer::Ok;
+}
+
+void TForm1::RunGuide() {
+  if (!HintsOn()) return;
+  if (!GuideStep(kGuideStep1)) return;
+  if (!SaveMapAs()) {
+    ShowOkMessage(desktop_, "New map was not saved", "Note");
+    return;
+  }
+  if (!GuideStep(kGuideStep2)) return;
+  if (!BrowseForClip()) {
+    ShowOkMessage(desktop_, "First clip was not loaded", "Note");
+    return;
+  }
+  if (!GuideStep(kGuideStep3)) return;
+  EditMode->setChecked(true);
+  EditModeClick();
+}
+
+// --- toolbar and menu ---
+
+void TForm1::MenuButtonClick() { PopupMenu2->popup(QCursor::pos()); }
+
+void TForm1::ShowHintButtonClick() {
+  hintSwitch_->SetHintsOn(ShowHintButton->isChecked());
+  ShowHintMenuItem->setChecked(hintSwitch_->HintsOn());
+}
+
+void TForm1::ShowHintMenuItemClick() {
+  ShowHintButton->setChecked(!ShowHintButton->isChecked());
+  ShowHintMenuItem->setChecked(ShowHintButton->isChecked());
+  ShowHintButtonClick();
+}
+
+void TForm1::AdvanceMenuItemClick() {
+  // The item's check mark has flipped already when it is triggered.
+  ShowAdvanceToolbar(AdvanceMenuItem->isChecked());
+}
+
+void TForm1::ShowAdvanceToolbar(bool on) {
+  if (on) {
+    Panel2->show();
+    Panel2->setFixedHeight(AdvanceToolbarHeight);
+  } else {
+    Panel2->hide();
+  }
+  FormResize();
+}
+
+void TForm1::HelpButtonClick() { desktop_.OpenWithDefaultProgram(ProgramFolder() + "readme.txt"); }
+
+void TForm1::AboutButtonClick() {
+  if (AdForm) desktop_.ShowModal(*AdForm);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    int key = static_cast<QKeyEvent*>(event)->key();
+    if (watched == MapFileName) MapFileNameKeyDown(key);
+    if (watched == Edit1) Edit1KeyDown(key);
+    return false;
+  }
+  if (OverlayEvent(watched, event)) return true;
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace mw

@@ -1,0 +1,207 @@
+// The editor window's marks: the pointer over the clip, following a mark, the mark
+// panels of edit mode, and adding, editing and deleting marks.
+#include <QAction>
+#include <QCheckBox>
+#include <QCursor>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "desktop/desktop.h"
+#include "editor/form1.h"
+#include "editor/formclickermark.h"
+#include "editor/mark_panel.h"
+#include "editor/mark_size_box.h"
+#include "media/clip_display.h"
+#include "media/clip_panel.h"
+
+namespace mw {
+
+AreaSize TForm1::ClipArea() const { return {Panel1->width(), Panel1->height()}; }
+
+QPoint TForm1::ClipAreaOrigin() const { return Panel1->pos(); }
+
+// A position on an overlay control, in clip-area pixels.
+QPoint TForm1::OnClipArea(const QWidget* control, QPoint position) const {
+  return position + control->pos() - ClipAreaOrigin();
+}
+
+void TForm1::TrackPointer(int x, int y) {
+  if (x == LastMouseX && y == LastMouseY) return;
+  LastMouseX = x;
+  LastMouseY = y;
+  CoordinatesLabel->setText(QString("(%1 , %2)").arg(x).arg(y));
+  QPoint origin = ClipAreaOrigin();
+  if (EditMode->isChecked()) {
+    int size = tolerance->MarkSize();
+    Shape1->move(origin + QPoint(x - size, y - size));
+    Shape1->show();
+    Shape1->raise();
+    return;
+  }
+  ClickerPointer->move(origin + QPoint(x, y));
+  ClickerPointer->show();
+  ClickerPointer->raise();
+  ClickerPointer->setToolTip(
+      QString::fromLocal8Bit(MarkHintAt(clipMap_, ClipOnScreen(), ClipArea(), x, y)));
+}
+
+void TForm1::FollowMarkAt(int x, int y) {
+  std::string target = MarkTargetAt(clipMap_, ClipOnScreen(), ClipArea(), x, y);
+  if (!target.empty() && GoToClip(target) == ClipKind::MovieClip) clips_->Player().Play();
+  UpdateClipButtons();
+}
+
+void TForm1::RemoveMarkPanels() {
+  for (QWidget* panel : MarkPanels) {
+    panel->hide();
+    delete panel;
+  }
+  MarkPanels.clear();
+}
+
+void TForm1::RefreshMarkPanels() {
+  RemoveMarkPanels();
+  if (!EditMode->isChecked()) return;
+  const std::string clip = ClipOnScreen();
+  const AreaSize area = ClipArea();
+  const QPoint origin = ClipAreaOrigin();
+  for (const ClickerMark& mark : clipMap_) {
+    if (mark.Clip != clip) continue;
+    auto* panel = new MarkPanel(QString::fromLocal8Bit(MarkPanelCaption(mark.NextClip)), BasePanel);
+    PanelRect rect = MarkPanelRect(mark, area);
+    panel->setGeometry(origin.x() + rect.left, origin.y() + rect.top, rect.width, rect.height);
+    MarkPanels.push_back(panel);
+    panel->show();
+    panel->raise();
+  }
+  // The hover square stays on top of the panels, so a right click reaches it.
+  if (Shape1->isVisible()) Shape1->raise();
+}
+
+void TForm1::HideShape1AndClickerPointer() {
+  Shape1->hide();
+  ClickerPointer->hide();
+}
+
+bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (watched == Panel2 || watched == Panel3) {
+    if (type == QEvent::MouseMove || type == QEvent::Enter) HideShape1AndClickerPointer();
+    return false;
+  }
+  if (watched != Shape1 && watched != ClickerPointer) return false;
+  if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
+      type != QEvent::MouseButtonRelease)
+    return false;
+  auto* mouse = static_cast<QMouseEvent*>(event);
+  auto* control = static_cast<QWidget*>(watched);
+  QPoint at = OnClipArea(control, mouse->position().toPoint());
+  if (type == QEvent::MouseMove && watched == Shape1) TrackPointer(at.x(), at.y());
+  if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
+    FollowMarkAt(at.x(), at.y());
+  if (type == QEvent::MouseButtonRelease && watched == Shape1) Shape1MouseUp(mouse->button());
+  return true;
+}
+
+// --- edit mode ---
+
+void TForm1::EditModeClick() {
+  EditModeMenuItem->setChecked(EditMode->isChecked());
+  tolerance->setEnabled(EditMode->isChecked());
+  RefreshMarkPanels();
+}
+
+void TForm1::EditModeMenuItemClick() {
+  EditMode->setChecked(!EditMode->isChecked());
+  EditModeMenuItem->setChecked(EditMode->isChecked());
+  EditModeClick();
+}
+
+void TForm1::toleranceChange() {
+  int side = 2 * tolerance->MarkSize();
+  Shape1->resize(side, side);
+}
+
+void TForm1::Shape1MouseUp(Qt::MouseButton button) {
+  if (button != Qt::RightButton || !EditMode->isChecked()) return;
+  EditPointX = LastMouseX;
+  EditPointY = LastMouseY;
+  const std::string clip = ClipOnScreen();
+  std::string target = MarkTargetAt(clipMap_, clip, ClipArea(), EditPointX, EditPointY);
+  if (ClickerMarkForm) {
+    ClickerMarkForm->SetNextClipText(target);
+    ClickerMarkForm->SetHintMessageText(
+        MarkHintAt(clipMap_, clip, ClipArea(), EditPointX, EditPointY));
+  }
+  const bool existing = !target.empty();
+  AddClickMarkMenuItem->setText(existing ? "Edit clicker mark..." : "Add new clicker mark...");
+  AddClickMarkMenuItem->setEnabled(true);
+  DeleteClickMarkMenuItem->setEnabled(existing);
+  if (!ClipShown()) {
+    AddClickMarkMenuItem->setEnabled(false);
+    DeleteClickMarkMenuItem->setEnabled(false);
+  }
+  PopupMenu1->popup(QCursor::pos());
+}
+
+void TForm1::AddClickMarkMenuItemClick() {
+  if (!ClickerMarkForm) return;
+  const bool existing =
+      !MarkTargetAt(clipMap_, ClipOnScreen(), ClipArea(), EditPointX, EditPointY).empty();
+  ClickerMarkForm->SetGotoNewClipEnabled(!existing);
+  if (desktop_.ShowModal(*ClickerMarkForm) != kModalOk) {
+    UpdateClipButtons();
+    return;
+  }
+  if (existing) DeleteClickMarkMenuItemClick();
+  const std::string startClip = ClipOnScreen();
+  const std::string target = ClickerMarkForm->NextClipText();
+  if (GoToClip(target) == ClipKind::NoClip) {
+    ShowOkMessage(desktop_, "Failed to open the clip file:\n" + target +
+                                "\n(Note: some formats of photos and movie clips may not be "
+                                "accepted with MarkWeaver)");
+    DropLastClip();
+    ShowClip();
+    // The Previous and Next buttons follow the history that was just taken back.
+    UpdateClipButtons();
+    return;
+  }
+  AppendMark(EditPointX, EditPointY, startClip, ClickerMarkForm->HintMessageText());
+  RefreshMarkPanels();
+  if (ClickerMarkForm->BackToCurrentClip()) GoToClip(startClip);
+  if (existing) {
+    for (int i = 0; i < 2 && history_.Count() > 1; ++i) DropLastClip();
+    ShowClip();
+  }
+  UpdateClipButtons();
+}
+
+void TForm1::AppendMark(int x, int y, const std::string& startClip, const std::string& message) {
+  const AreaSize area = ClipArea();
+  ClickerMark mark;
+  mark.Clip = startClip;
+  mark.X = area.width > 0 ? static_cast<float>(static_cast<double>(x) / area.width) : 0.0f;
+  mark.Y = area.height > 0 ? static_cast<float>(static_cast<double>(y) / area.height) : 0.0f;
+  mark.Size = tolerance->MarkSize();
+  mark.NextClip = ClipOnScreen();
+  mark.Reserved = "<reserved>";
+  mark.AreaWidth = area.width;
+  mark.AreaHeight = area.height;
+  mark.Hint = message;
+  clipMap_.Append(std::move(mark));
+  SetMapChanged(true);
+}
+
+void TForm1::DeleteClickMarkMenuItemClick() {
+  auto found = FindMarkAt(clipMap_, ClipOnScreen(), ClipArea(), EditPointX, EditPointY);
+  if (!found) return;
+  clipMap_.RemoveAt(*found);
+  SetMapChanged(true);
+  RefreshMarkPanels();
+}
+
+}  // namespace mw

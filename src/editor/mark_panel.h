@@ -1,0 +1,26 @@
+#pragma once
+// The panel that shows one mark of the clip on screen while edit mode is on.
+
+#include <QColor>
+#include <QFrame>
+#include <QString>
+
+namespace mw {
+
+// The system desktop colour that the hover square and the mark hatching use.
+inline const QColor kDesktopColour{0, 128, 128};
+
+// A raised panel in the button colour, hatched in the desktop colour, with a
+// caption in "Arial Narrow". It takes no mouse input: the pointer acts through it.
+class MarkPanel : public QFrame {
+ public:
+  MarkPanel(const QString& caption, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString caption_;
+};
+
+}  // namespace mw

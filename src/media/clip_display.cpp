@@ -1,0 +1,113 @@
+#include "media/clip_display.h"
+
+#include <QKeyEvent>
+
+namespace mw {
+
+ClipDisplay::ClipDisplay(ClipPanel* panel1, MovieControlBar* media_player1, QSlider* track_bar1,
+                         MoviePlayer::Options movie_options, QObject* parent)
+    : QObject(parent),
+      panel1_(panel1),
+      media_player1_(media_player1),
+      track_bar1_(track_bar1),
+      player_(movie_options) {
+  ConnectControls();
+}
+
+void ClipDisplay::ConnectControls() {
+  connect(&player_, &MoviePlayer::FrameReady, this, &ClipDisplay::ShowNewFrame,
+          Qt::QueuedConnection);
+  connect(panel1_, &ClipPanel::Resized, this, &ClipDisplay::FormResize);
+  connect(track_bar1_, &QSlider::valueChanged, this, &ClipDisplay::TrackBar1Change);
+  track_bar1_->installEventFilter(this);
+  connect(media_player1_, &MovieControlBar::PlayClicked, this, [this] { player_.Play(); });
+  connect(media_player1_, &MovieControlBar::PauseClicked, this,
+          [this] { player_.PauseOrResume(); });
+  connect(media_player1_, &MovieControlBar::StopClicked, this, [this] { player_.Stop(); });
+  connect(media_player1_, &MovieControlBar::NextClicked, this,
+          [this] { player_.Seek(player_.Length()); });
+  connect(media_player1_, &MovieControlBar::PrevClicked, this, [this] { player_.Seek(0); });
+}
+
+ClipKind ClipDisplay::ShowClip(const std::string& path) {
+  clip_shown_ = false;
+  switch (ClipKindOfPath(path)) {
+    case ClipKind::PhotoClip:
+      return ShowPhoto(path);
+    case ClipKind::MovieClip:
+      return ShowMovie(path);
+    case ClipKind::NoClip:
+      break;
+  }
+  return ClipKind::NoClip;
+}
+
+ClipKind ClipDisplay::ShowPhoto(const std::string& path) {
+  if (!photo_.Load(path, panel1_->size())) return ClipKind::NoClip;
+  panel1_->Image1()->SetPhoto(photo_.Image());
+  player_.Close();
+  panel1_->Image1()->SetMovieFrame(QImage());
+  emit RefreshMarkPanels();
+  clip_shown_ = true;
+  SetMovieControlsEnabled(false);
+  return ClipKind::PhotoClip;
+}
+
+ClipKind ClipDisplay::ShowMovie(const std::string& path) {
+  const bool opened = player_.Open(path);
+  panel1_->Image1()->SetMovieFrame(QImage());
+  if (!opened) return ClipKind::NoClip;
+  player_.SetDisplayRect(panel1_->rect());
+  SetTrackBarQuietly(player_.Length(), 1);
+  player_.Seek(1);
+  emit RefreshMarkPanels();
+  clip_shown_ = true;
+  SetMovieControlsEnabled(true);
+  return ClipKind::MovieClip;
+}
+
+void ClipDisplay::SetMovieControlsEnabled(bool enabled) {
+  media_player1_->setEnabled(enabled);
+  track_bar1_->setEnabled(enabled);
+}
+
+// Changes TrackBar1 the way the timer does, so that the change seeks nothing.
+void ClipDisplay::SetTrackBarQuietly(int maximum, int value) {
+  syncing_position_ = true;
+  track_bar1_->setMaximum(maximum);
+  track_bar1_->setValue(value);
+  syncing_position_ = false;
+}
+
+void ClipDisplay::MovieStep() {
+  syncing_position_ = true;
+  track_bar1_->setValue(player_.Position());
+  syncing_position_ = false;
+}
+
+void ClipDisplay::TrackBar1Change(int position) {
+  if (!syncing_position_) player_.Seek(position);
+}
+
+void ClipDisplay::TrackBar1KeyDown(int key) {
+  if (key == Qt::Key_Left) player_.Seek(player_.Position() - 1);
+  if (key == Qt::Key_Right) player_.Seek(player_.Position() + 1);
+}
+
+bool ClipDisplay::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == track_bar1_ && event->type() == QEvent::KeyPress)
+    TrackBar1KeyDown(static_cast<QKeyEvent*>(event)->key());
+  return false;
+}
+
+void ClipDisplay::FormResize() {
+  player_.SetDisplayRect(panel1_->rect());
+  if (photo_.Cover(panel1_->size())) panel1_->Image1()->SetPhoto(photo_.Image());
+  emit RefreshMarkPanels();
+}
+
+void ClipDisplay::ShowNewFrame() {
+  if (player_.IsOpen()) panel1_->Image1()->SetMovieFrame(player_.Frame());
+}
+
+}  // namespace mw

@@ -1,0 +1,144 @@
+#include "media/jpeg_decoder.h"
+
+#include <csetjmp>
+#include <cstdio>
+// clang-format off
+#include <jpeglib.h>
+// clang-format on
+
+#include <algorithm>
+#include <new>
+
+namespace mw {
+
+std::uint8_t* PixelBuffer::Reserve(std::size_t bytes) {
+  if (bytes > capacity_) {
+    data_.reset();
+    capacity_ = 0;
+    data_.reset(new std::uint8_t[bytes]);
+    capacity_ = bytes;
+  }
+  return data_.get();
+}
+
+namespace {
+
+// libjpeg error manager that jumps back to the step that was running instead of exiting.
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+  char message[JMSG_LENGTH_MAX] = "";
+};
+
+void JumpOnError(j_common_ptr cinfo) {
+  auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, errors->message);
+  std::longjmp(errors->jump, 1);
+}
+
+void KeepQuiet(j_common_ptr) {}
+
+// Everything one decode needs, plain C data only, so that a longjmp out of libjpeg skips
+// no destructor. The steps below each set their own jump point.
+struct Session {
+  jpeg_decompress_struct cinfo;
+  ErrorManager errors;
+  std::FILE* file = nullptr;
+  bool created = false;
+};
+
+constexpr int kScaleDenominators[] = {8, 4, 2, 1};
+
+// Reads the header and chooses the output scale. False on any libjpeg error.
+bool ReadHeaderAndScale(Session& s, int cover_width, int cover_height) {
+  if (setjmp(s.errors.jump)) return false;
+  jpeg_create_decompress(&s.cinfo);
+  s.created = true;
+  jpeg_stdio_src(&s.cinfo, s.file);
+  jpeg_read_header(&s.cinfo, TRUE);
+  s.cinfo.out_color_space = JCS_EXT_BGRX;
+  for (int denominator : kScaleDenominators) {
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = static_cast<unsigned>(denominator);
+    jpeg_calc_output_dimensions(&s.cinfo);
+    if (static_cast<int>(s.cinfo.output_width) >= cover_width &&
+        static_cast<int>(s.cinfo.output_height) >= cover_height)
+      break;
+  }
+  return true;
+}
+
+// Decodes every row into `pixels` (rows of output_width * 4 bytes). False on any error.
+bool DecodeRows(Session& s, std::uint8_t* pixels) {
+  if (setjmp(s.errors.jump)) return false;
+  jpeg_start_decompress(&s.cinfo);
+  const std::size_t stride = static_cast<std::size_t>(s.cinfo.output_width) * 4;
+  JSAMPROW rows[16];
+  while (s.cinfo.output_scanline < s.cinfo.output_height) {
+    const JDIMENSION first = s.cinfo.output_scanline;
+    const JDIMENSION count = std::min<JDIMENSION>(16, s.cinfo.output_height - first);
+    for (JDIMENSION i = 0; i < count; ++i) rows[i] = pixels + (first + i) * stride;
+    jpeg_read_scanlines(&s.cinfo, rows, count);
+  }
+  jpeg_finish_decompress(&s.cinfo);
+  return true;
+}
+
+// Closes the file and frees libjpeg's memory whatever way the decode ends.
+class SessionGuard {
+ public:
+  explicit SessionGuard(Session& s) : s_(s) {}
+  ~SessionGuard() {
+    if (s_.created) jpeg_destroy_decompress(&s_.cinfo);
+    if (s_.file) std::fclose(s_.file);
+  }
+  SessionGuard(const SessionGuard&) = delete;
+  SessionGuard& operator=(const SessionGuard&) = delete;
+
+ private:
+  Session& s_;
+};
+
+JpegResult Failure(std::string error) {
+  JpegResult result;
+  result.error = std::move(error);
+  return result;
+}
+
+}  // namespace
+
+JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height,
+                      const JpegLimits& limits, PixelBuffer& out) {
+  Session s;
+  SessionGuard guard(s);
+  s.cinfo.err = jpeg_std_error(&s.errors.pub);
+  s.errors.pub.error_exit = JumpOnError;
+  s.errors.pub.output_message = KeepQuiet;
+  s.file = std::fopen(path.c_str(), "rb");
+  if (!s.file) return Failure("cannot open the file");
+  if (!ReadHeaderAndScale(s, cover_width, cover_height)) return Failure(s.errors.message);
+
+  JpegResult result;
+  result.source_width = static_cast<int>(s.cinfo.image_width);
+  result.source_height = static_cast<int>(s.cinfo.image_height);
+  const std::uint64_t pixels =
+      static_cast<std::uint64_t>(s.cinfo.image_width) * s.cinfo.image_height;
+  if (pixels == 0 || pixels > limits.max_pixels) return Failure("photo too large");
+  s.cinfo.mem->max_memory_to_use = limits.max_decoder_memory;
+
+  result.width = static_cast<int>(s.cinfo.output_width);
+  result.height = static_cast<int>(s.cinfo.output_height);
+  result.scale_denominator = static_cast<int>(s.cinfo.scale_denom);
+  std::uint8_t* target = nullptr;
+  try {
+    target = out.Reserve(static_cast<std::size_t>(result.width) * result.height * 4);
+  } catch (const std::bad_alloc&) {
+    return Failure("out of memory");
+  }
+  if (!DecodeRows(s, target)) return Failure(s.errors.message);
+  result.incomplete = s.errors.pub.num_warnings > 0;
+  result.ok = true;
+  return result;
+}
+
+}  // namespace mw

@@ -1,0 +1,83 @@
+#include "media/mark_geometry.h"
+
+#include <cmath>
+#include <cstdint>
+
+namespace mw {
+namespace {
+
+bool HasArea(AreaSize area) { return area.width > 0 && area.height > 0; }
+
+float Scale(int present, std::int32_t recorded) {
+  if (present <= 0) return 1.0f;
+  double reference = recorded > 0 ? recorded : present;
+  return static_cast<float>(present / reference);
+}
+
+int TruncToInt(double value) {
+  if (!(value > -2147483648.0 && value < 2147483648.0)) return value < 0 ? INT32_MIN : INT32_MAX;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+float MarkScaleX(const ClickerMark& mark, AreaSize area) {
+  return Scale(area.width, mark.AreaWidth);
+}
+
+float MarkScaleY(const ClickerMark& mark, AreaSize area) {
+  return Scale(area.height, mark.AreaHeight);
+}
+
+bool MarkContains(const ClickerMark& mark, AreaSize area, int x, int y) {
+  if (!HasArea(area)) return false;
+  double dx = std::fabs(x - static_cast<double>(area.width) * mark.X);
+  if (!(static_cast<double>(MarkScaleX(mark, area)) * mark.Size > dx)) return false;
+  double dy = std::fabs(y - static_cast<double>(area.height) * mark.Y);
+  return static_cast<double>(MarkScaleY(mark, area)) * mark.Size > dy;
+}
+
+std::optional<std::size_t> FindMarkAt(const ClipMap& map, std::string_view clipOnScreen,
+                                      AreaSize area, int x, int y) {
+  if (!HasArea(area)) return std::nullopt;
+  const auto& marks = map.Marks();
+  for (std::size_t i = 0; i < marks.size(); ++i) {
+    const ClickerMark& mark = marks[i];
+    if (mark.Clip == clipOnScreen && MarkContains(mark, area, x, y)) return i;
+  }
+  return std::nullopt;
+}
+
+std::string MarkHintAt(const ClipMap& map, std::string_view clipOnScreen, AreaSize area, int x,
+                       int y) {
+  auto found = FindMarkAt(map, clipOnScreen, area, x, y);
+  return found ? map.At(*found).Hint : std::string();
+}
+
+std::string MarkTargetAt(const ClipMap& map, std::string_view clipOnScreen, AreaSize area, int x,
+                         int y) {
+  auto found = FindMarkAt(map, clipOnScreen, area, x, y);
+  return found ? map.At(*found).NextClip : std::string();
+}
+
+PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area) {
+  double scaleX = MarkScaleX(mark, area);
+  double scaleY = MarkScaleY(mark, area);
+  PanelRect rect;
+  rect.width = TruncToInt(scaleX * (2.0 * mark.Size));
+  rect.height = TruncToInt(scaleY * (2.0 * mark.Size));
+  rect.left = TruncToInt(static_cast<double>(area.width) * mark.X - scaleX * mark.Size);
+  rect.top = TruncToInt(static_cast<double>(area.height) * mark.Y - scaleY * mark.Size);
+  return rect;
+}
+
+std::string MarkPanelCaption(std::string_view nextClip) {
+  constexpr std::size_t kCaptionLength = 9;
+  if (nextClip.size() < kCaptionLength) return {};
+  std::string_view tail = nextClip.substr(nextClip.size() - kCaptionLength);
+  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80)
+    tail.remove_prefix(1);
+  return std::string(tail);
+}
+
+}  // namespace mw

@@ -1,0 +1,338 @@
+#include "media/movie_player.h"
+
+#include <mpv/client.h>
+#include <mpv/render.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <clocale>
+#include <cmath>
+#include <climits>
+#include <cstdlib>
+#include <vector>
+
+namespace mw {
+
+namespace {
+
+// A frame buffer whose rows and start are aligned to 64 bytes, as the renderer likes.
+QImage AlignedFrame(QSize size) {
+  const std::size_t stride = (static_cast<std::size_t>(size.width()) * 4 + 63) & ~std::size_t{63};
+  void* memory = std::aligned_alloc(64, stride * static_cast<std::size_t>(size.height()));
+  if (!memory) return QImage();
+  return QImage(static_cast<uchar*>(memory), size.width(), size.height(),
+                static_cast<qsizetype>(stride), QImage::Format_RGB32,
+                [](void* block) { std::free(block); }, memory);
+}
+
+std::string SecondsText(int ms) {
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, ms / 1000.0, std::chars_format::fixed, 3);
+  return std::string(text, end.ptr);
+}
+
+int ClampToInt(double ms) {
+  if (!(ms > 0)) return 0;
+  return ms >= INT_MAX ? INT_MAX : static_cast<int>(std::lround(ms));
+}
+
+}  // namespace
+
+MoviePlayer::MoviePlayer(QObject* parent) : MoviePlayer(Options(), parent) {}
+
+MoviePlayer::MoviePlayer(Options options, QObject* parent) : QObject(parent), options_(options) {
+  Start(options);
+}
+
+MoviePlayer::~MoviePlayer() {
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  if (render_thread_.joinable()) render_thread_.join();
+  if (render_) {
+    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+    mpv_render_context_free(render_);
+  }
+  if (mpv_) mpv_terminate_destroy(mpv_);
+}
+
+void MoviePlayer::Start(const Options& options) {
+  // libmpv refuses to start under a locale whose numbers use a decimal comma.
+  std::setlocale(LC_NUMERIC, "C");
+  mpv_ = mpv_create();
+  if (!mpv_) return;
+  const std::pair<const char*, const char*> settings[] = {
+      {"config", "no"},           {"vo", "libmpv"},         {"hwdec", "no"},
+      {"keep-open", "yes"},       {"pause", "yes"},         {"idle", "yes"},
+      {"hr-seek", "yes"},         {"hr-seek-demuxer-offset", "1"},
+      {"keepaspect", "no"},       {"osd-level", "0"},       {"osd-on-seek", "no"},
+      {"terminal", "no"},         {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"}, {"load-scripts", "no"},  {"ytdl", "no"},
+      {"sub-auto", "no"},         {"audio-file-auto", "no"}, {"video-timing-offset", "0"},
+      {"ao", options.audio ? "pulse,alsa,null" : "null"}};
+  for (const auto& [name, value] : settings) mpv_set_option_string(mpv_, name, value);
+  if (mpv_initialize(mpv_) < 0) {
+    mpv_terminate_destroy(mpv_);
+    mpv_ = nullptr;
+    return;
+  }
+  int no_advanced_control = 0;
+  mpv_render_param params[] = {
+      {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_SW)},
+      {MPV_RENDER_PARAM_ADVANCED_CONTROL, &no_advanced_control},
+      {MPV_RENDER_PARAM_INVALID, nullptr}};
+  if (mpv_render_context_create(&render_, mpv_, params) < 0) {
+    render_ = nullptr;
+    mpv_terminate_destroy(mpv_);
+    mpv_ = nullptr;
+    return;
+  }
+  mpv_render_context_set_update_callback(render_, &MoviePlayer::OnRenderUpdate, this);
+  render_thread_ = std::thread([this] { RenderLoop(); });
+}
+
+void MoviePlayer::Command(std::initializer_list<const char*> args) {
+  std::vector<const char*> list(args);
+  list.push_back(nullptr);
+  mpv_command(mpv_, list.data());
+}
+
+bool MoviePlayer::Open(const std::string& path) {
+  Close();
+  if (!mpv_) return false;
+  {
+    std::lock_guard lock(mutex_);
+    picture_wanted_ = true;
+    got_frame_ = false;
+  }
+  const char* args[] = {"loadfile", path.c_str(), "replace", nullptr};
+  mpv_node result;
+  if (mpv_command_ret(mpv_, args, &result) < 0) return false;
+  std::int64_t entry_id = -1;
+  if (result.format == MPV_FORMAT_NODE_MAP) {
+    for (int i = 0; i < result.u.list->num; ++i) {
+      if (std::string(result.u.list->keys[i]) == "playlist_entry_id" &&
+          result.u.list->values[i].format == MPV_FORMAT_INT64)
+        entry_id = result.u.list->values[i].u.int64;
+    }
+  }
+  mpv_free_node_contents(&result);
+  if (!WaitUntilLoaded(entry_id)) {
+    Command({"stop"});
+    Close();
+    return false;
+  }
+  AfterLoad();
+  return true;
+}
+
+// Waits for the file-loaded or end-file event of this open. An end-file event of the movie
+// that was open before can arrive first; it carries another playlist entry id.
+bool MoviePlayer::WaitUntilLoaded(std::int64_t entry_id) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(options_.open_timeout_ms);
+  bool started = false;
+  while (Clock::now() < deadline) {
+    const double wait_s = std::chrono::duration<double>(deadline - Clock::now()).count();
+    mpv_event* event = mpv_wait_event(mpv_, std::max(0.0, wait_s));
+    if (event->event_id == MPV_EVENT_START_FILE) {
+      const auto* start = static_cast<mpv_event_start_file*>(event->data);
+      if (entry_id < 0) entry_id = start->playlist_entry_id;
+      started = started || start->playlist_entry_id == entry_id;
+    } else if (event->event_id == MPV_EVENT_END_FILE) {
+      const auto* end = static_cast<mpv_event_end_file*>(event->data);
+      if (end->playlist_entry_id == entry_id) return false;
+    } else if (event->event_id == MPV_EVENT_FILE_LOADED && started) {
+      entry_id_ = entry_id;
+      return true;
+    }
+  }
+  return false;
+}
+
+void MoviePlayer::AfterLoad() {
+  double duration = 0;
+  mpv_get_property(mpv_, "duration", MPV_FORMAT_DOUBLE, &duration);
+  length_ms_ = ClampToInt(duration * 1000.0);
+  char* video = mpv_get_property_string(mpv_, "vid");
+  has_video_ = video && std::string(video) != "no";
+  mpv_free(video);
+  open_ = true;
+  mode_ = Mode::Stopped;
+  seek_pending_ = false;
+}
+
+void MoviePlayer::Close() {
+  PumpEvents();
+  if (open_) Command({"stop"});
+  open_ = false;
+  has_video_ = false;
+  length_ms_ = 0;
+  seek_pending_ = false;
+  mode_ = Mode::Stopped;
+  std::lock_guard lock(mutex_);
+  picture_wanted_ = false;
+  got_frame_ = false;
+  frame_ = QImage();
+}
+
+void MoviePlayer::SetDisplayRect(const QRect& rect) {
+  display_rect_ = rect;
+  {
+    std::lock_guard lock(mutex_);
+    target_size_ = rect.size();
+    redraw_ = true;
+  }
+  wake_.notify_all();
+}
+
+// Events are read whenever the caller asks the player something, so no event loop is
+// needed; only the end of a seek matters here.
+void MoviePlayer::PumpEvents() {
+  if (!mpv_) return;
+  for (;;) {
+    mpv_event* event = mpv_wait_event(mpv_, 0);
+    if (event->event_id == MPV_EVENT_NONE) return;
+    HandleEvent(event->event_id, event->data);
+  }
+}
+
+void MoviePlayer::HandleEvent(int event_id, void* data) {
+  if (event_id == MPV_EVENT_PLAYBACK_RESTART) {
+    seek_pending_ = false;
+  } else if (event_id == MPV_EVENT_END_FILE) {
+    const auto* end = static_cast<mpv_event_end_file*>(data);
+    if (end->playlist_entry_id == entry_id_ && open_) {
+      open_ = false;
+      mode_ = Mode::Stopped;
+    }
+  }
+}
+
+int MoviePlayer::Position() {
+  PumpEvents();
+  if (!open_) return 0;
+  if (seek_pending_) return seek_target_ms_;
+  double seconds = 0;
+  if (mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return 0;
+  return std::min(ClampToInt(seconds * 1000.0), length_ms_ > 0 ? length_ms_ : INT_MAX);
+}
+
+void MoviePlayer::Seek(int position_ms) {
+  PumpEvents();
+  if (!open_) return;
+  const int target = std::clamp(position_ms, 0, std::max(length_ms_, 0));
+  const std::string seconds = SecondsText(target);
+  Command({"seek", seconds.c_str(), "absolute+exact"});
+  seek_pending_ = true;
+  seek_target_ms_ = target;
+  ++seeks_requested_;
+}
+
+bool MoviePlayer::EndReached() {
+  int eof = 0;
+  mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &eof);
+  return eof != 0;
+}
+
+void MoviePlayer::SetPause(bool pause) {
+  int flag = pause ? 1 : 0;
+  mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
+}
+
+void MoviePlayer::Play() {
+  PumpEvents();
+  if (!open_) return;
+  if (EndReached()) Seek(0);
+  SetPause(false);
+  mode_ = Mode::Playing;
+}
+
+void MoviePlayer::PauseOrResume() {
+  PumpEvents();
+  if (!open_) return;
+  if (IsPlaying()) {
+    SetPause(true);
+    mode_ = Mode::Paused;
+  } else if (mode_ == Mode::Paused) {
+    Play();
+  }
+}
+
+void MoviePlayer::Stop() {
+  PumpEvents();
+  if (!open_) return;
+  SetPause(true);
+  mode_ = Mode::Stopped;
+}
+
+bool MoviePlayer::IsPlaying() {
+  if (!open_ || mode_ != Mode::Playing) return false;
+  if (EndReached()) {
+    mode_ = Mode::Stopped;
+    return false;
+  }
+  return true;
+}
+
+QImage MoviePlayer::Frame() const {
+  std::lock_guard lock(mutex_);
+  return frame_;
+}
+
+void MoviePlayer::OnRenderUpdate(void* self) {
+  auto* player = static_cast<MoviePlayer*>(self);
+  {
+    std::lock_guard lock(player->mutex_);
+    player->update_ = true;
+  }
+  player->wake_.notify_all();
+}
+
+void MoviePlayer::RenderLoop() {
+  std::unique_lock lock(mutex_);
+  while (!quit_) {
+    wake_.wait(lock, [this] { return quit_ || update_ || redraw_; });
+    if (quit_) break;
+    const bool redraw = redraw_;
+    update_ = redraw_ = false;
+    lock.unlock();
+    const std::uint64_t flags = mpv_render_context_update(render_);
+    lock.lock();
+    const bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
+    if (new_frame) got_frame_ = true;
+    if ((new_frame || redraw) && got_frame_ && picture_wanted_ && !target_size_.isEmpty()) {
+      const QSize size = target_size_;
+      lock.unlock();
+      RenderFrame(size);
+      lock.lock();
+    }
+  }
+}
+
+// Renders the current frame into the spare buffer and makes it the shown one.
+void MoviePlayer::RenderFrame(QSize size) {
+  if (spare_.size() != size || !spare_.isDetached()) spare_ = AlignedFrame(size);
+  if (spare_.isNull()) return;
+  int render_size[2] = {size.width(), size.height()};
+  std::size_t stride = static_cast<std::size_t>(spare_.bytesPerLine());
+  int block = 0;
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_SW_SIZE, render_size},
+                               {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>("bgr0")},
+                               {MPV_RENDER_PARAM_SW_STRIDE, &stride},
+                               {MPV_RENDER_PARAM_SW_POINTER, spare_.bits()},
+                               {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  if (mpv_render_context_render(render_, params) < 0) return;
+  {
+    std::lock_guard lock(mutex_);
+    if (!picture_wanted_) return;
+    std::swap(frame_, spare_);
+  }
+  emit FrameReady();
+}
+
+}  // namespace mw

@@ -1,0 +1,32 @@
+#include "media/photo_image.h"
+
+#include <utility>
+
+namespace mw {
+
+bool PhotoImage::Load(const std::string& path, QSize area) { return Decode(path, area); }
+
+bool PhotoImage::Cover(QSize area) {
+  if (IsEmpty() || scale_denominator_ == 1) return false;
+  if (image_.width() >= area.width() && image_.height() >= area.height()) return false;
+  return Decode(path_, area);
+}
+
+bool PhotoImage::Decode(const std::string& path, QSize area) {
+  const JpegResult result = DecodeJpeg(path, area.width(), area.height(), limits_, spare_);
+  if (!result.ok) {
+    last_error_ = result.error;
+    return false;
+  }
+  std::swap(shown_, spare_);
+  image_ = QImage(static_cast<const uchar*>(shown_.Data()), result.width, result.height, result.width * 4,
+                  QImage::Format_RGB32);
+  path_ = path;
+  source_size_ = QSize(result.source_width, result.source_height);
+  scale_denominator_ = result.scale_denominator;
+  incomplete_ = result.incomplete;
+  last_error_.clear();
+  return true;
+}
+
+}  // namespace mw

@@ -1,0 +1,51 @@
+#pragma once
+// The one photo object of a clip area: the decoded picture of the last photo shown.
+
+#include <QImage>
+#include <QSize>
+#include <string>
+
+#include "media/jpeg_decoder.h"
+
+namespace mw {
+
+// Holds the last photo that decoded, at a size that covers the clip area. A photo that
+// fails to load leaves the previous one untouched. Decoding reuses two buffers: the one on
+// show and the one being filled.
+class PhotoImage {
+ public:
+  explicit PhotoImage(JpegLimits limits = {}) : limits_(limits) {}
+
+  // Decodes the photo at `path` at the smallest halving scale that covers `area`. True on
+  // success; on failure the previous photo stays and LastError() says why.
+  bool Load(const std::string& path, QSize area);
+  // Decodes the same photo again at a larger scale when `area` has outgrown the decoded
+  // size. True when the picture was replaced.
+  bool Cover(QSize area);
+
+  bool IsEmpty() const { return image_.isNull(); }
+  // The picture, Format_RGB32. It views the object's own buffer: valid until the next
+  // successful Load or Cover, which the owner takes as the moment to fetch it again.
+  const QImage& Image() const { return image_; }
+  const std::string& Path() const { return path_; }
+  QSize SourceSize() const { return source_size_; }
+  int ScaleDenominator() const { return scale_denominator_; }
+  // The photo's data ended early or was damaged; the rest of the picture is filler.
+  bool Incomplete() const { return incomplete_; }
+  const std::string& LastError() const { return last_error_; }
+
+ private:
+  bool Decode(const std::string& path, QSize area);
+
+  JpegLimits limits_;
+  PixelBuffer shown_;
+  PixelBuffer spare_;
+  QImage image_;
+  std::string path_;
+  QSize source_size_;
+  int scale_denominator_ = 1;
+  bool incomplete_ = false;
+  std::string last_error_;
+};
+
+}  // namespace mw

@@ -1,0 +1,70 @@
+#include "package/file_steps.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace mw {
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  std::error_code error;
+  if (!fs::is_regular_file(from, error)) return false;
+  if (fs::exists(fs::symlink_status(to, error))) {
+    ClearAttributes(to);
+    fs::remove(to, error);
+  }
+  return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error) && !error;
+}
+
+void ClearAttributes(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(fs::symlink_status(path, error))) return;
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                  error);
+}
+
+bool DeleteFile(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+  return !error;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without no-replace renames: look first.
+  if (PathExists(to)) return false;
+  return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::uint64_t FileSizeOrZero(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) return 0;
+  std::uintmax_t size = fs::file_size(path, error);
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+bool PathExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+bool FolderExists(const std::string& path) {
+  std::error_code error;
+  return fs::is_directory(path, error);
+}
+
+bool MakeFolder(const std::string& path) {
+  std::error_code error;
+  fs::create_directory(path, error);
+  return FolderExists(path);
+}
+
+}  // namespace mw

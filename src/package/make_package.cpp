@@ -1,0 +1,314 @@
+#include "package/make_package.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+#include "package/clip_set.h"
+#include "package/directive_file.h"
+#include "package/file_steps.h"
+#include "package/makepackage.h"
+#include "package/package_map.h"
+#include "package/package_names.h"
+#include "package/packageresult.h"
+#include "package/process_runner.h"
+
+namespace mw {
+
+namespace {
+
+// Clips adding up to more than this ask before the build.
+constexpr std::uint64_t kSizeQuestionLimit = 5ull * 1024 * 1024;
+constexpr int kFinalPauseMs = 1000;
+
+// Puts the current directory back when the build ends, however it ends.
+class CurrentDirectoryKeeper {
+ public:
+  CurrentDirectoryKeeper() {
+    std::error_code error;
+    saved_ = std::filesystem::current_path(error);
+  }
+  ~CurrentDirectoryKeeper() {
+    std::error_code error;
+    if (!saved_.empty()) std::filesystem::current_path(saved_, error);
+  }
+  CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
+  CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
+
+ private:
+  std::filesystem::path saved_;
+};
+
+enum class BuildOutcome { Finished, Failed, Declined };
+
+// One run of Make Package; the step functions follow the order of the build.
+class PackagePipeline {
+ public:
+  explicit PackagePipeline(const PackageJob& job);
+  void Run();
+
+ private:
+  bool AskForOptions();
+  BuildOutcome GuardedSteps();
+  BuildOutcome BuildSteps();
+  void CollectClips();
+  bool SizeAccepted() const;
+  bool PrepareStagingFolder();
+  bool CopyClips();
+  bool CopyPlayer();
+  bool WriteDirectiveFile();
+  bool DirectiveFileReady();
+  bool RemoveOldPackage();
+  void RenameToolsForRun();
+  void RunPackageBuildTool();
+  void CheckPackage();
+  void ShowResult();
+  void CleanUp();
+  void RenameToolsBack();
+
+  void Step(const std::string& text, int percent) { job_.progress.ReportProgress(text, percent); }
+  void FailureReport();
+  void WarningReport(int code);
+  std::string InProgramFolder(const std::string& name) const { return programFolder_ + name; }
+  PackageDirective Directive() const;
+
+  const PackageJob& job_;
+  std::string programFolder_;
+  std::string stagingFolder_;
+  std::string packagePath_;
+  ClipSet clips_;
+  std::vector<bool> staged_;  // per clip entry: the copy step reached it
+  std::vector<ClickerMark> packageMap_;
+};
+
+PackagePipeline::PackagePipeline(const PackageJob& job)
+    : job_(job), programFolder_(job.programFolder) {
+  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+  stagingFolder_ = programFolder_ + kStagingFolderName;
+}
+
+void PackagePipeline::Run() {
+  if (job_.map.Empty()) {
+    ShowOkMessage(job_.desktop, "Your map is empty.", "Can't");
+    return;
+  }
+  CurrentDirectoryKeeper keeper;
+  if (!AskForOptions()) return;
+  packagePath_ = job_.options.PackagePath();
+  job_.progress.SetStayOnTop(true);
+  BuildOutcome outcome = GuardedSteps();
+  if (outcome == BuildOutcome::Declined) {
+    job_.progress.SetStayOnTop(false);
+    job_.progress.CloseWindow();
+    return;
+  }
+  if (outcome == BuildOutcome::Failed) FailureReport();
+  CleanUp();
+}
+
+bool PackagePipeline::AskForOptions() {
+  std::string packagesFolder = programFolder_ + kPackagesFolderName;
+  job_.options.SetLocationText(packagesFolder);
+  MakeFolder(packagesFolder);
+  return job_.desktop.ShowModal(job_.options) == kModalOk;
+}
+
+BuildOutcome PackagePipeline::GuardedSteps() {
+  try {
+    return BuildSteps();
+  } catch (const std::exception&) {
+    return BuildOutcome::Failed;
+  }
+}
+
+BuildOutcome PackagePipeline::BuildSteps() {
+  Step("Collecting clips", 5);
+  std::error_code error;
+  std::filesystem::current_path(programFolder_, error);
+  DeleteFile(InProgramFolder(kDirectiveFileName));
+  CollectClips();
+  if (!SizeAccepted()) return BuildOutcome::Declined;
+  if (!PrepareStagingFolder() || !CopyClips() || !CopyPlayer() || !WriteDirectiveFile() ||
+      !DirectiveFileReady() || !RemoveOldPackage()) {
+    return BuildOutcome::Failed;
+  }
+  RenameToolsForRun();
+  RunPackageBuildTool();
+  CheckPackage();
+  ShowResult();
+  return BuildOutcome::Finished;
+}
+
+void PackagePipeline::CollectClips() {
+  clips_ = ClipSet::FromMap(job_.map);
+  staged_.assign(clips_.Size(), false);
+  packageMap_ = BuildPackageMap(job_.map, clips_);
+}
+
+bool PackagePipeline::SizeAccepted() const {
+  std::uint64_t total = 0;
+  for (const ClipEntry& entry : clips_.Entries()) {
+    if (!entry.skipped) total += FileSizeOrZero(entry.path);
+  }
+  if (total <= kSizeQuestionLimit) return true;
+  return AskYesNo(job_.desktop,
+                  "The total file size of your package is likely to exceed 5 MegaBytes.\n"
+                  "It may take a while to process the package. do you want to continue?",
+                  "Please note");
+}
+
+bool PackagePipeline::PrepareStagingFolder() {
+  Step("Preparing folder for collecting clips", 10);
+  if (!FolderExists(stagingFolder_) && !MakeFolder(stagingFolder_)) return false;
+  if (!WritePackageDataFile(stagingFolder_ + std::string(kRunnerBaseName), job_.windowSize,
+                            packageMap_)) {
+    ShowOkMessage(job_.desktop, "Failed to open the map file for writing!");
+  }
+  return true;
+}
+
+bool PackagePipeline::CopyClips() {
+  Step("Start copying clips", 1);
+  if (clips_.Empty()) return false;
+  const auto& entries = clips_.Entries();
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (entries[k].skipped) continue;
+    const std::string& name = entries[k].packageName;
+    Step("Copying " + name, static_cast<int>(k));
+    staged_[k] = true;
+    if (!CopyFileReplacing(entries[k].path, stagingFolder_ + name)) return false;
+    ClearAttributes(stagingFolder_ + name);
+  }
+  return true;
+}
+
+bool PackagePipeline::CopyPlayer() {
+  if (CopyFileReplacing(InProgramFolder(kPlayerSourceName),
+                        stagingFolder_ + std::string(kPlayerFileName))) {
+    return true;
+  }
+  ShowOkMessage(job_.desktop, "Missing runner.dll");
+  return false;
+}
+
+PackageDirective PackagePipeline::Directive() const {
+  PackageDirective directive;
+  directive.packagePath = packagePath_;
+  directive.userMessage = job_.options.UserMessageText();
+  directive.stagingFolder = stagingFolder_;
+  for (const ClipEntry& entry : clips_.Entries()) {
+    if (entry.skipped) {
+      directive.clipNames.emplace_back();
+    } else {
+      directive.clipNames.emplace_back(entry.packageName);
+    }
+  }
+  return directive;
+}
+
+bool PackagePipeline::WriteDirectiveFile() {
+  Step("Preparing package settings", 15);
+  const std::string path = InProgramFolder(kDirectiveFileName);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const auto& entries = clips_.Entries();
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (!entries[k].skipped)
+      Step("Pre-packaging " + entries[k].packageName, 15 + static_cast<int>(k));
+  }
+  const std::string text = FormatDirectiveFile(Directive());
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = (std::fclose(file) == 0) && written;
+  return written;
+}
+
+bool PackagePipeline::DirectiveFileReady() {
+  Step("Preparing package file...", 50);
+  return PathExists(InProgramFolder(kDirectiveFileName));
+}
+
+bool PackagePipeline::RemoveOldPackage() {
+  Step("Removing old files", 52);
+  DeleteFile(packagePath_);
+  return !PathExists(packagePath_);
+}
+
+void PackagePipeline::RenameToolsForRun() {
+  Step("Checking libraries...", 55);
+  if (!PathExists(InProgramFolder(kExtractorRestName))) WarningReport(101);
+  if (!RenameFile(InProgramFolder(kExtractorRestName), InProgramFolder(kExtractorRunName))) {
+    WarningReport(102);
+  }
+  if (!PathExists(InProgramFolder(kArchiverRestName))) WarningReport(103);
+  if (!RenameFile(InProgramFolder(kArchiverRestName), InProgramFolder(kArchiverRunName))) {
+    WarningReport(104);
+  }
+}
+
+void PackagePipeline::RunPackageBuildTool() {
+  Step("Making package...", 60);
+  int result =
+      RunProgramAndWait(InProgramFolder(kPackageBuildToolName), {"/N", "/Q", kDirectiveFileName},
+                        programFolder_, [this] { job_.progress.KeepPainted(); });
+  if (result == kNotStarted) WarningReport(105);
+}
+
+void PackagePipeline::CheckPackage() {
+  Step("Checking package...", 75);
+  if (!PathExists(packagePath_)) WarningReport(106);
+}
+
+void PackagePipeline::ShowResult() {
+  Step("Finalizing...", 100);
+  job_.desktop.Pause(kFinalPauseMs);
+  job_.result.SetPackage(job_.options.PackageNameText(), packagePath_);
+  job_.desktop.ShowModal(job_.result);
+}
+
+void PackagePipeline::CleanUp() {
+  const auto& entries = clips_.Entries();
+  for (std::size_t k = 0; k < entries.size(); ++k) {
+    if (!staged_[k]) continue;
+    ClearAttributes(stagingFolder_ + entries[k].packageName);
+    DeleteFile(stagingFolder_ + entries[k].packageName);
+  }
+  DeleteFile(stagingFolder_ + std::string(kPlayerFileName));
+  DeleteFile(stagingFolder_ + std::string(kRunnerBaseName));
+  std::error_code error;
+  std::filesystem::remove(stagingFolder_, error);  // only when empty
+  RenameToolsBack();
+  DeleteFile(InProgramFolder(kDirectiveFileName));
+  job_.progress.SetStayOnTop(false);
+  job_.progress.CloseWindow();
+}
+
+void PackagePipeline::RenameToolsBack() {
+  if (!RenameFile(InProgramFolder(kExtractorRunName), InProgramFolder(kExtractorRestName))) {
+    WarningReport(107);
+  }
+  if (!RenameFile(InProgramFolder(kArchiverRunName), InProgramFolder(kArchiverRestName))) {
+    WarningReport(108);
+  }
+}
+
+void PackagePipeline::FailureReport() {
+  ShowOkMessage(job_.desktop, "Failed " + job_.progress.LastStepText() +
+                                  "(progress=" + std::to_string(job_.progress.GaugeValue()) + ").");
+}
+
+void PackagePipeline::WarningReport(int code) {
+  const char* head = code >= 107 ? "Warning:Failed" : "Warning:Failed ";
+  ShowOkMessage(job_.desktop,
+                head + job_.progress.LastStepText() + "(error=" + std::to_string(code) + ").");
+}
+
+}  // namespace
+
+void MakePackageButtonClick(const PackageJob& job) {
+  PackagePipeline(job).Run();
+}
+
+}  // namespace mw

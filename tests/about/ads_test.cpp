@@ -1,0 +1,137 @@
+// The about window: its content, its links and that only OK closes it.
+
+#include "about/ads.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "scripted_desktop.h"
+
+namespace {
+
+// The result a test sees when its actions left the window open.
+constexpr int kLeftOpen = 99;
+
+class AdFormTest : public testing::Test {
+ protected:
+  // Shows the window modally, runs `whileOpen` inside, and closes the window with
+  // kLeftOpen if the actions did not close it.
+  int ShowAndDo(const std::function<void()>& whileOpen) {
+    QTimer::singleShot(0, &form, [this, whileOpen] {
+      whileOpen();
+      if (form.isVisible()) form.done(kLeftOpen);
+    });
+    return form.exec();
+  }
+
+  template <typename T>
+  T* Find(const char* name) {
+    T* widget = form.findChild<T*>(name);
+    if (widget == nullptr) ADD_FAILURE() << "no control " << name;
+    return widget;
+  }
+
+  QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
+
+  mw::test::ScriptedDesktop desktop;
+  mw::TAdForm form{desktop};
+};
+
+TEST_F(AdFormTest, WindowHasNoTitleBarButtonsAndStaysOnTop) {
+  EXPECT_EQ(form.windowTitle(), "Powered by MarkWeaver");
+  Qt::WindowFlags flags = form.windowFlags();
+  EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint));
+  EXPECT_TRUE(flags.testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+  EXPECT_FALSE(flags.testFlag(Qt::WindowSystemMenuHint));
+}
+
+TEST_F(AdFormTest, ShowsProductVersionAndAddresses) {
+  EXPECT_EQ(LabelText("Label1"), "Powered by");
+  EXPECT_EQ(LabelText("Label2"), "MarkWeaver");
+  EXPECT_EQ(LabelText("VersionText"), "Version 1.2.3");
+  EXPECT_TRUE(Find<QLabel>("VersionText")->font().bold());
+  EXPECT_EQ(LabelText("Label5"), "Website:");
+  EXPECT_EQ(LabelText("Label4"), "Email:");
+  EXPECT_EQ(LabelText("Label6"), "Comment and suggestion are most welcome.");
+  EXPECT_EQ(Find<QLineEdit>("Edit1")->text(), mw::ProductPage);
+  EXPECT_EQ(Find<QLineEdit>("Edit2")->text(), mw::AuthorMailAddress);
+  EXPECT_EQ(Find<QPushButton>("BitBtn2")->text(), "Get your own MarkWeaver today!");
+  EXPECT_EQ(Find<QPushButton>("BitBtn1")->text(), "OK");
+  EXPECT_EQ(Find<QPushButton>("BitBtn1")->geometry(), QRect(316, 315, 96, 32));
+}
+
+TEST_F(AdFormTest, ContentFitsInsideTheWindow) {
+  for (QWidget* child : form.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    EXPECT_TRUE(form.rect().contains(child->geometry())) << child->objectName().toStdString();
+  }
+  QRect name = Find<QLabel>("Label2")->geometry();
+  EXPECT_LT(name.right(), Find<QLabel>("VersionText")->x()) << "product name runs into version";
+}
+
+TEST_F(AdFormTest, BannerIsAnUnscaledTrueColourPicture) {
+  QLabel* image = Find<QLabel>("Image1");
+  QImage banner = image->pixmap().toImage();
+  EXPECT_EQ(banner.size(), QSize(363, 149));
+  EXPECT_FALSE(banner.hasAlphaChannel());
+  EXPECT_FALSE(image->hasScaledContents());
+  EXPECT_EQ(image->geometry(), QRect(0, 24, 445, 179));
+}
+
+TEST_F(AdFormTest, AddressFieldsAreReadOnlyLinks) {
+  for (const char* name : {"Edit1", "Edit2"}) {
+    QLineEdit* field = Find<QLineEdit>(name);
+    EXPECT_TRUE(field->isReadOnly()) << name;
+    EXPECT_FALSE(field->hasFrame()) << name;
+    EXPECT_TRUE(field->font().underline()) << name;
+    EXPECT_EQ(field->cursor().shape(), Qt::PointingHandCursor) << name;
+  }
+  EXPECT_FALSE(Find<QLineEdit>("Edit1")->focusPolicy() & Qt::TabFocus);
+  EXPECT_EQ(Find<QLineEdit>("Edit1")->toolTip(), "click to go to the web site");
+}
+
+TEST_F(AdFormTest, ClicksOpenTheWebPageAndStartAMail) {
+  QTest::mouseClick(Find<QLineEdit>("Edit1"), Qt::LeftButton);
+  QTest::mouseClick(Find<QLineEdit>("Edit2"), Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>("BitBtn2"), Qt::LeftButton);
+  QTest::mouseClick(Find<QLineEdit>("Edit1"), Qt::RightButton);
+  std::vector<std::string> expected = {
+      mw::ProductPage, std::string("mailto:") + mw::AuthorMailAddress, mw::ProductPage};
+  EXPECT_EQ(desktop.opened, expected);
+}
+
+TEST_F(AdFormTest, OkClosesWithOk) {
+  int result = ShowAndDo([&] { QTest::mouseClick(Find<QPushButton>("BitBtn1"), Qt::LeftButton); });
+  EXPECT_EQ(result, mw::kModalOk);
+}
+
+TEST_F(AdFormTest, EnterPressesOk) {
+  int result = ShowAndDo([&] { QTest::keyClick(&form, Qt::Key_Return); });
+  EXPECT_EQ(result, mw::kModalOk);
+}
+
+TEST_F(AdFormTest, OnlyOkClosesTheWindow) {
+  EXPECT_EQ(ShowAndDo([&] { QTest::keyClick(&form, Qt::Key_Escape); }), kLeftOpen);
+  EXPECT_EQ(ShowAndDo([&] { form.close(); }), kLeftOpen);
+  EXPECT_EQ(ShowAndDo([&] { QTest::mouseClick(Find<QPushButton>("BitBtn2"), Qt::LeftButton); }),
+            kLeftOpen);
+}
+
+TEST_F(AdFormTest, ShownModally) {
+  bool modalWhileShown = false;
+  ShowAndDo(
+      [&] { modalWhileShown = form.isModal() && QApplication::activeModalWidget() == &form; });
+  EXPECT_TRUE(modalWhileShown);
+}
+
+}  // namespace

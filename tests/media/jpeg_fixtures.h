@@ -1,0 +1,22 @@
+#pragma once
+// Real JPEG files for the media tests, encoded with libjpeg into a temporary folder.
+
+#include <cstdint>
+#include <string>
+
+namespace mw::test {
+
+// The colour of the photo pattern at (x, y) of a width x height photo: four flat quadrants,
+// red top-left, green top-right, blue bottom-left, white bottom-right.
+std::uint32_t PatternColour(int x, int y, int width, int height);
+
+// Encodes the quadrant pattern as a JPEG file. `progressive` makes a multi-scan file.
+void WriteJpeg(const std::string& path, int width, int height, bool progressive = false);
+// Cuts the file to `keep` of its bytes.
+void TruncateFile(const std::string& path, double keep);
+// Replaces the width and height stored in the file's frame header.
+void PatchFrameSize(const std::string& path, int width, int height);
+// Makes the frame header invalid (a sample precision libjpeg does not accept).
+void DamageFrameHeader(const std::string& path);
+
+}  // namespace mw::test

@@ -1,0 +1,112 @@
+// Mark geometry and the hit test: scaling with the clip area, the open rectangle,
+// map order, exact clip texts and panel rectangles.
+#include "media/mark_geometry.h"
+
+#include <gtest/gtest.h>
+
+namespace mw {
+namespace {
+
+ClickerMark MarkAt(std::string clip, float x, float y, int size, int areaW, int areaH,
+                   std::string target = "target.jpg", std::string hint = "hint") {
+  ClickerMark m;
+  m.Clip = std::move(clip);
+  m.X = x;
+  m.Y = y;
+  m.Size = size;
+  m.AreaWidth = areaW;
+  m.AreaHeight = areaH;
+  m.NextClip = std::move(target);
+  m.Hint = std::move(hint);
+  return m;
+}
+
+ClipMap MapOf(std::initializer_list<ClickerMark> marks) {
+  ClipMap map;
+  for (const auto& m : marks) map.Append(m);
+  return map;
+}
+
+TEST(MarkGeometry, MarkPlacedInASmallerAreaStretchesWithIt) {
+  // Placed at (300, 175) in 600 x 350, shown in 1200 x 350.
+  ClickerMark mark = MarkAt("a", 0.5f, 0.5f, 10, 600, 350);
+  AreaSize wide{1200, 350};
+  EXPECT_EQ(MarkScaleX(mark, wide), 2.0f);
+  EXPECT_EQ(MarkScaleY(mark, wide), 1.0f);
+  EXPECT_EQ(MarkPanelRect(mark, wide), (PanelRect{580, 165, 40, 20}));
+  EXPECT_TRUE(MarkContains(mark, wide, 581, 166));
+  EXPECT_TRUE(MarkContains(mark, wide, 619, 184));
+  EXPECT_FALSE(MarkContains(mark, wide, 580, 175));
+  EXPECT_FALSE(MarkContains(mark, wide, 620, 175));
+  EXPECT_FALSE(MarkContains(mark, wide, 600, 185));
+  EXPECT_FALSE(MarkContains(mark, wide, 600, 165));
+}
+
+TEST(MarkGeometry, BoundaryOfTheOpenRectangleAtScaleOne) {
+  ClickerMark mark = MarkAt("a", 0.5f, 0.5f, 10, 600, 350);
+  AreaSize area{600, 350};
+  EXPECT_TRUE(MarkContains(mark, area, 309, 175));
+  EXPECT_FALSE(MarkContains(mark, area, 310, 175));
+  EXPECT_TRUE(MarkContains(mark, area, 291, 166));
+  EXPECT_FALSE(MarkContains(mark, area, 290, 175));
+}
+
+TEST(MarkGeometry, UnrecordedAreaKeepsThePixelSize) {
+  ClickerMark mark = MarkAt("a", 0.5f, 0.5f, 10, 0, -5);
+  for (AreaSize area : {AreaSize{100, 100}, AreaSize{2000, 300}}) {
+    EXPECT_EQ(MarkScaleX(mark, area), 1.0f);
+    EXPECT_EQ(MarkScaleY(mark, area), 1.0f);
+    PanelRect rect = MarkPanelRect(mark, area);
+    EXPECT_EQ(rect.width, 20);
+    EXPECT_EQ(rect.height, 20);
+  }
+  // A recorded 400 x 300 shown in 800 x 600 reaches twice its size.
+  ClickerMark recorded = MarkAt("a", 0.5f, 0.5f, 10, 400, 300);
+  EXPECT_TRUE(MarkContains(recorded, {800, 600}, 400 + 19, 300 + 19));
+  EXPECT_FALSE(MarkContains(recorded, {800, 600}, 400 + 20, 300));
+}
+
+TEST(MarkGeometry, PanelEdgesAreCutTowardZero) {
+  // Centre at x = 2.3, scaled reach 6: the left edge -3.7 becomes -3, not -4.
+  ClickerMark mark = MarkAt("a", 0.023f, 0.5f, 3, 50, 100);
+  PanelRect rect = MarkPanelRect(mark, {100, 100});
+  EXPECT_EQ(rect.left, -3);
+  EXPECT_EQ(rect.width, 12);
+  EXPECT_EQ(rect.height, 6);
+}
+
+TEST(HitTest, FirstMarkInMapOrderWinsAndOtherClipsNeverHit) {
+  ClipMap map = MapOf({MarkAt("/c/Hall.jpg", 0.5f, 0.5f, 50, 0, 0, "upper.jpg", "upper"),
+                       MarkAt("/c/hall.jpg", 0.5f, 0.5f, 50, 0, 0, "first.jpg", "first"),
+                       MarkAt("/c/hall.jpg", 0.5f, 0.5f, 10, 0, 0, "second.jpg", "second")});
+  AreaSize area{200, 200};
+  EXPECT_EQ(FindMarkAt(map, "/c/hall.jpg", area, 100, 100), 1u);
+  EXPECT_EQ(MarkHintAt(map, "/c/hall.jpg", area, 100, 100), "first");
+  EXPECT_EQ(MarkTargetAt(map, "/c/hall.jpg", area, 100, 100), "first.jpg");
+  EXPECT_EQ(FindMarkAt(map, "/c/Hall.jpg", area, 100, 100), 0u);
+  EXPECT_FALSE(FindMarkAt(map, "/c/hall.jpg ", area, 100, 100));
+  EXPECT_FALSE(FindMarkAt(map, "/c/hall.jpg", area, 0, 0));
+  EXPECT_EQ(MarkHintAt(map, "/c/hall.jpg", area, 0, 0), "");
+  EXPECT_EQ(MarkTargetAt(map, "/c/hall.jpg", area, 0, 0), "");
+}
+
+TEST(HitTest, AreaWithoutWidthOrHeightHasNoMarks) {
+  ClipMap map = MapOf({MarkAt("a", 0.0f, 0.0f, 50, 0, 0), MarkAt("a", 0.5f, 0.5f, 50, 100, 100)});
+  for (AreaSize area : {AreaSize{0, 100}, AreaSize{100, 0}, AreaSize{0, 0}, AreaSize{-1, 5}}) {
+    EXPECT_FALSE(FindMarkAt(map, "a", area, 0, 0));
+    EXPECT_EQ(MarkHintAt(map, "a", area, 0, 0), "");
+  }
+}
+
+TEST(MarkPanels, CaptionIsTheLastNineCharactersOfTheTarget) {
+  EXPECT_EQ(MarkPanelCaption("12345678"), "");
+  EXPECT_EQ(MarkPanelCaption("123456789"), "123456789");
+  EXPECT_EQ(MarkPanelCaption("/clips/kitchen.jpg"), "tchen.jpg");
+  EXPECT_EQ(MarkPanelCaption("/x/room1.jpg"), "room1.jpg");
+  EXPECT_EQ(MarkPanelCaption(""), "");
+  // Nine bytes that begin inside a two-byte letter lose the broken half.
+  EXPECT_EQ(MarkPanelCaption("/caf\xC3\xA9hall.jpg"), "hall.jpg");
+}
+
+}  // namespace
+}  // namespace mw

@@ -1,0 +1,144 @@
+// The movie back-end with real movies, headless and without sound.
+#include <gtest/gtest.h>
+
+
+#include "media/movie_player.h"
+#include "movie_fixtures.h"
+
+namespace mw {
+namespace {
+
+using test::CentreHue;
+using test::Hue;
+using test::MoviePath;
+
+MoviePlayer::Options Silent() {
+  MoviePlayer::Options options;
+  options.audio = false;
+  return options;
+}
+
+class MoviePlayerTest : public ::testing::Test {
+ protected:
+  void OpenShown(const std::string& name) {
+    ASSERT_TRUE(player.Open(MoviePath(name)));
+    player.SetDisplayRect(QRect(0, 0, 160, 120));
+  }
+  // Waits until the frame on show has the given colour in its middle.
+  bool WaitForHue(Hue hue, int timeout_ms = 5000) {
+    return test::WaitFor([&] { return CentreHue(player.Frame()) == hue; }, timeout_ms);
+  }
+  MoviePlayer player{Silent()};
+};
+
+
+class MovieFormatTest : public MoviePlayerTest,
+                        public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(MovieFormatTest, OpensWithItsLengthAndShowsTheFrameAtASeek) {
+  ASSERT_TRUE(player.IsUsable());
+  OpenShown(GetParam());
+  EXPECT_TRUE(player.IsOpen());
+  EXPECT_TRUE(player.HasVideo());
+  EXPECT_NEAR(player.Length(), 3000, 150);
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_TRUE(WaitForHue(Hue::Red));
+  EXPECT_EQ(player.Frame().size(), QSize(160, 120));
+
+  player.Seek(1500);
+  EXPECT_EQ(player.Position(), 1500);
+  EXPECT_TRUE(WaitForHue(Hue::Green));
+  player.Seek(2500);
+  EXPECT_TRUE(WaitForHue(Hue::Blue));
+  player.Seek(500);
+  EXPECT_TRUE(WaitForHue(Hue::Red));
+  // Once the seek has ended the position is that of the frame shown, within a frame.
+  EXPECT_TRUE(test::WaitFor([&] { return std::abs(player.Position() - 500) <= 40; }))
+      << player.Position();
+  EXPECT_FALSE(player.IsPlaying());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, MovieFormatTest,
+                         ::testing::Values("rgb.mpg", "rgb.mpeg", "rgb.avi", "rgb.mp4"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           return name.substr(name.find('.') + 1);
+                         });
+
+TEST_F(MoviePlayerTest, FailedOpenLeavesNoMovieOpen) {
+  OpenShown("rgb.mpg");
+  ASSERT_TRUE(WaitForHue(Hue::Red));
+  EXPECT_FALSE(player.Open(MoviePath("not_a_movie.mpg")));
+  EXPECT_FALSE(player.IsOpen());
+  EXPECT_TRUE(player.Frame().isNull());
+  EXPECT_EQ(player.Length(), 0);
+  EXPECT_EQ(player.Position(), 0);
+  EXPECT_FALSE(player.Open(MoviePath("missing.avi")));
+  EXPECT_FALSE(player.Open(""));
+  // The player is still good for the next movie.
+  OpenShown("rgb.avi");
+  EXPECT_TRUE(WaitForHue(Hue::Red));
+}
+
+TEST_F(MoviePlayerTest, OpeningAgainReplacesTheMovie) {
+  OpenShown("rgb.mpg");
+  player.Seek(2500);
+  ASSERT_TRUE(WaitForHue(Hue::Blue));
+  OpenShown("rgb.mp4");
+  EXPECT_TRUE(WaitForHue(Hue::Red));
+  EXPECT_NEAR(player.Length(), 3000, 150);
+}
+
+TEST_F(MoviePlayerTest, CloseRemovesThePicture) {
+  OpenShown("rgb.mpeg");
+  ASSERT_TRUE(WaitForHue(Hue::Red));
+  player.Close();
+  EXPECT_FALSE(player.IsOpen());
+  EXPECT_TRUE(player.Frame().isNull());
+  player.Seek(1000);  // ignored without a movie
+  player.Play();
+  EXPECT_FALSE(player.IsPlaying());
+  player.Close();  // closing twice is harmless
+}
+
+TEST_F(MoviePlayerTest, DisplayRectangleSetsTheFrameSize) {
+  OpenShown("rgb.mp4");
+  ASSERT_TRUE(WaitForHue(Hue::Red));
+  player.SetDisplayRect(QRect(0, 0, 401, 77));
+  ASSERT_TRUE(test::WaitFor([&] { return player.Frame().size() == QSize(401, 77); }));
+  // The movie fills the whole rectangle, corners included.
+  const QImage frame = player.Frame();
+  EXPECT_EQ(test::HueOf(frame.pixel(1, 1)), Hue::Red);
+  EXPECT_EQ(test::HueOf(frame.pixel(399, 75)), Hue::Red);
+}
+
+TEST_F(MoviePlayerTest, PlayPauseResumeStop) {
+  OpenShown("rgb.mp4");
+  player.Play();
+  EXPECT_TRUE(player.IsPlaying());
+  EXPECT_TRUE(test::WaitFor([&] { return player.Position() > 300; }));
+  player.PauseOrResume();
+  EXPECT_FALSE(player.IsPlaying());
+  const int paused_at = player.Position();
+  EXPECT_FALSE(test::WaitFor([&] { return std::abs(player.Position() - paused_at) > 40; }, 200));
+  player.PauseOrResume();
+  EXPECT_TRUE(player.IsPlaying());
+  player.Stop();
+  EXPECT_FALSE(player.IsPlaying());
+  player.PauseOrResume();  // a stopped movie stays stopped
+  EXPECT_FALSE(player.IsPlaying());
+}
+
+TEST_F(MoviePlayerTest, PlayAtTheEndRewindsFirst) {
+  OpenShown("rgb.avi");
+  player.Seek(player.Length());
+  player.Play();
+  EXPECT_TRUE(test::WaitFor([&] { return !player.IsPlaying(); }));  // ran off the end
+  ASSERT_TRUE(WaitForHue(Hue::Blue));
+  player.Play();
+  EXPECT_TRUE(WaitForHue(Hue::Red));
+  EXPECT_LT(player.Position(), 1000);
+}
+
+}  // namespace
+}  // namespace mw
