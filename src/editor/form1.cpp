@@ -95,6 +95,8 @@ void TForm1::ConnectHandlers() {
   connect(AdvanceMenuItem, &QAction::triggered, this, &TForm1::AdvanceMenuItemClick);
   connect(HelpButton, &QPushButton::clicked, this, &TForm1::HelpButtonClick);
   connect(AboutButton, &QPushButton::clicked, this, &TForm1::AboutButtonClick);
+  connect(MakePackageButton, &QPushButton::clicked, this, &TForm1::MakePackageButtonClick);
+  connect(MakePackage1, &QAction::triggered, this, &TForm1::MakePackageButtonClick);
   connect(PlayButton, &QPushButton::clicked, this, &TForm1::PlayButtonClick);
   connect(PreviousClipButton, &QPushButton::clicked, this, &TForm1::PreviousClipButtonClick);
   connect(NextClipButton, &QPushButton::clicked, this, &TForm1::NextClipButtonClick);

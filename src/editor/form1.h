@@ -12,6 +12,7 @@
 #include "media/clip_kind.h"
 #include "media/mark_geometry.h"
 #include "media/movie_player.h"
+#include "package/progress_reporter.h"
 
 class QCheckBox;
 class QDialog;
@@ -24,6 +25,9 @@ class QPushButton;
 class QSlider;
 class QTimer;
 class QToolButton;
+class TMakePackageForm;
+class TPackageResultForm;
+class TProgressForm;
 
 namespace mw {
 
@@ -34,6 +38,15 @@ class HintSwitch;
 class MarkSizeBox;
 class MovieControlBar;
 class TClickerMarkForm;
+
+// The windows that the editor window opens; any may be missing in a test.
+struct EditorWindows {
+  QDialog* adForm = nullptr;
+  TClickerMarkForm* clickerMarkForm = nullptr;
+  TProgressForm* progressForm = nullptr;
+  TPackageResultForm* packageResultForm = nullptr;
+  TMakePackageForm* makePackageForm = nullptr;
+};
 
 // What the editor window is given besides its Desktop.
 struct EditorOptions {
@@ -55,8 +68,7 @@ class TForm1 : public QWidget {
  public:
   TForm1(Desktop& desktop, EditorOptions options, QWidget* parent = nullptr);
   // The windows made after this one at program start, used by its commands.
-  void AttachClickerMarkForm(TClickerMarkForm* form) { ClickerMarkForm = form; }
-  void AttachAboutForm(QDialog* form) { AdForm = form; }
+  void AttachWindows(const EditorWindows& windows);
   ~TForm1() override;
 
   // --- map storage and the save prompt ---
@@ -97,6 +109,13 @@ class TForm1 : public QWidget {
   void HelpButtonClick();
 
   void AboutButtonClick();
+
+  // --- packages ---
+  // Builds a package of the map: clips, data file and player in one executable.
+  void MakePackageButtonClick();
+  // Shows a step of the package build and its gauge value.
+  void ReportProgress(const std::string& text, int percent);
+  const std::string& LastStepText() const { return progress_.LastStepText(); }
 
   // --- clips ---
   // Shows the clip named in Edit1.
@@ -201,6 +220,9 @@ class TForm1 : public QWidget {
   const EditorOptions options_;
   TClickerMarkForm* ClickerMarkForm = nullptr;
   QDialog* AdForm = nullptr;
+  TMakePackageForm* MakePackageForm = nullptr;
+  TPackageResultForm* PackageResultForm = nullptr;
+  ProgressReporter progress_;
   ClipDisplay* clips_ = nullptr;
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
@@ -210,7 +232,6 @@ class TForm1 : public QWidget {
   int LastMouseX = 0, LastMouseY = 0;
   int EditPointX = 0, EditPointY = 0;
   int AdvanceToolbarHeight = 35;
-  std::string LastStepText;
   int LastWidth = 0, LastHeight = 0;
   bool guidePending_ = false;
   bool exiting_ = false;

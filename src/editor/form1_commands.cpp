@@ -12,6 +12,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "editor/hint_switch.h"
+#include "package/make_package.h"
 
 namespace mw {
 namespace {
@@ -147,6 +148,24 @@ void TForm1::ShowAdvanceToolbar(bool on) {
 }
 
 void TForm1::HelpButtonClick() { desktop_.OpenWithDefaultProgram(ProgramFolder() + "readme.txt"); }
+
+void TForm1::AttachWindows(const EditorWindows& windows) {
+  AdForm = windows.adForm;
+  ClickerMarkForm = windows.clickerMarkForm;
+  MakePackageForm = windows.makePackageForm;
+  PackageResultForm = windows.packageResultForm;
+  progress_.SetForm(windows.progressForm);
+}
+
+void TForm1::MakePackageButtonClick() {
+  if (!MakePackageForm || !PackageResultForm) return;
+  mw::MakePackageButtonClick({clipMap_, OuterSize(), progress_, desktop_, ProgramFolder(),
+                              *MakePackageForm, *PackageResultForm});
+}
+
+void TForm1::ReportProgress(const std::string& text, int percent) {
+  progress_.ReportProgress(text, percent);
+}
 
 void TForm1::AboutButtonClick() {
   if (AdForm) desktop_.ShowModal(*AdForm);

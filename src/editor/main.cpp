@@ -8,6 +8,9 @@
 #include "about/ads.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
+#include "package/makepackage.h"
+#include "package/packageresult.h"
+#include "package/progress.h"
 
 namespace {
 
@@ -28,8 +31,11 @@ int main(int argc, char** argv) {
     desktop.SetParent(&form1);
     mw::TAdForm adForm(desktop, &form1);
     mw::TClickerMarkForm clickerMarkForm(desktop, &form1);
-    form1.AttachAboutForm(&adForm);
-    form1.AttachClickerMarkForm(&clickerMarkForm);
+    TProgressForm progressForm(&form1);
+    TPackageResultForm packageResultForm(desktop, &form1);
+    TMakePackageForm makePackageForm(desktop, &form1);
+    form1.AttachWindows(
+        {&adForm, &clickerMarkForm, &progressForm, &packageResultForm, &makePackageForm});
     form1.show();
     QApplication::exec();
   } catch (const std::exception& error) {

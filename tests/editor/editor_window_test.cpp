@@ -47,7 +47,7 @@ class EditorWindowTest : public ::testing::Test {
     MoviePlayer::Options silent;
     silent.audio = false;
     form_ = std::make_unique<TForm1>(desktop_, EditorOptions{here_ + "/", silent});
-    form_->AttachClickerMarkForm(&markForm_);
+    form_->AttachWindows({nullptr, &markForm_});
     return *form_;
   }
   template <typename T>
