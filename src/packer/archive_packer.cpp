@@ -1,0 +1,178 @@
+#include "packer/archive_packer.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+#include <set>
+
+#include "packer/packer_error.h"
+
+namespace mw::packer {
+namespace {
+
+constexpr std::size_t kChunk = 1 << 20;
+
+struct ArchiveDeleter {
+  void operator()(archive* a) const { archive_write_free(a); }
+};
+using WriteArchive = std::unique_ptr<archive, ArchiveDeleter>;
+
+struct EntryDeleter {
+  void operator()(archive_entry* e) const { archive_entry_free(e); }
+};
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+la_ssize_t WriteToFd(archive* a, void* client, const void* buffer, size_t size) {
+  const int fd = *static_cast<int*>(client);
+  const char* data = static_cast<const char*>(buffer);
+  size_t left = size;
+  while (left > 0) {
+    const ssize_t written = write(fd, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) {
+      archive_set_error(a, errno, "cannot write the archive");
+      return -1;
+    }
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  return static_cast<la_ssize_t>(size);
+}
+
+void Check(archive* a, int status, const std::string& what) {
+  if (status == ARCHIVE_OK) return;
+  const char* reason = archive_error_string(a);
+  throw PackerError(what + ": " + (reason ? reason : "archive error"));
+}
+
+WriteArchive OpenArchive(int* out_fd, const PackOptions& options) {
+  WriteArchive a(archive_write_new());
+  if (!a) throw PackerError("out of memory");
+  Check(a.get(), archive_write_add_filter_zstd(a.get()), "cannot set up zstd");
+  Check(a.get(), archive_write_set_format_pax_restricted(a.get()), "cannot set up tar");
+  const std::string level = std::to_string(options.zstd_level);
+  Check(a.get(),
+        archive_write_set_filter_option(a.get(), "zstd", "compression-level", level.c_str()),
+        "cannot set the compression level " + level);
+  if (options.threads > 0) {
+    const std::string threads = std::to_string(options.threads);
+    Check(a.get(), archive_write_set_filter_option(a.get(), "zstd", "threads", threads.c_str()),
+          "cannot set the compression threads");
+  }
+  // File names are stored as raw bytes, whatever the locale.
+  Check(a.get(), archive_write_set_format_option(a.get(), "pax", "hdrcharset", "BINARY"),
+        "cannot set up tar names");
+  archive_write_set_bytes_per_block(a.get(), 0);
+  archive_write_set_bytes_in_last_block(a.get(), 1);
+  Check(a.get(), archive_write_open(a.get(), out_fd, nullptr, WriteToFd, nullptr),
+        "cannot start the archive");
+  return a;
+}
+
+void WriteHeader(archive* a, const std::string& name, const struct stat& info) {
+  std::unique_ptr<archive_entry, EntryDeleter> entry(archive_entry_new());
+  archive_entry_set_pathname(entry.get(), name.c_str());
+  archive_entry_set_filetype(entry.get(), AE_IFREG);
+  archive_entry_set_perm(entry.get(), info.st_mode & 07777);
+  archive_entry_set_size(entry.get(), info.st_size);
+  archive_entry_set_mtime(entry.get(), info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+  Check(a, archive_write_header(a, entry.get()), "cannot pack " + name);
+}
+
+void WriteChunks(archive* a, const char* data, std::size_t size, const std::string& path) {
+  for (std::size_t done = 0; done < size; done += kChunk) {
+    const std::size_t part = std::min(kChunk, size - done);
+    if (archive_write_data(a, data + done, part) != static_cast<la_ssize_t>(part)) {
+      Check(a, ARCHIVE_FATAL, "cannot pack " + path);
+    }
+  }
+}
+
+// Reads the content with read(); for files that cannot be mapped.
+void WriteContentByReading(archive* a, int fd, const std::string& path, off_t size, char* buffer) {
+  off_t done = 0;
+  while (done < size) {
+    const ssize_t got = read(fd, buffer, kChunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw PackerError(ErrnoText("cannot read " + path, errno));
+    if (got == 0 || done + got > size) throw PackerError(path + " changed while it was packed");
+    WriteChunks(a, buffer, static_cast<std::size_t>(got), path);
+    done += got;
+  }
+}
+
+// Maps the file and packs straight from the mapping, which saves a copy of every byte.
+void WriteContent(archive* a, int fd, const std::string& path, off_t size, char* buffer) {
+  if (size == 0) return;
+  void* map = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+  if (map == MAP_FAILED) return WriteContentByReading(a, fd, path, size, buffer);
+  madvise(map, static_cast<std::size_t>(size), MADV_SEQUENTIAL | MADV_WILLNEED);
+  try {
+    WriteChunks(a, static_cast<const char*>(map), static_cast<std::size_t>(size), path);
+  } catch (...) {
+    munmap(map, static_cast<std::size_t>(size));
+    throw;
+  }
+  munmap(map, static_cast<std::size_t>(size));
+}
+
+void PackOne(archive* a, const std::string& path, char* buffer) {
+  const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.get() < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
+  struct stat info {};
+  if (fstat(fd.get(), &info) != 0) throw PackerError(ErrnoText("cannot read " + path, errno));
+  if (!S_ISREG(info.st_mode)) throw PackerError(path + " is not a regular file");
+  posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  WriteHeader(a, BareName(path), info);
+  WriteContent(a, fd.get(), path, info.st_size, buffer);
+  Check(a, archive_write_finish_entry(a), "cannot pack " + path);
+}
+
+void CheckDistinctNames(const std::vector<std::string>& paths) {
+  std::set<std::string> names;
+  for (const std::string& path : paths) {
+    const std::string name = BareName(path);
+    if (name.empty() || name == "." || name == "..") {
+      throw PackerError("\"" + path + "\" does not name a file");
+    }
+    if (!names.insert(name).second) throw PackerError("two files are named \"" + name + "\"");
+  }
+}
+
+}  // namespace
+
+std::string BareName(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
+  CheckDistinctNames(paths);
+  int fd = out_fd;
+  WriteArchive a = OpenArchive(&fd, options);
+  const auto buffer = std::make_unique<char[]>(kChunk);
+  for (const std::string& path : paths) PackOne(a.get(), path, buffer.get());
+  Check(a.get(), archive_write_close(a.get()), "cannot finish the archive");
+}
+
+}  // namespace mw::packer

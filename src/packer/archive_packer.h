@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mw::packer {
+
+// How the archiver compresses.
+struct PackOptions {
+  int zstd_level = 1;  // fast: photos and movies barely compress
+  int threads = 0;     // compression threads; 0: as libarchive chooses
+};
+
+// Writes one zstd-compressed tar archive of the regular files at paths to out_fd, each
+// stored under its bare name (the text after its last "/") with its permission bits.
+// Throws PackerError for a missing or non-regular file, two files with the same bare name,
+// a file that changes size while it is packed, or a failed write.
+void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options);
+
+// The bare name of path: the text after its last "/".
+std::string BareName(const std::string& path);
+
+}  // namespace mw::packer

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace mw::packer {
+
+// A package file is the self-extractor, then the archive, then the launch line, then a
+// fixed-size trailer that says where the archive and the launch line lie:
+//   8 bytes  magic "MWPKG\x01\r\n"
+//   8 bytes  offset of the archive from the start of the file (little endian)
+//   8 bytes  size of the archive
+//   8 bytes  size of the launch line
+struct PackageTrailer {
+  std::uint64_t archive_offset = 0;
+  std::uint64_t archive_size = 0;
+  std::uint64_t launch_line_size = 0;
+};
+
+inline constexpr std::size_t kTrailerSize = 32;
+inline constexpr std::uint64_t kMaxLaunchLineSize = 256 * 1024;
+
+// The trailer as bytes, ready to append.
+std::array<unsigned char, kTrailerSize> EncodeTrailer(const PackageTrailer& trailer);
+
+// Where a package's parts lie, read from the package file itself.
+struct PackageLayout {
+  std::uint64_t archive_offset = 0;
+  std::uint64_t archive_size = 0;
+  std::string launch_line;
+};
+
+// Reads and checks the trailer of the open package file fd: the parts must fill the file
+// exactly behind a non-empty head. Throws PackerError when the file carries no package.
+PackageLayout ReadPackageLayout(int fd);
+
+}  // namespace mw::packer

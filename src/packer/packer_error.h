@@ -1,0 +1,17 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace mw::packer {
+
+// A failure of a package tool, with the text shown to the user on standard error.
+class PackerError : public std::runtime_error {
+ public:
+  explicit PackerError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// The text of errno as "what: reason".
+std::string ErrnoText(const std::string& what, int error_number);
+
+}  // namespace mw::packer

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace mw::packer {
+
+// A program to start without a shell.
+struct ProcessRequest {
+  std::string program;            // path of the executable, used as is (no PATH search)
+  std::vector<std::string> argv;  // argv[0] first
+  std::string working_folder;     // current directory of the program; empty: ours
+  int stdout_fd = -1;             // becomes its standard output; -1: ours
+};
+
+// How a started program ended.
+struct ProcessResult {
+  bool exited = false;  // true: ended by exit with code; false: killed by signal
+  int code = 0;
+  int signal = 0;
+};
+
+// Catches SIGINT, SIGTERM, SIGHUP and SIGQUIT from now on: each is recorded and, while
+// RunProcess waits for a program, passed on to that program. Safe to call more than once.
+void InstallInterruptHandlers();
+
+// The last of those signals that reached this process, or 0.
+int PendingInterrupt();
+
+// Starts the program with posix_spawn, waits for its end and returns how it ended. The
+// signals of InstallInterruptHandlers are passed on to it meanwhile. Throws PackerError when
+// it cannot be started or when an interrupt arrived before it could be started.
+ProcessResult RunProcess(const ProcessRequest& request);
+
+// The exit code a caller passes on for result: the program's code, or 128 + the signal.
+int ExitCodeOf(const ProcessResult& result);
+
+}  // namespace mw::packer

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace mw::packer {
+
+// What an archive may hold at most.
+struct ExtractLimits {
+  std::uint64_t max_entries = 10000;
+  std::uint64_t max_total_bytes = std::uint64_t{16} << 30;  // 16 GiB
+};
+
+// One file of an archive.
+struct PackedFile {
+  std::string name;
+  std::uint64_t size = 0;
+  mode_t permissions = 0;  // as packed, set-id and sticky bits removed
+};
+
+// Where an archive lies inside an open file.
+struct ArchiveSpan {
+  int fd = -1;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// Reads the zstd tar archive in span and checks every entry before its content is used: a
+// regular file (no link, device or folder) with a bare name (no "/", not "." or ".."), each
+// name once, within limits on the count and on the total declared size. With dir_fd >= 0
+// each file is written into that folder (new files only) with its permission bits less
+// set-id bits; with -1 the content is only checked. poll is called between entries and may
+// throw to stop. Throws PackerError naming the first broken rule; files written so far stay
+// for the caller to remove.
+std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
+                                    const ExtractLimits& limits = {},
+                                    const std::function<void()>& poll = {});
+
+}  // namespace mw::packer

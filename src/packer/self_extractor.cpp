@@ -1,0 +1,116 @@
+#include "packer/self_extractor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "packer/launch_line.h"
+#include "packer/package_trailer.h"
+#include "packer/packer_error.h"
+#include "packer/process.h"
+#include "packer/program_folder.h"
+#include "packer/temp_folder.h"
+
+namespace mw::packer {
+namespace {
+
+class OpenFile {
+ public:
+  OpenFile(const std::string& path, int flags) : fd_(open(path.c_str(), flags | O_CLOEXEC)) {
+    if (fd_ < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
+  }
+  ~OpenFile() { close(fd_); }
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// An opened package: where its archive lies and what it starts.
+struct Package {
+  OpenFile file;
+  PackageLayout layout;
+  LaunchCommand command;
+
+  explicit Package(const std::string& path)
+      : file(path, O_RDONLY),
+        layout(ReadPackageLayout(file.get())),
+        command(ParseLaunchLine(layout.launch_line)) {}
+
+  ArchiveSpan span() const { return {file.get(), layout.archive_offset, layout.archive_size}; }
+};
+
+void StopOnInterrupt() {
+  if (PendingInterrupt() != 0) throw PackerError("interrupted");
+}
+
+// Unpacks into dir and gives the launch program its run bit.
+void UnpackInto(const Package& package, const std::string& dir, const ExtractLimits& limits) {
+  const OpenFile folder(dir, O_RDONLY | O_DIRECTORY);
+  const std::vector<PackedFile> files =
+      ReadArchive(package.span(), folder.get(), limits, StopOnInterrupt);
+  const std::string& program = package.command.program;
+  const auto it = std::find_if(files.begin(), files.end(),
+                               [&](const PackedFile& f) { return f.name == program; });
+  if (it == files.end()) {
+    throw PackerError("the package is refused: it lacks its program " + program);
+  }
+  if (fchmodat(folder.get(), program.c_str(), it->permissions | S_IRUSR | S_IXUSR, 0) != 0) {
+    throw PackerError(ErrnoText("cannot make " + program + " runnable", errno));
+  }
+}
+
+ProcessRequest LaunchRequest(const LaunchCommand& command, const std::string& folder) {
+  ProcessRequest request;
+  request.program = JoinPath(folder, command.program);
+  request.argv.push_back(command.program);
+  request.argv.insert(request.argv.end(), command.arguments.begin(), command.arguments.end());
+  request.working_folder = folder;
+  return request;
+}
+
+}  // namespace
+
+int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
+  InstallInterruptHandlers();
+  LaunchCommand command;
+  const OwnedFolder folder(MakePrivateTempFolder());
+  {
+    const Package package(package_path);
+    UnpackInto(package, folder.path(), limits);
+    command = package.command;
+  }
+  return ExitCodeOf(RunProcess(LaunchRequest(command, folder.path())));
+}
+
+void ExtractPackage(const std::string& package_path, const std::string& dir,
+                    const ExtractLimits& limits) {
+  InstallInterruptHandlers();
+  const Package package(package_path);
+  if (mkdir(dir.c_str(), 0777) != 0) {
+    if (errno == EEXIST) throw PackerError(dir + " exists already; name a new folder");
+    throw PackerError(ErrnoText("cannot create the folder " + dir, errno));
+  }
+  OwnedFolder folder(dir);
+  UnpackInto(package, dir, limits);
+  folder.Keep();
+}
+
+void ListPackage(const std::string& package_path, std::ostream& out, const ExtractLimits& limits) {
+  const Package package(package_path);
+  for (const PackedFile& file : ReadArchive(package.span(), -1, limits)) {
+    char size[32];
+    std::snprintf(size, sizeof size, "%12llu  ", static_cast<unsigned long long>(file.size));
+    out << size << file.name << "\n";
+  }
+  out << "launch line: " << package.layout.launch_line << "\n";
+}
+
+}  // namespace mw::packer

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+namespace mw::packer {
+
+// Makes a fresh folder of mode 0700 with a unique name under $TMPDIR (or /tmp) and returns
+// its path. Throws PackerError.
+std::string MakePrivateTempFolder();
+
+// Removes path and everything below it without following links. Returns false (with the
+// reason in *error when given) when something could not be removed.
+bool RemoveTree(const std::string& path, std::string* error = nullptr);
+
+// A folder that is removed with everything in it when the owner goes out of scope.
+class OwnedFolder {
+ public:
+  explicit OwnedFolder(std::string path) : path_(std::move(path)) {}
+  ~OwnedFolder();
+  OwnedFolder(const OwnedFolder&) = delete;
+  OwnedFolder& operator=(const OwnedFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Keeps the folder: it is no longer removed at the end.
+  void Keep() { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace mw::packer

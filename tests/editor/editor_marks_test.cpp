@@ -1,0 +1,286 @@
+// Marks in the editor window: the pointer over the clip, following marks, the mark
+// panels of edit mode, and adding, editing and deleting marks through the dialog.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "editor_fixture.h"
+#include "media/clip_display.h"
+#include "media/clip_panel.h"
+
+namespace mw {
+namespace {
+
+class EditorMarksTest : public test::EditorFixture {
+ protected:
+  // Starts on photo A with edit mode on.
+  TForm1& StartEditingOn(const std::string& clip) {
+    TForm1& form = Start();
+    form.GoToClip(clip);
+    Control<QCheckBox>("EditMode")->click();
+    return form;
+  }
+  QWidget* Panel1() { return Control<QWidget>("Panel1"); }
+  // Moves the pointer over the clip area and releases the right button there.
+  void RightClickAt(int x, int y) {
+    QTest::mouseMove(Panel1(), QPoint(x, y));
+    form_->TrackPointer(x, y);
+    form_->Shape1MouseUp(Qt::RightButton);
+    form_->MarkMenu()->hide();
+  }
+  QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
+};
+
+TEST_F(EditorMarksTest, AddWithGotoNewClipEndsOnTheTarget) {
+  std::string a = Photo("a.jpg"), b = Photo("b.jpg");
+  TForm1& form = StartEditingOn(a);
+  std::size_t entries = form.History().Count();
+  RightClickAt(100, 50);
+  EXPECT_EQ(Action("AddClickMarkMenuItem")->text(), "Add new clicker mark...");
+  EXPECT_FALSE(Action("DeleteClickMarkMenuItem")->isEnabled());
+  AnswerMarkDialog(b, "to b", false);
+  form.AddClickMarkMenuItemClick();
+
+  ASSERT_EQ(form.Map().Count(), 1u);
+  const ClickerMark& mark = form.Map().First();
+  AreaSize area = form.ClipArea();
+  EXPECT_EQ(mark.Clip, a);
+  EXPECT_EQ(mark.NextClip, b);
+  EXPECT_EQ(mark.Hint, "to b");
+  EXPECT_EQ(mark.Reserved, "<reserved>");
+  EXPECT_EQ(mark.X, static_cast<float>(100.0 / area.width));
+  EXPECT_EQ(mark.Y, static_cast<float>(50.0 / area.height));
+  EXPECT_EQ(mark.Size, 10);
+  EXPECT_EQ(mark.AreaWidth, area.width);
+  EXPECT_EQ(mark.AreaHeight, area.height);
+  EXPECT_EQ(form.ClipOnScreen(), b);
+  EXPECT_EQ(form.History().Count(), entries + 1);
+  EXPECT_TRUE(form.MapChanged());
+  EXPECT_EQ(form.MarkPanelCount(), 0u);  // b carries no marks
+}
+
+TEST_F(EditorMarksTest, AddWithBackToCurrentClipReturnsAndDrawsThePanel) {
+  std::string a = Photo("a.jpg"), b = Photo("b.jpg");
+  TForm1& form = StartEditingOn(a);
+  std::size_t entries = form.History().Count();
+  RightClickAt(120, 80);
+  AnswerMarkDialog(b, "to b", true);
+  form.AddClickMarkMenuItemClick();
+  EXPECT_EQ(form.ClipOnScreen(), a);
+  EXPECT_EQ(form.History().Count(), entries + 2);
+  EXPECT_EQ(form.MarkPanelCount(), 1u);
+  EXPECT_TRUE(Control<QPushButton>("PreviousClipButton")->isEnabled());
+}
+
+TEST_F(EditorMarksTest, EditMovesTheMarkToTheEndAndKeepsTheHistory) {
+  std::string a = Photo("a.jpg"), b = Photo("b.jpg"), c = Photo("c.jpg");
+  TForm1& form = StartEditingOn(a);
+  RightClickAt(100, 100);
+  AnswerMarkDialog(b, "first", true);
+  form.AddClickMarkMenuItemClick();
+  RightClickAt(300, 100);
+  AnswerMarkDialog(c, "second", true);
+  form.AddClickMarkMenuItemClick();
+  std::vector<std::string> history = form.History().Entries();
+
+  RightClickAt(104, 103);  // inside the first mark
+  EXPECT_EQ(Action("AddClickMarkMenuItem")->text(), "Edit clicker mark...");
+  EXPECT_TRUE(Action("DeleteClickMarkMenuItem")->isEnabled());
+  EXPECT_EQ(markForm_.NextClipText(), b);
+  EXPECT_EQ(markForm_.HintMessageText(), "first");
+  AnswerMarkDialog(b, "edited", true);
+  form.AddClickMarkMenuItemClick();
+  EXPECT_FALSE(markForm_.GotoNewClipEnabled());
+
+  ASSERT_EQ(form.Map().Count(), 2u);
+  EXPECT_EQ(form.Map().At(0).Hint, "second");
+  const ClickerMark& edited = form.Map().At(1);
+  EXPECT_EQ(edited.Hint, "edited");
+  EXPECT_EQ(edited.X, static_cast<float>(104.0 / form.ClipArea().width));
+  EXPECT_EQ(form.ClipOnScreen(), a);
+  EXPECT_EQ(form.History().Entries(), history);
+  EXPECT_EQ(form.MarkPanelCount(), 2u);
+}
+
+TEST_F(EditorMarksTest, EditWithATargetThatNoLongerOpensRemovesTheMark) {
+  std::string a = Photo("a.jpg"), b = Photo("b.jpg");
+  TForm1& form = StartEditingOn(a);
+  RightClickAt(100, 100);
+  AnswerMarkDialog(b, "to b", true);
+  form.AddClickMarkMenuItemClick();
+  form.SetMapChanged(false);
+  std::filesystem::remove(b);
+  std::vector<std::string> history = form.History().Entries();
+
+  RightClickAt(100, 100);
+  AnswerMarkDialog(b, "to b", true);
+  form.AddClickMarkMenuItemClick();
+  EXPECT_EQ(desktop_.messages.back().text,
+            "Failed to open the clip file:\n" + b +
+                "\n(Note: some formats of photos and movie clips may not be accepted with "
+                "MarkWeaver)");
+  EXPECT_TRUE(form.Map().Empty());
+  EXPECT_TRUE(form.MapChanged());
+  EXPECT_EQ(form.ClipOnScreen(), a);
+  EXPECT_EQ(form.History().Entries(), history);
+  EXPECT_TRUE(form.ClipShown());
+}
+
+TEST_F(EditorMarksTest, EmptyTargetGivesTheFailureMessageAndAddsNothing) {
+  std::string a = Photo("a.jpg");
+  TForm1& form = StartEditingOn(a);
+  RightClickAt(50, 50);
+  AnswerMarkDialog("", "nothing", true);
+  form.AddClickMarkMenuItemClick();
+  EXPECT_EQ(desktop_.messages.back().text,
+            "Failed to open the clip file:\n\n(Note: some formats of photos and movie clips may "
+            "not be accepted with MarkWeaver)");
+  EXPECT_TRUE(form.Map().Empty());
+  EXPECT_EQ(form.ClipOnScreen(), a);
+}
+
+TEST_F(EditorMarksTest, CancelledDialogChangesNothing) {
+  std::string a = Photo("a.jpg");
+  TForm1& form = StartEditingOn(a);
+  RightClickAt(50, 50);
+  desktop_.dialogScripts.push_back([](QDialog&) { return kModalCancel; });
+  form.AddClickMarkMenuItemClick();
+  EXPECT_TRUE(form.Map().Empty());
+  EXPECT_FALSE(form.MapChanged());
+  EXPECT_EQ(form.ClipOnScreen(), a);
+}
+
+TEST_F(EditorMarksTest, DeleteRemovesThePanelAtOnce) {
+  std::string a = Photo("a.jpg"), b = Photo("b.jpg");
+  TForm1& form = StartEditingOn(a);
+  RightClickAt(100, 100);
+  AnswerMarkDialog(b, "to b", true);
+  form.AddClickMarkMenuItemClick();
+  form.SetMapChanged(false);
+  ASSERT_EQ(form.MarkPanelCount(), 1u);
+  RightClickAt(100, 100);
+  form.DeleteClickMarkMenuItemClick();
+  EXPECT_TRUE(form.Map().Empty());
+  EXPECT_EQ(form.MarkPanelCount(), 0u);
+  EXPECT_TRUE(form.MapChanged());
+}
+
+TEST_F(EditorMarksTest, MarkMenuOverEmptyTargetAndWithoutAClip) {
+  std::string a = Photo("a.jpg");
+  TForm1& form = StartEditingOn(a);
+  ClickerMark noTarget;
+  noTarget.Clip = a;
+  noTarget.X = 0.25f;
+  noTarget.Y = 0.25f;
+  noTarget.NextClip = "";
+  noTarget.Hint = "just a message";
+  form.MutableMap().Append(noTarget);
+  AreaSize area = form.ClipArea();
+  RightClickAt(area.width / 4, area.height / 4);
+  EXPECT_EQ(Action("AddClickMarkMenuItem")->text(), "Add new clicker mark...");
+  EXPECT_FALSE(Action("DeleteClickMarkMenuItem")->isEnabled());
+  EXPECT_EQ(markForm_.HintMessageText(), "just a message");
+
+  form.GoToClip(here_ + "/missing.jpg");
+  ASSERT_FALSE(form.ClipShown());
+  RightClickAt(10, 10);
+  EXPECT_FALSE(Action("AddClickMarkMenuItem")->isEnabled());
+  EXPECT_FALSE(Action("DeleteClickMarkMenuItem")->isEnabled());
+}
+
+TEST_F(EditorMarksTest, RightClickInPlayModeOpensNothing) {
+  std::string a = Photo("a.jpg");
+  TForm1& form = Start();
+  form.GoToClip(a);
+  form.TrackPointer(30, 30);
+  form.Shape1MouseUp(Qt::RightButton);
+  EXPECT_FALSE(form.MarkMenu()->isVisible());
+  EXPECT_EQ(Action("AddClickMarkMenuItem")->text(), "Add new clicker mark...");
+}
+
+// --- the pointer and the left button, through real mouse events ---
+
+class EditorPointerTest : public EditorMarksTest {
+ protected:
+  // Photo A with one mark in its middle leading to `target`.
+  TForm1& StartWithMarkTo(const std::string& target) {
+    std::string a = Photo("a.jpg");
+    TForm1& form = Start();
+    ClickerMark mark;
+    mark.Clip = a;
+    mark.X = 0.5f;
+    mark.Y = 0.5f;
+    mark.NextClip = target;
+    mark.Hint = "go there";
+    form.MutableMap().Append(mark);
+    form.GoToClip(a);
+    return form;
+  }
+  QPoint Centre() { return QPoint(form_->ClipArea().width / 2, form_->ClipArea().height / 2); }
+};
+
+TEST_F(EditorPointerTest, PointerShowsCoordinatesAndTheMarkMessage) {
+  StartWithMarkTo(Photo("b.jpg"));
+  QTest::mouseMove(Panel1(), QPoint(120, 45));
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), "(120 , 45)");
+  auto* pointer = Control<QWidget>("ClickerPointer");
+  EXPECT_TRUE(pointer->isVisible());
+  EXPECT_EQ(pointer->toolTip(), "");
+  QTest::mouseMove(Panel1(), Centre());
+  EXPECT_EQ(pointer->toolTip(), "go there");
+  EXPECT_EQ(pointer->pos(), Panel1()->pos() + Centre());
+}
+
+TEST_F(EditorPointerTest, HoverSquareFollowsThePointerInEditMode) {
+  StartWithMarkTo(Photo("b.jpg"));
+  Control<QCheckBox>("EditMode")->click();
+  Control<QSpinBox>("tolerance")->setValue(25);
+  QTest::mouseMove(Panel1(), QPoint(200, 150));
+  auto* shape = Control<QWidget>("Shape1");
+  EXPECT_TRUE(shape->isVisible());
+  EXPECT_EQ(shape->size(), QSize(50, 50));
+  EXPECT_EQ(shape->pos(), Panel1()->pos() + QPoint(175, 125));
+  EXPECT_EQ(form_->MarkPanelCount(), 1u);
+  // A move on the square itself counts in clip-area pixels.
+  QTest::mouseMove(shape, QPoint(5, 5));
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), "(180 , 130)");
+}
+
+TEST_F(EditorPointerTest, LeftClickFollowsTheMarkInBothModes) {
+  std::string b = Photo("b.jpg");
+  TForm1& form = StartWithMarkTo(b);
+  std::string a = form.ClipOnScreen();
+  QTest::mouseClick(Panel1(), Qt::LeftButton, {}, Centre());
+  EXPECT_EQ(form.ClipOnScreen(), b);
+  EXPECT_TRUE(Control<QPushButton>("PreviousClipButton")->isEnabled());
+
+  form.PreviousClipButtonClick();
+  EXPECT_EQ(form.ClipOnScreen(), a);
+  Control<QCheckBox>("EditMode")->click();
+  QTest::mouseMove(Panel1(), Centre());
+  QTest::mouseClick(Control<QWidget>("Shape1"), Qt::LeftButton, {}, QPoint(10, 10));
+  EXPECT_EQ(form.ClipOnScreen(), b);
+}
+
+TEST_F(EditorPointerTest, MovieTargetStartsPlayingAtOnce) {
+  std::string movie = Movie("clip.mpg");
+  TForm1& form = StartWithMarkTo(movie);
+  QTest::mouseClick(Panel1(), Qt::LeftButton, {}, Centre());
+  EXPECT_EQ(form.ClipOnScreen(), movie);
+  EXPECT_TRUE(form.Clips().Player().IsPlaying());
+}
+
+TEST_F(EditorPointerTest, ToolbarHidesTheOverlays) {
+  StartWithMarkTo(Photo("b.jpg"));
+  QTest::mouseMove(Panel1(), QPoint(20, 20));
+  ASSERT_TRUE(Control<QWidget>("ClickerPointer")->isVisible());
+  QTest::mouseMove(Control<QWidget>("Panel3"), QPoint(5, 5));
+  EXPECT_FALSE(Control<QWidget>("ClickerPointer")->isVisible());
+}
+
+}  // namespace
+}  // namespace mw

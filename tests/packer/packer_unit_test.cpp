@@ -1,0 +1,209 @@
+// The pieces of the package tools on their own: directive file, launch line, trailer, and
+// the archive round trip with its limits.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "packer/archive_packer.h"
+#include "packer/directive_file.h"
+#include "packer/launch_line.h"
+#include "packer/package_trailer.h"
+#include "packer/packer_error.h"
+#include "packer/safe_extract.h"
+#include "packer_test_support.h"
+
+namespace mw::packer {
+namespace {
+
+using test::DirectiveText;
+using test::TempDir;
+
+std::vector<std::string> Names(const PackageDirective& directive) {
+  std::vector<std::string> names;
+  for (const SourceFile& file : directive.files) names.push_back(file.name);
+  return names;
+}
+
+TEST(DirectiveFileTest, ReadsTheEditorsDirectiveFile) {
+  const auto directive =
+      ParseDirectiveText(DirectiveText("/home/u/Packages/Tour 1.exe", "/opt/mw/ptemp/",
+                                       "say \"hi\" 100%", {"b c.jpg", "", "0", "d.mpg"}));
+  EXPECT_EQ(directive.target, "/home/u/Packages/Tour 1.exe");
+  EXPECT_EQ(directive.launch_line, "mwRun.exe \"say \"hi\" 100%\"");
+  EXPECT_EQ(Names(directive), (std::vector<std::string>{"mwRun.exe", "mwRun", "b c.jpg", "d.mpg"}));
+  for (const SourceFile& file : directive.files) EXPECT_EQ(file.folder, "/opt/mw/ptemp/");
+}
+
+TEST(DirectiveFileTest, EmptyMessageKeepsTheTrailingBlankAndLfWorks) {
+  std::string text = DirectiveText("p.exe", "s/", "", {"a.jpg"});
+  std::erase(text, '\r');
+  const auto directive = ParseDirectiveText(text);
+  EXPECT_EQ(directive.launch_line, "mwRun.exe ");
+  EXPECT_EQ(directive.target, "p.exe");
+}
+
+TEST(DirectiveFileTest, SameNameTwiceIsPackedOnce) {
+  const auto directive = ParseDirectiveText(DirectiveText("p.exe", "s/", "", {"a.jpg", "a.jpg"}));
+  EXPECT_EQ(Names(directive), (std::vector<std::string>{"mwRun.exe", "mwRun", "a.jpg"}));
+}
+
+TEST(DirectiveFileTest, KeysAndSectionsIgnoreLetterCase) {
+  const auto directive = ParseDirectiveText(
+      "[options]\nTARGETNAME=%tn%\nappLaunched=%AL%\nSourceFiles=SF\n[STRINGS]\nTN=\"x.exe\"\n"
+      "AL=run me\n[sf]\nsourcefiles0=/f/\n[SourceFiles0]\nrun\n");
+  EXPECT_EQ(directive.target, "x.exe");
+  EXPECT_EQ(directive.launch_line, "run me");
+  EXPECT_EQ(Names(directive), std::vector<std::string>{"run"});
+}
+
+TEST(DirectiveFileTest, UnusableFilesNameTheirProblem) {
+  const std::string good = DirectiveText("p.exe", "s/", "m", {"a.jpg"});
+  auto without = [&](const std::string& line) {
+    std::string text = good;
+    text.erase(text.find(line), line.size() + 2);
+    return text;
+  };
+  auto error_of = [](const std::string& text) {
+    try {
+      ParseDirectiveText(text);
+    } catch (const PackerError& e) {
+      return std::string(e.what());
+    }
+    return std::string("no error");
+  };
+  EXPECT_EQ(error_of(without("[Strings]")), "the directive file has no [Strings] section");
+  EXPECT_EQ(error_of(without("[SourceFiles0]")),
+            "the directive file has no [SourceFiles0] section");
+  EXPECT_EQ(error_of(without("TargetName=p.exe")), "%TargetName% is not defined in [Strings]");
+  EXPECT_EQ(error_of(without("AppLaunched=%AppLaunched%")), "[Options] has no AppLaunched setting");
+  EXPECT_EQ(error_of("Key=value\n[Options]\n"), "line 1 stands before any section");
+  EXPECT_EQ(error_of(good + "[Strings]\r\n"), "the section [Strings] appears twice");
+  std::string slash = good;
+  slash.replace(slash.find("\"a.jpg\""), 7, "\"../a.jpg\"");
+  EXPECT_EQ(error_of(slash), "\"../a.jpg\" is not a plain file name");
+  std::string clash = good + "[SourceFiles]\r\n";
+  EXPECT_NE(error_of(clash), "no error");
+}
+
+TEST(LaunchLineTest, MessageIsOneArgumentWithItsEnclosingQuotesRemoved) {
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe ").arguments, std::vector<std::string>{});
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe").arguments, std::vector<std::string>{});
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe \"\"").arguments, std::vector<std::string>{""});
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe \"a \"b\" c \"").arguments,
+            std::vector<std::string>{"a \"b\" c "});
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe \"\"\"").arguments, std::vector<std::string>{"\""});
+  EXPECT_EQ(ParseLaunchLine("mwRun.exe  two").arguments, std::vector<std::string>{" two"});
+  EXPECT_EQ(ParseLaunchLine("\"my player\" x").program, "my player");
+  EXPECT_THROW(ParseLaunchLine("../mwRun.exe x"), PackerError);
+  EXPECT_THROW(ParseLaunchLine("/bin/sh -c x"), PackerError);
+  EXPECT_THROW(ParseLaunchLine(" "), PackerError);
+  EXPECT_NO_THROW(ParseLaunchLine("p \"" + std::string(kMaxArgumentBytes, 'x') + "\""));
+  EXPECT_THROW(ParseLaunchLine("p \"" + std::string(kMaxArgumentBytes + 1, 'x') + "\""),
+               PackerError);
+}
+
+class ArchiveRoundTripTest : public ::testing::Test {
+ protected:
+  std::string Pack(const std::vector<std::pair<std::string, std::string>>& files,
+                   const std::vector<std::string>& more_paths = {}) {
+    std::vector<std::string> paths;
+    for (const auto& [name, content] : files) {
+      test::WriteFile(src_ / name, content);
+      paths.push_back(src_ / name);
+    }
+    paths.insert(paths.end(), more_paths.begin(), more_paths.end());
+    const std::string archive = out_ / "archive";
+    const int fd = open(archive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    PackFiles(fd, paths, {});
+    close(fd);
+    return archive;
+  }
+
+  std::vector<PackedFile> Read(const std::string& archive, int dir_fd, ExtractLimits limits = {}) {
+    const int fd = open(archive.c_str(), O_RDONLY);
+    struct stat info {};
+    fstat(fd, &info);
+    try {
+      auto files = ReadArchive({fd, 0, static_cast<std::uint64_t>(info.st_size)}, dir_fd, limits);
+      close(fd);
+      return files;
+    } catch (...) {
+      close(fd);
+      throw;
+    }
+  }
+
+  TempDir src_, out_;
+};
+
+TEST_F(ArchiveRoundTripTest, KeepsBytesNamesAndPermissionsLessSetId) {
+  const std::string latin1_name = "caf\xE9 photo.jpg";  // not UTF-8: stored as raw bytes
+  test::WriteFile(src_ / "mwRun.exe", "player");
+  chmod((src_ / "mwRun.exe").c_str(), 04751);
+  const std::string archive =
+      Pack({{latin1_name, test::RandomBytes(3 << 20, 5)}, {"empty", ""}}, {src_ / "mwRun.exe"});
+  const TempDir into;
+  const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
+  const auto files = Read(archive, dir);
+  close(dir);
+  ASSERT_EQ(files.size(), 3u);
+  EXPECT_EQ(files[0].name, latin1_name);
+  EXPECT_EQ(test::ReadFile(into / latin1_name), test::ReadFile(src_ / latin1_name));
+  EXPECT_EQ(test::ReadFile(into / "empty"), "");
+  EXPECT_EQ(files[2].permissions, 0751u);
+  struct stat info {};
+  ASSERT_EQ(stat((into / "mwRun.exe").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0751u);
+}
+
+TEST_F(ArchiveRoundTripTest, LimitsOnCountAndSizeHold) {
+  const std::string archive = Pack({{"a", "12345"}, {"b", "678"}, {"c", ""}});
+  EXPECT_EQ(Read(archive, -1, {3, 8}).size(), 3u);
+  EXPECT_THROW(Read(archive, -1, {2, 100}), PackerError);
+  EXPECT_THROW(Read(archive, -1, {10, 7}), PackerError);
+}
+
+TEST_F(ArchiveRoundTripTest, PackerRefusesWhatItCannotPackFaithfully) {
+  test::WriteFile(src_ / "a", "x");
+  std::filesystem::create_directory(out_ / "d");
+  test::WriteFile(out_ / "d/a", "y");
+  const int fd = open((out_ / "archive").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  EXPECT_THROW(PackFiles(fd, {src_ / "a", out_ / "d/a"}, {}), PackerError);  // same bare name
+  EXPECT_THROW(PackFiles(fd, {src_ / "missing"}, {}), PackerError);
+  EXPECT_THROW(PackFiles(fd, {out_ / "d"}, {}), PackerError);  // a folder
+  close(fd);
+}
+
+TEST(PackageTrailerTest, RoundTripAndMismatch) {
+  const TempDir dir;
+  const std::string head = "HEAD", archive = "ARCHIVE", launch = "mwRun.exe \"m\"";
+  const auto trailer = EncodeTrailer({head.size(), archive.size(), launch.size()});
+  const std::string bytes =
+      head + archive + launch +
+      std::string(reinterpret_cast<const char*>(trailer.data()), kTrailerSize);
+  auto layout_of = [&](const std::string& content) {
+    test::WriteFile(dir / "p", content);
+    const int fd = open((dir / "p").c_str(), O_RDONLY);
+    try {
+      PackageLayout layout = ReadPackageLayout(fd);
+      close(fd);
+      return layout;
+    } catch (...) {
+      close(fd);
+      throw;
+    }
+  };
+  const PackageLayout layout = layout_of(bytes);
+  EXPECT_EQ(layout.archive_offset, 4u);
+  EXPECT_EQ(layout.archive_size, 7u);
+  EXPECT_EQ(layout.launch_line, launch);
+  EXPECT_THROW(layout_of("x" + bytes), PackerError);
+  EXPECT_THROW(layout_of(bytes.substr(1)), PackerError);
+  EXPECT_THROW(layout_of("short"), PackerError);
+}
+
+}  // namespace
+}  // namespace mw::packer

@@ -1,0 +1,74 @@
+// A stand-in for the player: writes what it was started with to the file named by
+// MW_PLAYER_REPORT, so that tests can check what a package handed over.
+//   MW_PLAYER_WAIT=1   after the report, wait until a signal ends it (SIGTERM: exit 7)
+//   MW_PLAYER_EXIT=N   exit with code N
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "fnv_hash.h"
+
+namespace {
+
+std::string Hex(const std::string& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  for (unsigned char c : bytes) {
+    hex += digits[c >> 4];
+    hex += digits[c & 15];
+  }
+  return hex;
+}
+
+std::string FileLines() {
+  std::ostringstream out;
+  DIR* dir = opendir(".");
+  while (dirent* entry = dir ? readdir(dir) : nullptr) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    out << "file " << Hex(name) << " " << content.str().size() << " "
+        << mw::test::Fnv1a(content.str()) << "\n";
+  }
+  if (dir) closedir(dir);
+  return out.str();
+}
+
+void WriteReport(const std::string& path, int argc, char** argv) {
+  std::ostringstream report;
+  report << "argc " << argc << "\n";
+  for (int i = 0; i < argc; ++i) report << "arg " << Hex(argv[i]) << "\n";
+  char cwd[4096] = {};
+  report << "cwd " << (getcwd(cwd, sizeof cwd) ? cwd : "?") << "\n";
+  report << "pid " << getpid() << "\n";
+  report << FileLines();
+  const std::string partial = path + ".partial";
+  std::ofstream(partial, std::ios::binary) << report.str();
+  std::rename(partial.c_str(), path.c_str());
+}
+
+void OnTerm(int) {
+  _exit(7);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* report = std::getenv("MW_PLAYER_REPORT");
+  if (report) WriteReport(report, argc, argv);
+  if (std::getenv("MW_PLAYER_WAIT")) {
+    signal(SIGTERM, OnTerm);
+    for (;;) pause();
+  }
+  const char* code = std::getenv("MW_PLAYER_EXIT");
+  return code ? std::atoi(code) : 0;
+}
