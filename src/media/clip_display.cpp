@@ -101,13 +101,14 @@ bool ClipDisplay::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ClipDisplay::FormResize() {
+  if (!panel1_) return;
   player_.SetDisplayRect(panel1_->rect());
   if (photo_.Cover(panel1_->size())) panel1_->Image1()->SetPhoto(photo_.Image());
   emit RefreshMarkPanels();
 }
 
 void ClipDisplay::ShowNewFrame() {
-  if (player_.IsOpen()) panel1_->Image1()->SetMovieFrame(player_.Frame());
+  if (panel1_ && player_.IsOpen()) panel1_->Image1()->SetMovieFrame(player_.Frame());
 }
 
 }  // namespace mw

@@ -31,7 +31,9 @@ std::string ClipHistory::Current() const {
   return entries_.empty() ? std::string() : entries_[current_];
 }
 
-bool ClipHistory::PreviousEnabled() const { return entries_.size() >= 2 && current_ > 0; }
+bool ClipHistory::PreviousEnabled() const {
+  return entries_.size() >= 2 && current_ > 0;
+}
 
 bool ClipHistory::NextEnabled() const {
   return entries_.size() >= 2 && current_ + 1 < entries_.size();

@@ -35,10 +35,10 @@ class PixelBuffer {
 // a little-endian machine), rows of width * 4 bytes.
 struct JpegResult {
   bool ok = false;
-  std::string error;       // why it failed, for diagnostics
-  int width = 0;           // decoded size
+  std::string error;  // why it failed, for diagnostics
+  int width = 0;      // decoded size
   int height = 0;
-  int source_width = 0;    // size stored in the file
+  int source_width = 0;  // size stored in the file
   int source_height = 0;
   int scale_denominator = 1;  // 1, 2, 4 or 8
   bool incomplete = false;    // the data ended early or was damaged; the rest is filler

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <climits>
 #include <clocale>
 #include <cmath>
-#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -21,14 +21,15 @@ QImage AlignedFrame(QSize size) {
   const std::size_t stride = (static_cast<std::size_t>(size.width()) * 4 + 63) & ~std::size_t{63};
   void* memory = std::aligned_alloc(64, stride * static_cast<std::size_t>(size.height()));
   if (!memory) return QImage();
-  return QImage(static_cast<uchar*>(memory), size.width(), size.height(),
-                static_cast<qsizetype>(stride), QImage::Format_RGB32,
-                [](void* block) { std::free(block); }, memory);
+  return QImage(
+      static_cast<uchar*>(memory), size.width(), size.height(), static_cast<qsizetype>(stride),
+      QImage::Format_RGB32, [](void* block) { std::free(block); }, memory);
 }
 
 std::string SecondsText(int ms) {
   char text[32];
-  const auto end = std::to_chars(text, text + sizeof text, ms / 1000.0, std::chars_format::fixed, 3);
+  const auto end =
+      std::to_chars(text, text + sizeof text, ms / 1000.0, std::chars_format::fixed, 3);
   return std::string(text, end.ptr);
 }
 
@@ -65,13 +66,25 @@ void MoviePlayer::Start(const Options& options) {
   mpv_ = mpv_create();
   if (!mpv_) return;
   const std::pair<const char*, const char*> settings[] = {
-      {"config", "no"},           {"vo", "libmpv"},         {"hwdec", "no"},
-      {"keep-open", "yes"},       {"pause", "yes"},         {"idle", "yes"},
-      {"hr-seek", "yes"},         {"hr-seek-demuxer-offset", "1"},
-      {"keepaspect", "no"},       {"osd-level", "0"},       {"osd-on-seek", "no"},
-      {"terminal", "no"},         {"input-default-bindings", "no"},
-      {"input-vo-keyboard", "no"}, {"load-scripts", "no"},  {"ytdl", "no"},
-      {"sub-auto", "no"},         {"audio-file-auto", "no"}, {"video-timing-offset", "0"},
+      {"config", "no"},
+      {"vo", "libmpv"},
+      {"hwdec", "no"},
+      {"keep-open", "yes"},
+      {"pause", "yes"},
+      {"idle", "yes"},
+      {"hr-seek", "yes"},
+      {"hr-seek-demuxer-offset", "1"},
+      {"keepaspect", "no"},
+      {"osd-level", "0"},
+      {"osd-on-seek", "no"},
+      {"terminal", "no"},
+      {"input-default-bindings", "no"},
+      {"input-vo-keyboard", "no"},
+      {"load-scripts", "no"},
+      {"ytdl", "no"},
+      {"sub-auto", "no"},
+      {"audio-file-auto", "no"},
+      {"video-timing-offset", "0"},
       {"ao", options.audio ? "pulse,alsa,null" : "null"}};
   for (const auto& [name, value] : settings) mpv_set_option_string(mpv_, name, value);
   if (mpv_initialize(mpv_) < 0) {
@@ -196,13 +209,20 @@ void MoviePlayer::PumpEvents() {
   for (;;) {
     mpv_event* event = mpv_wait_event(mpv_, 0);
     if (event->event_id == MPV_EVENT_NONE) return;
-    HandleEvent(event->event_id, event->data);
+    HandleEvent(*event);
   }
 }
 
-void MoviePlayer::HandleEvent(int event_id, void* data) {
-  if (event_id == MPV_EVENT_PLAYBACK_RESTART) {
-    seek_pending_ = false;
+void MoviePlayer::HandleEvent(const mpv_event& event) {
+  const int event_id = event.event_id;
+  const std::uint64_t reply_id = event.reply_userdata;
+  const int error = event.error;
+  void* data = event.data;
+  if (event_id == MPV_EVENT_COMMAND_REPLY && reply_id == seek_serial_) {
+    seek_replied_ = true;
+    if (error < 0) seek_pending_ = false;
+  } else if (event_id == MPV_EVENT_PLAYBACK_RESTART) {
+    if (seek_replied_) seek_pending_ = false;
   } else if (event_id == MPV_EVENT_END_FILE) {
     const auto* end = static_cast<mpv_event_end_file*>(data);
     if (end->playlist_entry_id == entry_id_ && open_) {
@@ -226,7 +246,12 @@ void MoviePlayer::Seek(int position_ms) {
   if (!open_) return;
   const int target = std::clamp(position_ms, 0, std::max(length_ms_, 0));
   const std::string seconds = SecondsText(target);
-  Command({"seek", seconds.c_str(), "absolute+exact"});
+  // Sent without waiting so that its reply marks where in the event stream it ran: only a
+  // playback restart after that reply ends this seek, not one left from an earlier seek.
+  const char* args[] = {"seek", seconds.c_str(), "absolute+exact", nullptr};
+  ++seek_serial_;
+  seek_replied_ = false;
+  mpv_command_async(mpv_, seek_serial_, args);
   seek_pending_ = true;
   seek_target_ms_ = target;
   ++seeks_requested_;

@@ -11,6 +11,7 @@
 #include <thread>
 
 struct mpv_handle;
+struct mpv_event;
 struct mpv_render_context;
 
 namespace mw {
@@ -24,7 +25,7 @@ class MoviePlayer : public QObject {
 
  public:
   struct Options {
-    bool audio = true;           // false plays without sound (ao=null), for tests
+    bool audio = true;            // false plays without sound (ao=null), for tests
     int open_timeout_ms = 10000;  // longest wait for a movie to open
   };
 
@@ -81,7 +82,7 @@ class MoviePlayer : public QObject {
   void Start(const Options& options);
   bool WaitUntilLoaded(std::int64_t entry_id);
   void PumpEvents();
-  void HandleEvent(int event_id, void* data);
+  void HandleEvent(const mpv_event& event);
   void AfterLoad();
   void SetPause(bool pause);
   bool EndReached();
@@ -101,6 +102,8 @@ class MoviePlayer : public QObject {
   bool seek_pending_ = false;
   int seek_target_ms_ = 0;
   int seeks_requested_ = 0;
+  std::uint64_t seek_serial_ = 0;
+  bool seek_replied_ = false;
   Mode mode_ = Mode::Stopped;
   QRect display_rect_;
 

@@ -4,7 +4,9 @@
 
 namespace mw {
 
-bool PhotoImage::Load(const std::string& path, QSize area) { return Decode(path, area); }
+bool PhotoImage::Load(const std::string& path, QSize area) {
+  return Decode(path, area);
+}
 
 bool PhotoImage::Cover(QSize area) {
   if (IsEmpty() || scale_denominator_ == 1) return false;
@@ -19,8 +21,8 @@ bool PhotoImage::Decode(const std::string& path, QSize area) {
     return false;
   }
   std::swap(shown_, spare_);
-  image_ = QImage(static_cast<const uchar*>(shown_.Data()), result.width, result.height, result.width * 4,
-                  QImage::Format_RGB32);
+  image_ = QImage(static_cast<const uchar*>(shown_.Data()), result.width, result.height,
+                  result.width * 4, QImage::Format_RGB32);
   path_ = path;
   source_size_ = QSize(result.source_width, result.source_height);
   scale_denominator_ = result.scale_denominator;

@@ -1,4 +1,6 @@
 // The clip display with its real widgets, real photos and real movies, offscreen.
+#include "media/clip_display.h"
+
 #include <gtest/gtest.h>
 
 #include <QKeyEvent>
@@ -9,7 +11,6 @@
 #include <memory>
 
 #include "jpeg_fixtures.h"
-#include "media/clip_display.h"
 #include "movie_fixtures.h"
 
 namespace mw {
@@ -212,7 +213,7 @@ TEST_F(ClipDisplayTest, FailedMovieClosesTheOldOneAndBringsBackThePhoto) {
   EXPECT_FALSE(display->ClipShown());
   EXPECT_FALSE(display->Player().IsOpen());
   EXPECT_TRUE(panel1->Image1()->MovieFrame().isNull());
-  EXPECT_TRUE(MovieControlsEnabled());  // left as they were
+  EXPECT_TRUE(MovieControlsEnabled());                  // left as they were
   EXPECT_EQ(test::HueOf(ShownAt(300, 5)), Hue::Green);  // the photo again
 }
 

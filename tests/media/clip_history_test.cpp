@@ -1,7 +1,8 @@
 // The clip-kind rule and the clip history.
+#include "media/clip_history.h"
+
 #include <gtest/gtest.h>
 
-#include "media/clip_history.h"
 #include "media/clip_kind.h"
 
 namespace mw {
@@ -18,7 +19,9 @@ TEST(ClipKindOfPath, EverythingElseIsTriedAsAMovie) {
     EXPECT_EQ(ClipKindOfPath(path), ClipKind::MovieClip) << path;
 }
 
-TEST(ClipKindOfPath, EmptyPathIsNoClip) { EXPECT_EQ(ClipKindOfPath(""), ClipKind::NoClip); }
+TEST(ClipKindOfPath, EmptyPathIsNoClip) {
+  EXPECT_EQ(ClipKindOfPath(""), ClipKind::NoClip);
+}
 
 TEST(ClipExtension, TextAfterLastDotInLowerCase) {
   EXPECT_EQ(ClipExtension("/a/B.JpEg"), "jpeg");

@@ -1,8 +1,8 @@
 #pragma once
 // The small test movies in tests/data/media: 3 s, one second each of red, green and blue.
 
-#include <QImage>
 #include <QDeadlineTimer>
+#include <QImage>
 #include <QRgb>
 #include <QTest>
 #include <string>

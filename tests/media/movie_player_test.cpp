@@ -1,8 +1,8 @@
 // The movie back-end with real movies, headless and without sound.
+#include "media/movie_player.h"
+
 #include <gtest/gtest.h>
 
-
-#include "media/movie_player.h"
 #include "movie_fixtures.h"
 
 namespace mw {
@@ -30,7 +30,6 @@ class MoviePlayerTest : public ::testing::Test {
   }
   MoviePlayer player{Silent()};
 };
-
 
 class MovieFormatTest : public MoviePlayerTest,
                         public ::testing::WithParamInterface<const char*> {};

@@ -1,4 +1,6 @@
 // Photo decoding with real JPEG files: scales, damaged and hostile files, buffer reuse.
+#include "media/photo_image.h"
+
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -7,7 +9,6 @@
 
 #include "jpeg_fixtures.h"
 #include "media/jpeg_decoder.h"
-#include "media/photo_image.h"
 
 namespace mw {
 namespace {
@@ -27,7 +28,9 @@ class PhotoTest : public ::testing::Test {
   // The photo shows the quadrant pattern: checks the middle of each quadrant.
   static void ExpectPattern(const QImage& image) {
     const int w = image.width(), h = image.height();
-    for (const auto& [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4},
+    for (const auto& [x, y] : {std::pair{w / 4, h / 4},
+                               {3 * w / 4, h / 4},
+                               {w / 4, 3 * h / 4},
                                {3 * w / 4, 3 * h / 4}}) {
       const QRgb want = PatternColour(x, y, w, h);
       const QRgb got = image.pixel(x, y);
@@ -75,8 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ScaleCase>& info) {
       const ScaleCase& c = info.param;
       return std::to_string(c.width) + "x" + std::to_string(c.height) +
-             (c.progressive ? "Progressive" : "Baseline") + "Into" +
-             std::to_string(c.area_width) + "x" + std::to_string(c.area_height);
+             (c.progressive ? "Progressive" : "Baseline") + "Into" + std::to_string(c.area_width) +
+             "x" + std::to_string(c.area_height);
     });
 
 TEST_F(PhotoTest, CoverDecodesAgainOnlyWhenTheAreaOutgrowsThePicture) {
