@@ -103,18 +103,18 @@ TEST_F(PackageToolsTest, AcceptsLfLineEndsAndRepeatedNames) {
 TEST_F(PackageToolsTest, ReplacesAnOldPackageAndPassesOnTheExitCode) {
   WriteFile(package_, "old package");
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec spec = PackageRun();
-  spec.env["MW_PLAYER_EXIT"] = "5";
-  EXPECT_EQ(RunProgram(spec).exit_code, 5);
+  RunSpec launch = PackageRun();
+  launch.env["MW_PLAYER_EXIT"] = "5";
+  EXPECT_EQ(RunProgram(launch).exit_code, 5);
   EXPECT_TRUE(ReadPlayerReport(report_).args.empty());
   ExpectNoTempLeft();
 }
 
 TEST_F(PackageToolsTest, RunsWithARelativeTemporaryFolder) {
   ASSERT_EQ(BuildWith("m").exit_code, 0);
-  RunSpec spec = PackageRun();
-  spec.env["TMPDIR"] = "tmp";  // relative to the package's current directory, root_
-  const RunResult run = RunProgram(spec);
+  RunSpec launch = PackageRun();
+  launch.env["TMPDIR"] = "tmp";  // relative to the package's current directory, root_
+  const RunResult run = RunProgram(launch);
   ASSERT_EQ(run.exit_code, 0) << run.err;
   EXPECT_EQ(ReadPlayerReport(report_).args, std::vector<std::string>{"m"});
   ExpectNoTempLeft();
@@ -176,9 +176,9 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MessageTest,
 
 TEST_F(PackageToolsTest, PlayerKilledBySignalLeavesNoTemporaryFolder) {
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec spec = PackageRun();
-  spec.env["MW_PLAYER_WAIT"] = "1";
-  const pid_t pid = Start(spec, root_ / "out.txt", root_ / "err.txt");
+  RunSpec launch = PackageRun();
+  launch.env["MW_PLAYER_WAIT"] = "1";
+  const pid_t pid = Start(launch, root_ / "out.txt", root_ / "err.txt");
   ASSERT_TRUE(WaitForFile(report_));
   const PlayerReport report = ReadPlayerReport(report_);
   const std::string pid_line = ReadFile(report_).substr(ReadFile(report_).find("pid ") + 4);
@@ -190,9 +190,9 @@ TEST_F(PackageToolsTest, PlayerKilledBySignalLeavesNoTemporaryFolder) {
 
 TEST_F(PackageToolsTest, TerminationIsPassedOnToThePlayer) {
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec spec = PackageRun();
-  spec.env["MW_PLAYER_WAIT"] = "1";
-  const pid_t pid = Start(spec, root_ / "out.txt", root_ / "err.txt");
+  RunSpec launch = PackageRun();
+  launch.env["MW_PLAYER_WAIT"] = "1";
+  const pid_t pid = Start(launch, root_ / "out.txt", root_ / "err.txt");
   ASSERT_TRUE(WaitForFile(report_));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitExitCode(pid), 7);  // the test player's own answer to SIGTERM
@@ -252,9 +252,9 @@ TEST_F(PackageToolsTest, WrongArgumentsGiveOneLineOfUsage) {
       {{program_ + "makecab.exe", "--bogus", "-o", "x", "f"}, program_, {}},
       {{program_ + "wextract.exe", "--extract"}, program_, {}},
       {{program_ + "wextract.exe", "--frobnicate"}, program_, {}}};
-  for (const RunSpec& spec : wrong) {
-    const RunResult result = RunProgram(spec);
-    EXPECT_EQ(result.exit_code, 2) << spec.argv[0];
+  for (const RunSpec& launch : wrong) {
+    const RunResult result = RunProgram(launch);
+    EXPECT_EQ(result.exit_code, 2) << launch.argv[0];
     EXPECT_EQ(result.err.rfind("usage: ", 0), 0u) << result.err;
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1);
   }

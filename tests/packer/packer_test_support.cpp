@@ -96,9 +96,9 @@ int ExitCodeOfStatus(int status) {
 
 }  // namespace
 
-pid_t Start(const RunSpec& spec, const std::string& out_path, const std::string& err_path) {
-  std::vector<std::string> argv = spec.argv;
-  std::vector<std::string> env = Environment(spec.env);
+pid_t Start(const RunSpec& launch, const std::string& out_path, const std::string& err_path) {
+  std::vector<std::string> argv = launch.argv;
+  std::vector<std::string> env = Environment(launch.env);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -106,7 +106,7 @@ pid_t Start(const RunSpec& spec, const std::string& out_path, const std::string&
                                    0600);
   posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                    0600);
-  if (!spec.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, spec.cwd.c_str());
+  if (!launch.cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.cwd.c_str());
   pid_t pid = -1;
   const int error = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, Pointers(argv).data(),
                                 Pointers(env).data());
@@ -130,9 +130,9 @@ int WaitExitCode(pid_t pid, std::chrono::seconds limit) {
   return ExitCodeOfStatus(status);
 }
 
-RunResult RunProgram(const RunSpec& spec) {
+RunResult RunProgram(const RunSpec& launch) {
   const TempDir output;
-  const pid_t pid = Start(spec, output / "out", output / "err");
+  const pid_t pid = Start(launch, output / "out", output / "err");
   RunResult result;
   if (pid < 0) return result;
   result.exit_code = WaitExitCode(pid);
