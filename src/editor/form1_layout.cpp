@@ -12,10 +12,11 @@
 #include <QSlider>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "editor/form1.h"
-#include "editor/mark_size_box.h"
 #include "editor/mark_panel.h"
+#include "editor/mark_size_box.h"
 #include "media/clip_panel.h"
 #include "media/movie_control_bar.h"
 
@@ -23,6 +24,8 @@ namespace mw {
 namespace {
 
 constexpr int kMainToolbarHeight = 32;
+constexpr int kToolbarButtonHeight = 26;
+constexpr int kPictureButtonWidth = 28;
 
 // The advance toolbar: one visible row; the controls placed lower stay out of
 // sight while the strip is only its shown height.
@@ -49,8 +52,13 @@ QHBoxLayout* RowLayout(QWidget* row) {
 
 QWidget* GroupGap(QWidget* parent) {
   auto* gap = new QWidget(parent);
-  gap->setFixedWidth(8);
+  gap->setFixedWidth(6);
   return gap;
+}
+
+// A text button just wide enough for its caption, instead of the style's wide minimum.
+int TextButtonWidth(const QPushButton* button) {
+  return button->fontMetrics().horizontalAdvance(button->text()) + 14;
 }
 
 }  // namespace
@@ -123,8 +131,12 @@ void TForm1::BuildMainToolbar() {
   Panel3->setFixedHeight(kMainToolbarHeight);
   Panel3->setFrameShape(QFrame::StyledPanel);
   auto* row = RowLayout(Panel3);
+  row->setContentsMargins(2, 2, 2, 2);
+  row->setSpacing(2);
   QStyle* style = this->style();
 
+  // Every control has a fixed width, so that the whole strip fits the 610 pixels of a
+  // new window: left alone, the style's minimum button width would widen the window.
   PlayButton = MakeButton(Panel3, "PlayButton", "", "Play", Qt::blue);
   PlayButton->setIcon(style->standardIcon(QStyle::SP_MediaPlay));
   QFont bold = PlayButton->font();
@@ -135,40 +147,48 @@ void TForm1::BuildMainToolbar() {
   NextClipButton = MakeButton(Panel3, "NextClipButton", "", "Next Clip");
   NextClipButton->setIcon(style->standardIcon(QStyle::SP_ArrowForward));
   for (QPushButton* b : {PlayButton, PreviousClipButton, NextClipButton}) {
-    b->setFixedWidth(34);
+    b->setFixedSize(kPictureButtonWidth, kToolbarButtonHeight);
     row->addWidget(b);
   }
   row->addWidget(GroupGap(Panel3));
 
   MenuButton = MakeButton(Panel3, "MenuButton", "Menu", "All Commands...", QColor(0, 0, 128));
+  MenuButton->setFixedSize(TextButtonWidth(MenuButton), kToolbarButtonHeight);
   row->addWidget(MenuButton);
   Label3 = new QLabel("Mark Size", Panel3);
   Label3->setObjectName("Label3");
+  Label3->setFixedWidth(Label3->sizeHint().width());
   row->addWidget(Label3);
   tolerance = new MarkSizeBox(Panel3);
   tolerance->setObjectName("tolerance");
   tolerance->setToolTip("Set the size of the next clicker mark");
+  tolerance->setFixedSize(tolerance->sizeHint().width(), kToolbarButtonHeight);
   row->addWidget(tolerance);
   row->addWidget(GroupGap(Panel3));
 
   MediaPlayer1 = new MovieControlBar(Panel3);
   MediaPlayer1->setToolTip("Control for movie clip");
+  MediaPlayer1->setFixedSize(MediaPlayer1->sizeHint().width(), kToolbarButtonHeight);
   row->addWidget(MediaPlayer1);
   EditMode = new QCheckBox("Edit", Panel3);
   EditMode->setObjectName("EditMode");
   EditMode->setToolTip("Turn on/off edit mode");
+  EditMode->setFixedWidth(EditMode->sizeHint().width());
   row->addWidget(EditMode);
   row->addWidget(GroupGap(Panel3));
 
-  MakePackageButton = MakeButton(Panel3, "MakePackageButton", "", "Make package", QColor(128, 0, 0));
+  MakePackageButton =
+      MakeButton(Panel3, "MakePackageButton", "", "Make package", QColor(128, 0, 0));
   MakePackageButton->setIcon(style->standardIcon(QStyle::SP_DialogSaveButton));
-  MakePackageButton->setFixedWidth(34);
+  MakePackageButton->setFixedSize(kPictureButtonWidth, kToolbarButtonHeight);
   row->addWidget(MakePackageButton);
   HelpButton = MakeButton(Panel3, "HelpButton", "Help", "Help text for MarkWeaver", Qt::magenta);
   AboutButton = MakeButton(Panel3, "AboutButton", "About", "About this software", Qt::darkGreen);
   ExitButton = MakeButton(Panel3, "ExitButton", "Exit", "Exit MarkWeaver", Qt::red);
+  const int textWidth = std::max(
+      {TextButtonWidth(HelpButton), TextButtonWidth(AboutButton), TextButtonWidth(ExitButton)});
   for (QPushButton* b : {HelpButton, AboutButton, ExitButton}) {
-    b->setFixedWidth(48);
+    b->setFixedSize(textWidth, kToolbarButtonHeight);
     row->addWidget(b);
   }
   row->addStretch(1);
@@ -188,8 +208,8 @@ void TForm1::BuildAdvanceToolbar() {
   MapFileName->setObjectName("MapFileName");
   MapFileName->setReadOnly(true);
   MapFileName->setToolTip("Current map file");
-  OpenClipButton = MakeButton(toolbar->visibleRow, "OpenClipButton", "Clip:",
-                              "Load a picture, photo or movie clip on screen");
+  OpenClipButton = MakeButton(toolbar->visibleRow, "OpenClipButton",
+                              "Clip:", "Load a picture, photo or movie clip on screen");
   Edit1 = new QLineEdit(toolbar->visibleRow);
   Edit1->setObjectName("Edit1");
   Edit1->setToolTip("Current loaded clip on screen");
@@ -201,7 +221,13 @@ void TForm1::BuildAdvanceToolbar() {
   TrackBar1->setObjectName("TrackBar1");
   TrackBar1->setToolTip("Position control for movie clip");
   TrackBar1->setMinimumWidth(90);
-  for (QPushButton* b : {Button1, OpenClipButton}) b->setFixedWidth(40);
+  // A box without the focus shows no selection, so the selected map name does not look
+  // like a highlighted field while the user works elsewhere.
+  for (QLineEdit* box : {MapFileName, Edit1})
+    box->setStyleSheet(
+        "QLineEdit:!focus { selection-background-color: palette(base);"
+        " selection-color: palette(text); }");
+  for (QPushButton* b : {Button1, OpenClipButton}) b->setFixedWidth(TextButtonWidth(b) + 4);
   row->addWidget(Button1);
   row->addWidget(MapFileName, 2);
   row->addWidget(OpenClipButton);
@@ -213,8 +239,8 @@ void TForm1::BuildAdvanceToolbar() {
   SaveAsButton = MakeButton(toolbar->lowerRow, "SaveAsButton", "SA", "Save map as...");
   SaveMapButton = MakeButton(toolbar->lowerRow, "SaveMapButton", "SM", "Save map");
   ClearMapButton = MakeButton(toolbar->lowerRow, "ClearMapButton", "CM", "New map");
-  ShowHintButton = MakeButton(toolbar->lowerRow, "ShowHintButton", "i",
-                              "Turn on/off hints on screen");
+  ShowHintButton =
+      MakeButton(toolbar->lowerRow, "ShowHintButton", "i", "Turn on/off hints on screen");
   ShowHintButton->setCheckable(true);
   for (QPushButton* b : {SaveAsButton, SaveMapButton, ClearMapButton, ShowHintButton})
     lower->addWidget(b);
@@ -224,8 +250,8 @@ void TForm1::BuildAdvanceToolbar() {
 void TForm1::BuildMarkMenu() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  AddClickMarkMenuItem = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_FileDialogNewFolder),
-                                               "Add new clicker mark...");
+  AddClickMarkMenuItem = PopupMenu1->addAction(
+      style()->standardIcon(QStyle::SP_FileDialogNewFolder), "Add new clicker mark...");
   AddClickMarkMenuItem->setObjectName("AddClickMarkMenuItem");
   DeleteClickMarkMenuItem = PopupMenu1->addAction(style()->standardIcon(QStyle::SP_TrashIcon),
                                                   "Delete this clicker mark");

@@ -2,6 +2,7 @@
 // The panel that shows one mark of the clip on screen while edit mode is on.
 
 #include <QColor>
+#include <QFont>
 #include <QFrame>
 #include <QString>
 
@@ -20,6 +21,9 @@ class MarkPanel : public QFrame {
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // The caption's font, made smaller where the caption is wider than the panel.
+  QFont CaptionFont() const;
+
   QString caption_;
 };
 
