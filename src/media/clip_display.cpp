@@ -95,7 +95,9 @@ void ClipDisplay::TrackBar1KeyDown(int key) {
 }
 
 bool ClipDisplay::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == track_bar1_ && event->type() == QEvent::KeyPress)
+  // Only key presses matter; other events (such as those of a slider being destroyed)
+  // are not compared with the slider at all.
+  if (event->type() == QEvent::KeyPress && watched == track_bar1_.get())
     TrackBar1KeyDown(static_cast<QKeyEvent*>(event)->key());
   return false;
 }

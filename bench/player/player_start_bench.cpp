@@ -1,0 +1,186 @@
+// Times the player's start: from starting a package of 20 photos of 12 megapixels to its
+// start clip painted, split into the part spent unpacking (package start to the player's
+// own start) and the player's part. The baseline is the same player started on the
+// already unpacked folder. Without the package tools only the baseline is timed.
+#include <QApplication>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "camera_photo.h"
+#include "map/map_file.h"
+#include "package/make_package.h"
+#include "package/makepackage.h"
+#include "package/packageresult.h"
+#include "package/progress.h"
+#include "package/progress_reporter.h"
+#include "player/start_report.h"
+#include "scripted_desktop.h"
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kPhotos = 20;
+constexpr int kRuns = 5;
+constexpr const char* kTools[] = {"MarkWeaverL.dll", "tract.dll", "kecab.dll"};
+
+struct StartTiming {
+  double unpackMs = 0;  // process start to the player's main
+  double playerMs = 0;  // the player's main to the start clip painted
+  double TotalMs() const { return unpackMs + playerMs; }
+};
+
+std::string ToolsFolder() {
+  const char* other = std::getenv("MW_PACKAGE_TOOLS_DIR");
+  for (const char* place : {static_cast<const char*>(MW_BIN_DIR), other}) {
+    if (!place) continue;
+    bool all = true;
+    for (const char* tool : kTools) all = all && fs::exists(fs::path(place) / tool);
+    if (all) return place;
+  }
+  return "";
+}
+
+long long ReportValue(const std::string& path, const std::string& key) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.starts_with(key + "=")) return std::stoll(line.substr(key.size() + 1));
+  return 0;
+}
+
+// Runs `program` once and reads the times of the player's start report.
+StartTiming TimeStart(const std::string& program, const QStringList& arguments,
+                      const std::string& report) {
+  fs::remove(report);
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert(mw::kStartReportVariable, QString::fromStdString(report));
+  QProcess process;
+  process.setProcessEnvironment(environment);
+  const auto launched = Clock::now();
+  process.start(QString::fromStdString(program), arguments);
+  if (!process.waitForFinished(60000) || process.exitCode() != 0)
+    std::fprintf(stderr, "run failed: %s\n", process.readAllStandardError().constData());
+  const double launchedNs =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(launched.time_since_epoch()).count();
+  const double started = ReportValue(report, "started_ns");
+  const double painted = ReportValue(report, "painted_ns");
+  return {(started - launchedNs) / 1e6, (painted - started) / 1e6};
+}
+
+StartTiming Median(std::vector<StartTiming> runs) {
+  std::sort(runs.begin(), runs.end(),
+            [](const StartTiming& a, const StartTiming& b) { return a.TotalMs() < b.TotalMs(); });
+  return runs[runs.size() / 2];
+}
+
+mw::ClipMap PhotoTour(const std::string& folder) {
+  mw::ClipMap map;
+  for (int i = 0; i < kPhotos; ++i) {
+    mw::ClickerMark mark;
+    mark.Clip = folder + "/photo" + std::to_string(i) + ".jpg";
+    mark.NextClip = folder + "/photo" + std::to_string((i + 1) % kPhotos) + ".jpg";
+    mark.X = mark.Y = 0.5f;
+    mark.Hint = "Next photo";
+    map.Append(mark);
+  }
+  return map;
+}
+
+std::string MakePackage(const mw::ClipMap& map, const std::string& program) {
+  mw::test::ScriptedDesktop desktop;
+  TProgressForm progressForm;
+  mw::ProgressReporter progress(&progressForm);
+  TMakePackageForm options(desktop);
+  TPackageResultForm result(desktop);
+  desktop.dialogScripts.push_back([](QDialog& dialog) {
+    auto& form = dynamic_cast<TMakePackageForm&>(dialog);
+    form.SetPackageNameText("photos");
+    form.SetUserMessageText("Twenty photos");
+    form.findChild<QPushButton*>("BitBtn2")->click();
+    return form.result();
+  });
+  desktop.dialogScripts.push_back([](QDialog& dialog) {
+    dialog.findChild<QPushButton*>("BitBtn3")->click();
+    return dialog.result();
+  });
+  desktop.messageAnswers.push_back(mw::MessageAnswer::Yes);  // go on past the size warning
+  mw::MakePackageButtonClick(
+      {map, mw::WindowSize{1024, 768}, progress, desktop, program, options, result});
+  for (const std::string& text : desktop.MessageTexts()) std::printf("said: %s\n", text.c_str());
+  return program + "Packages/photos.exe";
+}
+
+void Print(const char* what, const StartTiming& timing) {
+  std::printf("%-40s %7.1f ms (to the player's start %6.1f ms, then to painted %6.1f ms)\n", what,
+              timing.TotalMs(), timing.unpackMs, timing.playerMs);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  QTemporaryDir root;
+  const std::string clips = root.filePath("clips").toStdString();
+  fs::create_directories(clips);
+  for (int i = 0; i < kPhotos; ++i)
+    mw::bench::WriteCameraLikePhoto(clips + "/photo" + std::to_string(i) + ".jpg", 4000, 3000, i);
+  const mw::ClipMap map = PhotoTour(clips);
+  std::uintmax_t bytes = 0;
+  for (const auto& entry : fs::directory_iterator(clips)) bytes += entry.file_size();
+  std::printf("%d photos of 4000 x 3000, %.1f MB in all\n", kPhotos, bytes / 1e6);
+
+  // Baseline: the player started on the unpacked folder.
+  const std::string unpacked = root.filePath("unpacked").toStdString();
+  fs::copy(clips, unpacked);
+  std::vector<mw::ClickerMark> bare;
+  for (mw::ClickerMark mark : map) {
+    mark.Clip = fs::path(mark.Clip).filename().string();
+    mark.NextClip = fs::path(mark.NextClip).filename().string();
+    bare.push_back(mark);
+  }
+  mw::WriteMapFile(unpacked + "/mwRun", {1024, 768}, bare);
+  fs::copy_file(MW_BIN_DIR "/runner.dll", unpacked + "/mwRun.exe");
+  const std::string report = root.filePath("report").toStdString();
+  std::vector<StartTiming> folderRuns;
+  for (int i = 0; i < kRuns; ++i)
+    folderRuns.push_back(TimeStart(unpacked + "/mwRun.exe", {"Twenty photos"}, report));
+  const StartTiming folderStart = Median(folderRuns);
+  Print("player on the unpacked folder (baseline)", folderStart);
+
+  const std::string tools = ToolsFolder();
+  if (tools.empty()) {
+    std::printf("package tools not found: the package start was not timed\n");
+    return 0;
+  }
+  const std::string program = root.filePath("program/").toStdString();
+  fs::create_directories(program);
+  fs::copy_file(MW_BIN_DIR "/runner.dll", program + "runner.dll");
+  for (const char* tool : kTools) fs::copy_file(fs::path(tools) / tool, program + tool);
+  const std::string package = MakePackage(map, program);
+  if (!fs::exists(package)) {
+    std::printf("the package could not be made\n");
+    return 1;
+  }
+  std::printf("package: %.1f MB\n", fs::file_size(package) / 1e6);
+  std::vector<StartTiming> packageRuns;
+  for (int i = 0; i < kRuns; ++i) packageRuns.push_back(TimeStart(package, {}, report));
+  const StartTiming packageStart = Median(packageRuns);
+  Print("package start to start clip painted", packageStart);
+  std::printf("package start / baseline: %.2f; target: under 1000 ms -> %s\n",
+              packageStart.TotalMs() / folderStart.TotalMs(),
+              packageStart.TotalMs() < 1000 ? "met" : "NOT met");
+  return 0;
+}

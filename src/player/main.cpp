@@ -1,0 +1,66 @@
+// The player's program start: reads where its map is, opens the player window and runs
+// until the person ends it.
+#include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "player/launch_options.h"
+#include "player/player_window.h"
+#include "player/start_report.h"
+
+namespace {
+
+// Longest wait for the start clip to be painted before a start report is written anyway.
+constexpr int kStartReportDeadlineMs = 30000;
+
+std::string OwnProgramPath(const char* argv0) {
+  std::error_code error;
+  std::filesystem::path own = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string(argv0) : own.string();
+}
+
+std::string CurrentFolder() {
+  std::error_code error;
+  std::filesystem::path current = std::filesystem::current_path(error);
+  return error ? std::string(".") : current.string();
+}
+
+// With the report variable set, the player reports its start and ends.
+void ReportStartAndQuit(mw::PlayerWindow& window, const char* reportPath,
+                        std::chrono::steady_clock::time_point started) {
+  auto report = [&window, reportPath, started](bool painted) {
+    mw::StartTimes times{started, painted ? std::chrono::steady_clock::now()
+                                          : std::chrono::steady_clock::time_point()};
+    mw::WriteStartReport(reportPath, mw::FormatStartReport(window, times));
+    QCoreApplication::exit(painted ? 0 : 3);
+  };
+  QObject::connect(&window, &mw::PlayerWindow::StartClipPainted, &window,
+                   [report] { report(true); });
+  QTimer::singleShot(kStartReportDeadlineMs, &window, [report] { report(false); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto started = std::chrono::steady_clock::now();
+  const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+  const mw::LaunchOptions options =
+      mw::ReadLaunchOptions(OwnProgramPath(argv[0]), CurrentFolder(), arguments);
+  if (options.showHelp || !options.error.empty()) {
+    if (!options.error.empty()) std::fprintf(stderr, "runner.dll: %s\n", options.error.c_str());
+    std::fputs(mw::LaunchUsage().c_str(), options.error.empty() ? stdout : stderr);
+    return options.error.empty() ? 0 : 2;
+  }
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("MarkWeaver");
+  mw::PlayerWindow window({options.folder, options.dataFileName, options.message, {}});
+  if (const char* reportPath = std::getenv(mw::kStartReportVariable))
+    ReportStartAndQuit(window, reportPath, started);
+  window.show();
+  return QApplication::exec();
+}

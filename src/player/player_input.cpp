@@ -1,0 +1,160 @@
+// The player window's input: the pointer over the clip, clicks, keys, and what is drawn
+// over the clip in answer.
+#include <QKeyEvent>
+
+#include "player/clip_overlays.h"
+#include "player/player_window.h"
+
+namespace mw {
+
+AreaSize PlayerWindow::Area() const {
+  return {panel1_->width(), panel1_->height()};
+}
+
+QRect PlayerWindow::MarkRect(std::size_t index) const {
+  const PanelRect rect = MarkPanelRect(walk_.Map().At(index), Area());
+  return QRect(rect.left, rect.top, rect.width, rect.height);
+}
+
+void PlayerWindow::TrackPointer(QPoint position) {
+  if (position == last_pointer_) return;
+  last_pointer_ = position;
+  const std::optional<std::size_t> mark = walk_.MarkAt(Area(), position.x(), position.y());
+  const bool followable = mark && !walk_.Map().At(*mark).NextClip.empty();
+  panel1_->setCursor(followable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  if (!mark) {
+    hint_bubble_->hide();
+    return;
+  }
+  hint_bubble_->ShowNear(QString::fromLocal8Bit(walk_.Map().At(*mark).Hint), position);
+}
+
+void PlayerWindow::OnMousePressed(QPoint position, Qt::MouseButton button) {
+  if (button != Qt::LeftButton) return;
+  const std::optional<std::size_t> mark = walk_.MarkAt(Area(), position.x(), position.y());
+  if (mark) FollowMark(*mark);
+}
+
+void PlayerWindow::FollowMark(std::size_t index) {
+  const std::string target = walk_.Map().At(index).NextClip;
+  if (target.empty()) return;
+  hint_bubble_->hide();
+  last_pointer_ = QPoint(-1, -1);
+  GoTo(target);
+}
+
+void PlayerWindow::MoveChoice(bool forward) {
+  const std::optional<std::size_t> mark = walk_.MoveChoice(forward);
+  if (!mark) return;
+  const QRect rect = MarkRect(*mark);
+  focus_ring_->Surround(rect);
+  hint_bubble_->ShowNear(QString::fromLocal8Bit(walk_.Map().At(*mark).Hint), rect.bottomLeft());
+}
+
+void PlayerWindow::FollowChoice() {
+  if (const std::optional<std::size_t> mark = walk_.ChosenMark()) FollowMark(*mark);
+}
+
+// Space pauses a playing movie, resumes a paused one and plays an ended one again.
+void PlayerWindow::TogglePause() {
+  if (kind_ != ClipKind::MovieClip) return;
+  MoviePlayer& player = clips_->Player();
+  if (player.IsPlaying()) {
+    player.PauseOrResume();
+    movie_paused_ = true;
+  } else if (movie_paused_) {
+    player.PauseOrResume();
+    movie_paused_ = false;
+  } else {
+    ReplayMovie();
+  }
+}
+
+// Opens the ended movie afresh: the player then stands at its start, no longer at its end.
+void PlayerWindow::ReplayMovie() {
+  if (TryShow(walk_.ClipOnScreen()) == Outcome::Shown) {
+    AfterShown();
+  } else {
+    kind_ = ClipKind::NoClip;
+    movie_timer_.stop();
+    TellProblem(Outcome::CannotShow, walk_.ClipOnScreen());
+  }
+}
+
+// Redraws what belongs to the clip on screen after it or the clip area changed.
+void PlayerWindow::RefreshOverlays() {
+  message_banner_->FitToArea();
+  problem_notice_->FitToArea();
+  hint_bubble_->hide();
+  last_pointer_ = QPoint(-1, -1);
+  const std::optional<std::size_t> mark = walk_.ChosenMark();
+  if (mark) {
+    focus_ring_->Surround(MarkRect(*mark));
+  } else {
+    focus_ring_->hide();
+  }
+}
+
+bool PlayerWindow::event(QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+      const bool back = key->key() == Qt::Key_Backtab || key->modifiers() & Qt::ShiftModifier;
+      MoveChoice(!back);
+      return true;
+    }
+  }
+  return QWidget::event(event);
+}
+
+void PlayerWindow::keyPressEvent(QKeyEvent* event) {
+  const bool alt = event->modifiers() & Qt::AltModifier;
+  switch (event->key()) {
+    case Qt::Key_Escape:
+      close();
+      return;
+    case Qt::Key_Backspace:
+      GoBack();
+      return;
+    case Qt::Key_Left:
+      if (alt) GoBack();
+      return;
+    case Qt::Key_Space:
+      TogglePause();
+      return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      FollowChoice();
+      return;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == panel1_ && event->type() == QEvent::Leave) {
+    hint_bubble_->hide();
+    last_pointer_ = QPoint(-1, -1);
+  }
+  if (event->type() == QEvent::Paint && start_shown_ && !start_painted_) {
+    const bool picture = watched == panel1_->Image1();
+    const bool noPicture =
+        watched == panel1_ && !panel1_->Image1()->HasPicture() && !clips_->Player().HasVideo();
+    if (picture || noPicture) NoteStartPainted();
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// Told after the paint has gone through, so the start clip is on screen by then.
+void PlayerWindow::NoteStartPainted() {
+  start_painted_ = true;
+  QTimer::singleShot(0, this, [this] { emit StartClipPainted(); });
+}
+
+void PlayerWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  activateWindow();
+  setFocus();
+}
+
+}  // namespace mw

@@ -1,0 +1,197 @@
+// The player window: building the clip area, starting the package, showing clips and
+// moving between them.
+#include "player/player_window.h"
+
+#include <QSlider>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "player/clip_overlays.h"
+
+namespace mw {
+namespace {
+
+constexpr int kMovieStepMs = 30;
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code error;
+  return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+QString Local(const std::string& text) {
+  return QString::fromLocal8Bit(text);
+}
+
+}  // namespace
+
+PlayerWindow::PlayerWindow(PlayerSetup setup, QWidget* parent)
+    : QWidget(parent), setup_(std::move(setup)) {
+  setObjectName("PlayerWindow");
+  setWindowTitle("MarkWeaver");
+  setFocusPolicy(Qt::StrongFocus);
+  BuildClipArea(setup_.movie);
+  ConnectClipArea();
+  StartPackage();
+}
+
+PlayerWindow::~PlayerWindow() {
+  movie_timer_.stop();
+}
+
+// The clip area fills the window. The movie controls are kept hidden: the marks are the
+// only controls the person needs, and Space pauses a movie.
+void PlayerWindow::BuildClipArea(const MoviePlayer::Options& movie) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  panel1_ = new ClipPanel(this);
+  QFont captionFont = panel1_->font();
+  captionFont.setPointSize(14);
+  panel1_->setFont(captionFont);
+  layout->addWidget(panel1_);
+  media_player1_ = new MovieControlBar(this);
+  media_player1_->hide();
+  track_bar1_ = new QSlider(Qt::Horizontal, this);
+  track_bar1_->hide();
+  clips_ = new ClipDisplay(panel1_, media_player1_, track_bar1_, movie, this);
+  message_banner_ = new ClipBanner(ClipBanner::Kind::Message, panel1_);
+  problem_notice_ = new ClipBanner(ClipBanner::Kind::Problem, panel1_);
+  hint_bubble_ = new HintBubble(panel1_);
+  focus_ring_ = new FocusRing(panel1_);
+}
+
+void PlayerWindow::ConnectClipArea() {
+  connect(clips_, &ClipDisplay::RefreshMarkPanels, this, &PlayerWindow::RefreshOverlays);
+  connect(panel1_, &ClipPanel::MouseMoved, this,
+          [this](QPoint position) { TrackPointer(position); });
+  connect(panel1_, &ClipPanel::MousePressed, this,
+          [this](QPoint position, Qt::MouseButton button) { OnMousePressed(position, button); });
+  panel1_->installEventFilter(this);
+  panel1_->Image1()->installEventFilter(this);
+  movie_timer_.setInterval(kMovieStepMs);
+  connect(&movie_timer_, &QTimer::timeout, this, [this] { clips_->MovieStep(); });
+}
+
+// Reads the map, takes its window size and shows its start clip and the message.
+void PlayerWindow::StartPackage() {
+  package_ = ReadPackageContent(setup_.folder, setup_.dataFileName);
+  walk_ = MapWalk(package_.map);
+  resize(package_.windowSize.width, package_.windowSize.height);
+  layout()->activate();
+  if (package_.problem == PackageProblem::Usable) {
+    ShowStartClip();
+  } else {
+    panel1_->SetCaption(Local(PackageProblemText(package_.problem, setup_.dataFileName)));
+  }
+  if (!setup_.message.empty()) message_banner_->ShowText(Local(setup_.message));
+  start_shown_ = true;
+}
+
+// The start clip becomes the clip on screen even when it cannot be shown, so that its
+// marks can still be found and followed.
+void PlayerWindow::ShowStartClip() {
+  const std::string start = walk_.StartClip();
+  walk_.Enter(start);
+  const Outcome outcome = TryShow(start);
+  if (outcome == Outcome::Shown) {
+    AfterShown();
+  } else {
+    panel1_->SetCaption(ProblemText(outcome, start));
+  }
+}
+
+PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip) {
+  const std::string path = ClipFilePath(setup_.folder, clip);
+  if (!IsRegularFile(path)) return Outcome::Missing;
+  const ClipKind kind = clips_->ShowClip(path);
+  if (kind == ClipKind::NoClip) return Outcome::CannotShow;
+  kind_ = kind;
+  return Outcome::Shown;
+}
+
+// A movie starts at once; the position is followed while one is open.
+void PlayerWindow::AfterShown() {
+  movie_paused_ = false;
+  if (kind_ == ClipKind::MovieClip) {
+    clips_->Player().Play();
+    movie_timer_.start();
+  } else {
+    movie_timer_.stop();
+  }
+  problem_notice_->Dismiss();
+  RefreshOverlays();
+}
+
+void PlayerWindow::GoTo(const std::string& clip) {
+  const bool moviePlayed = clips_->Player().IsPlaying();
+  const Outcome outcome = TryShow(clip);
+  if (outcome != Outcome::Shown) {
+    RestoreAfterFailure(moviePlayed);
+    TellProblem(outcome, clip);
+    return;
+  }
+  walk_.Enter(clip);
+  message_banner_->Dismiss();
+  AfterShown();
+}
+
+void PlayerWindow::GoBack() {
+  if (!walk_.Back()) return;
+  const bool moviePlayed = clips_->Player().IsPlaying();
+  const std::string clip = walk_.ClipOnScreen();
+  const Outcome outcome = TryShow(clip);
+  if (outcome != Outcome::Shown) {
+    walk_.UndoBack();
+    RestoreAfterFailure(moviePlayed);
+    TellProblem(outcome, clip);
+    return;
+  }
+  AfterShown();
+}
+
+// A movie that failed to open closes the movie on screen: open the clip on screen again.
+void PlayerWindow::RestoreAfterFailure(bool moviePlayed) {
+  if (kind_ != ClipKind::MovieClip || clips_->Player().IsOpen()) return;
+  const std::string path = ClipFilePath(setup_.folder, walk_.ClipOnScreen());
+  if (clips_->ShowClip(path) == ClipKind::NoClip) {
+    kind_ = ClipKind::NoClip;
+    movie_timer_.stop();
+    return;
+  }
+  if (moviePlayed) clips_->Player().Play();
+}
+
+void PlayerWindow::TellProblem(Outcome outcome, const std::string& clip) {
+  problem_notice_->ShowText(ProblemText(outcome, clip));
+}
+
+QString PlayerWindow::ProblemText(Outcome outcome, const std::string& clip) const {
+  const QString name = Local(clip);
+  if (outcome == Outcome::Missing)
+    return QString("The clip \"%1\" is missing from this package.").arg(name);
+  return QString(
+             "The clip \"%1\" cannot be shown: it is damaged or of a kind this player "
+             "cannot play.")
+      .arg(name);
+}
+
+QString PlayerWindow::PackageMessageShown() const {
+  return message_banner_->isVisible() ? message_banner_->Text() : QString();
+}
+
+QString PlayerWindow::MarkMessageShown() const {
+  return hint_bubble_->isVisible() ? hint_bubble_->text() : QString();
+}
+
+QString PlayerWindow::ProblemShown() const {
+  return problem_notice_->isVisible() ? problem_notice_->Text() : QString();
+}
+
+QString PlayerWindow::CaptionShown() const {
+  return panel1_->Image1()->HasPicture() ? QString() : panel1_->Caption();
+}
+
+QRect PlayerWindow::FocusRingRect() const {
+  return focus_ring_->isVisible() ? focus_ring_->geometry() : QRect();
+}
+
+}  // namespace mw

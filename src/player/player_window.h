@@ -1,0 +1,119 @@
+#pragma once
+// The player's one window: plays the map of a package folder.
+
+#include <QPoint>
+#include <QTimer>
+#include <QWidget>
+#include <string>
+
+#include "media/clip_display.h"
+#include "player/map_walk.h"
+#include "player/package_content.h"
+
+class QSlider;
+
+namespace mw {
+
+class ClipBanner;
+class HintBubble;
+class FocusRing;
+
+// What the window is to play.
+struct PlayerSetup {
+  std::string folder;  // holds the data file and the clips
+  std::string dataFileName = "mwRun";
+  std::string message;         // the package message; empty for none
+  MoviePlayer::Options movie;  // movie back-end options (tests play silently)
+};
+
+// Plays a map as the editor's play mode does, for the person who got a package: the
+// pointer shows the message of the mark under it, a left click follows the mark (a movie
+// starts at once), Tab and Shift+Tab choose a mark with a visible ring and Enter follows
+// it, Backspace and Alt+Left go back, Space pauses or resumes a movie, Escape ends. Every
+// problem (no map, a clip that is missing or cannot be shown) is told in the window and
+// the window stays usable.
+class PlayerWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit PlayerWindow(PlayerSetup setup, QWidget* parent = nullptr);
+  ~PlayerWindow() override;
+
+  // The clip on screen, as the map names it; empty when the map gave none.
+  std::string ClipOnScreen() const { return walk_.ClipOnScreen(); }
+  // What the clip on screen is; NoClip when it could not be shown.
+  ClipKind KindOnScreen() const { return kind_; }
+  // What the map asked for: its window size and whether it could be played at all.
+  const PackageContent& Package() const { return package_; }
+  // The texts on show: the package message, a mark's message, the problem notice, and the
+  // text of the clip area while no picture covers it. Empty when not on show.
+  QString PackageMessageShown() const;
+  QString MarkMessageShown() const;
+  QString ProblemShown() const;
+  QString CaptionShown() const;
+  // The ring round the chosen mark, in clip-area pixels; empty when no ring shows.
+  QRect FocusRingRect() const;
+  // True once the start clip (or, failing it, the text in its place) was painted.
+  bool StartPainted() const { return start_painted_; }
+
+  // The folder the data file and the clips are read from.
+  const std::string& Folder() const { return setup_.folder; }
+  ClipPanel* ClipArea() const { return panel1_; }
+  ClipDisplay& Display() { return *clips_; }
+
+ signals:
+  // The start clip, or the text told in its place, has been painted once.
+  void StartClipPainted();
+
+ protected:
+  bool event(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  enum class Outcome { Shown, Missing, CannotShow };
+
+  void BuildClipArea(const MoviePlayer::Options& movie);
+  void ConnectClipArea();
+  void StartPackage();
+  void ShowStartClip();
+  Outcome TryShow(const std::string& clip);
+  void AfterShown();
+  void GoTo(const std::string& clip);
+  void GoBack();
+  void RestoreAfterFailure(bool moviePlayed);
+  void TellProblem(Outcome outcome, const std::string& clip);
+  QString ProblemText(Outcome outcome, const std::string& clip) const;
+  void TrackPointer(QPoint position);
+  void OnMousePressed(QPoint position, Qt::MouseButton button);
+  void FollowMark(std::size_t index);
+  void MoveChoice(bool forward);
+  void FollowChoice();
+  void TogglePause();
+  void ReplayMovie();
+  void RefreshOverlays();
+  QRect MarkRect(std::size_t index) const;
+  AreaSize Area() const;
+  void NoteStartPainted();
+
+  PlayerSetup setup_;
+  PackageContent package_;
+  MapWalk walk_{ClipMap()};
+  ClipKind kind_ = ClipKind::NoClip;
+  ClipPanel* panel1_ = nullptr;
+  MovieControlBar* media_player1_ = nullptr;
+  QSlider* track_bar1_ = nullptr;
+  ClipDisplay* clips_ = nullptr;
+  ClipBanner* message_banner_ = nullptr;
+  ClipBanner* problem_notice_ = nullptr;
+  HintBubble* hint_bubble_ = nullptr;
+  FocusRing* focus_ring_ = nullptr;
+  QTimer movie_timer_;
+  QPoint last_pointer_{-1, -1};
+  bool movie_paused_ = false;  // paused with Space, as opposed to ended
+  bool start_shown_ = false;
+  bool start_painted_ = false;
+};
+
+}  // namespace mw

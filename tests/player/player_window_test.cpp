@@ -1,0 +1,305 @@
+// The player window on real package folders, with real photos, a real movie and real
+// mouse and key events, offscreen.
+#include "player/player_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "jpeg_fixtures.h"
+#include "player_folder.h"
+
+namespace mw {
+namespace {
+
+using test::kHall;
+using test::kKitchen;
+using test::kMovie;
+using test::Mark;
+
+constexpr QPoint kHallLeftMark{160, 240};   // to the kitchen
+constexpr QPoint kHallRightMark{480, 240};  // to the movie
+constexpr QPoint kKitchenMark{320, 384};    // back to the hall
+constexpr QPoint kNoMark{40, 420};
+
+template <class Condition>
+bool WaitFor(Condition condition, int timeout_ms = 5000) {
+  QDeadlineTimer deadline(timeout_ms);
+  while (!condition()) {
+    if (deadline.hasExpired()) return false;
+    QTest::qWait(5);
+  }
+  return true;
+}
+
+class PlayerWindowTest : public ::testing::Test {
+ protected:
+  PlayerWindow& Start(const std::string& message = "") {
+    MoviePlayer::Options silent;
+    silent.audio = false;
+    window = std::make_unique<PlayerWindow>(PlayerSetup{folder.Path(), "mwRun", message, silent});
+    window->show();
+    EXPECT_TRUE(WaitFor([&] { return window->StartPainted(); }));
+    return *window;
+  }
+  ClipPanel* Area() { return window->ClipArea(); }
+  void Hover(QPoint point) { QTest::mouseMove(Area(), point); }
+  void Click(QPoint point) { QTest::mouseClick(Area(), Qt::LeftButton, {}, point); }
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QTest::keyClick(window.get(), key, modifiers);
+  }
+  QRgb ShownAt(QPoint point) { return Area()->grab().toImage().pixel(point); }
+  bool Playing() { return window->Display().Player().IsPlaying(); }
+
+  test::PlayerFolder folder;
+  std::unique_ptr<PlayerWindow> window;
+};
+
+TEST_F(PlayerWindowTest, ShowsTheStartClipStretchedInTheMapsWindowSize) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  EXPECT_EQ(player.windowTitle(), "MarkWeaver");
+  EXPECT_EQ(player.size(), QSize(640, 480));
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+  EXPECT_EQ(player.KindOnScreen(), ClipKind::PhotoClip);
+  // The 320 x 240 photo covers the whole area: its white quadrant reaches the far corner.
+  EXPECT_EQ(qRed(ShownAt({5, 5})) > 200 && qGreen(ShownAt({5, 5})) < 60, true);
+  const QRgb corner = ShownAt({635, 475});
+  EXPECT_GT(qRed(corner) + qGreen(corner) + qBlue(corner), 3 * 200);
+  EXPECT_TRUE(player.PackageMessageShown().isEmpty());
+  EXPECT_TRUE(player.ProblemShown().isEmpty());
+}
+
+TEST_F(PlayerWindowTest, HoverShowsTheMarksMessageAndAClickFollowsIt) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  Hover(kHallLeftMark);
+  EXPECT_EQ(player.MarkMessageShown(), "Go to the kitchen");
+  Hover(kHallRightMark + QPoint(19, 19));
+  EXPECT_EQ(player.MarkMessageShown(), "Watch the movie");
+  Hover(kHallRightMark + QPoint(20, 0));  // just outside
+  EXPECT_TRUE(player.MarkMessageShown().isEmpty());
+  Click(kNoMark);
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+  Click(kHallLeftMark);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  EXPECT_EQ(player.KindOnScreen(), ClipKind::PhotoClip);
+  EXPECT_TRUE(player.MarkMessageShown().isEmpty());
+  Hover(kKitchenMark);
+  EXPECT_EQ(player.MarkMessageShown(), "Back to the hall");
+}
+
+TEST_F(PlayerWindowTest, BackspaceAndAltLeftGoBackAlongTheWay) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  Key(Qt::Key_Backspace);  // nothing before the start clip
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+  Click(kHallLeftMark);
+  Click(kKitchenMark);
+  Click(kHallLeftMark);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+  Key(Qt::Key_Left, Qt::AltModifier);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  Key(Qt::Key_Left);  // Left alone does not go back
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+}
+
+TEST_F(PlayerWindowTest, AMovieTargetPlaysAtOnceAndSpacePausesAndResumesIt) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  Click(kHallRightMark);
+  EXPECT_EQ(player.ClipOnScreen(), kMovie);
+  EXPECT_EQ(player.KindOnScreen(), ClipKind::MovieClip);
+  EXPECT_TRUE(Playing());
+  MoviePlayer& movie = player.Display().Player();
+  ASSERT_TRUE(WaitFor([&] { return movie.Position() > 300; }));
+  ASSERT_TRUE(WaitFor([&] { return !Area()->Image1()->MovieFrame().isNull(); }));
+  Key(Qt::Key_Space);
+  EXPECT_FALSE(Playing());
+  const int pausedAt = movie.Position();
+  QTest::qWait(200);
+  EXPECT_LT(std::abs(movie.Position() - pausedAt), 60);
+  Key(Qt::Key_Space);
+  EXPECT_TRUE(Playing());
+  // At its end the movie stops; Space plays it again from the start.
+  ASSERT_TRUE(WaitFor([&] { return !Playing(); }, 8000));
+  Key(Qt::Key_Space);
+  EXPECT_TRUE(WaitFor([&] { return Playing() && movie.Position() < 2000; }));
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+  EXPECT_FALSE(movie.IsOpen());
+}
+
+TEST_F(PlayerWindowTest, TabChoosesTheMarksInMapOrderAndEnterFollows) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  EXPECT_TRUE(player.FocusRingRect().isEmpty());
+  Key(Qt::Key_Tab);
+  EXPECT_TRUE(player.FocusRingRect().contains(QRect(460, 220, 40, 40)));
+  EXPECT_FALSE(player.FocusRingRect().contains(kHallLeftMark));
+  EXPECT_EQ(player.MarkMessageShown(), "Watch the movie");
+  Key(Qt::Key_Tab);
+  EXPECT_TRUE(player.FocusRingRect().contains(QRect(140, 220, 40, 40)));
+  EXPECT_EQ(player.MarkMessageShown(), "Go to the kitchen");
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(player.MarkMessageShown(), "Watch the movie");
+  Key(Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(player.MarkMessageShown(), "Go to the kitchen");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  EXPECT_TRUE(player.FocusRingRect().isEmpty());
+  Key(Qt::Key_Enter);  // nothing chosen on the new clip
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  Key(Qt::Key_Tab);
+  Key(Qt::Key_Enter);
+  EXPECT_EQ(player.ClipOnScreen(), kHall);
+}
+
+TEST_F(PlayerWindowTest, MarksScaleWithTheWindow) {
+  folder.AddTourClips();
+  ClickerMark mark = Mark(kHall, 0.5f, 0.5f, 10, kKitchen, "Scaled");
+  mark.AreaWidth = 320;
+  mark.AreaHeight = 240;
+  folder.WriteMap({mark});
+  PlayerWindow& player = Start();
+  Hover({339, 240});  // the 640 x 480 area doubles the mark to 20 each side
+  EXPECT_EQ(player.MarkMessageShown(), "Scaled");
+  Hover({341, 240});
+  EXPECT_TRUE(player.MarkMessageShown().isEmpty());
+  player.resize(1280, 480);
+  EXPECT_TRUE(WaitFor([&] { return Area()->width() == 1280; }));
+  Hover({679, 240});
+  EXPECT_EQ(player.MarkMessageShown(), "Scaled");
+  Key(Qt::Key_Tab);
+  EXPECT_TRUE(player.FocusRingRect().contains(QRect(600, 220, 80, 40)));
+}
+
+TEST_F(PlayerWindowTest, TheMessageShowsOnceUntilDismissedAndOnlyWhenGiven) {
+  folder.MakeTour();
+  const std::string message = "Welcome <b>home</b> & \"enjoy\"";
+  PlayerWindow& player = Start(message);
+  EXPECT_EQ(player.PackageMessageShown().toStdString(), message);  // as typed, not as markup
+  auto* dismiss = player.findChild<QToolButton*>("DismissMessage");
+  ASSERT_NE(dismiss, nullptr);
+  QTest::mouseClick(dismiss, Qt::LeftButton);
+  EXPECT_TRUE(player.PackageMessageShown().isEmpty());
+  Click(kHallLeftMark);
+  Key(Qt::Key_Backspace);
+  EXPECT_TRUE(player.PackageMessageShown().isEmpty());
+
+  Start("Hello");
+  EXPECT_EQ(window->PackageMessageShown(), "Hello");
+  Click(kHallLeftMark);  // following a mark puts the message away too
+  EXPECT_TRUE(window->PackageMessageShown().isEmpty());
+}
+
+TEST_F(PlayerWindowTest, EscapeEndsThePlayer) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  Key(Qt::Key_Escape);
+  EXPECT_FALSE(player.isVisible());
+}
+
+// --- Bad input: each case tells what is wrong and leaves the player usable.
+
+TEST_F(PlayerWindowTest, AMissingOrDamagedDataFileIsToldInTheWindow) {
+  PlayerWindow& player = Start("Hi");
+  EXPECT_EQ(player.CaptionShown(),
+            "This package cannot be played: its map file \"mwRun\" is missing.");
+  EXPECT_EQ(player.PackageMessageShown(), "Hi");
+  Key(Qt::Key_Tab);
+  Key(Qt::Key_Return);
+  Key(Qt::Key_Backspace);
+  Key(Qt::Key_Space);
+  Click(kHallLeftMark);
+  EXPECT_TRUE(player.isVisible());
+
+  folder.WriteText("mwRun", std::string("\x7f"
+                                        "ELF\x02\x01\x01\0\0\0",
+                                        10));
+  Start();
+  EXPECT_EQ(window->CaptionShown(),
+            "This package cannot be played: its map file \"mwRun\" is damaged.");
+  folder.WriteText("mwRun", "markweaverdata1.01\r\n640\r\n480\r\n");
+  Start();
+  EXPECT_EQ(window->CaptionShown(), "This package holds no clips to play.");
+}
+
+TEST_F(PlayerWindowTest, AMissingStartClipIsToldAndItsMarksStillLeadOn) {
+  folder.MakeTour();
+  std::filesystem::remove(folder.File(kHall));
+  PlayerWindow& player = Start();
+  EXPECT_EQ(player.CaptionShown(), "The clip \"hall.jpg\" is missing from this package.");
+  EXPECT_EQ(player.KindOnScreen(), ClipKind::NoClip);
+  Key(Qt::Key_Tab);
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(player.MarkMessageShown(), "Go to the kitchen");
+  Key(Qt::Key_Return);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  EXPECT_EQ(player.KindOnScreen(), ClipKind::PhotoClip);
+  Key(Qt::Key_Backspace);  // the way back leads to the missing clip: stay
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  EXPECT_EQ(player.ProblemShown(), "The clip \"hall.jpg\" is missing from this package.");
+}
+
+TEST_F(PlayerWindowTest, AStartClipThatCannotBeDecodedIsTold) {
+  folder.MakeTour();
+  test::DamageFrameHeader(folder.File(kHall));
+  PlayerWindow& player = Start();
+  EXPECT_TRUE(player.CaptionShown().startsWith("The clip \"hall.jpg\" cannot be shown"));
+  Click(kHallLeftMark);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+}
+
+TEST_F(PlayerWindowTest, ATargetThatCannotBeOpenedLeavesTheClipOnScreen) {
+  folder.AddTourClips();
+  folder.WriteText("broken.jpg", "not a photo at all");
+  std::filesystem::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/not_a_movie.mpg",
+                             folder.File("broken.mpg"));
+  folder.WriteMap({Mark(kMovie, 0.25f, 0.5f, 20, "gone.jpg", "Gone"),
+                   Mark(kMovie, 0.75f, 0.5f, 20, "broken.mpg", "Broken movie"),
+                   Mark(kMovie, 0.5f, 0.9f, 20, "broken.jpg", "Broken photo"),
+                   Mark(kMovie, 0.5f, 0.1f, 20, "", "Nowhere"),
+                   Mark(kMovie, 0.1f, 0.1f, 20, ".", "The folder")});
+  PlayerWindow& player = Start();
+  ASSERT_EQ(player.KindOnScreen(), ClipKind::MovieClip);
+  EXPECT_TRUE(Playing());
+  Click(kHallLeftMark);
+  EXPECT_EQ(player.ProblemShown(), "The clip \"gone.jpg\" is missing from this package.");
+  EXPECT_EQ(player.ClipOnScreen(), kMovie);
+  EXPECT_TRUE(Playing());
+  Click(kHallRightMark);
+  EXPECT_TRUE(player.ProblemShown().startsWith("The clip \"broken.mpg\" cannot be shown"));
+  EXPECT_EQ(player.ClipOnScreen(), kMovie);
+  EXPECT_TRUE(player.Display().Player().IsOpen());
+  EXPECT_TRUE(Playing());
+  Click({320, 432});
+  EXPECT_TRUE(player.ProblemShown().startsWith("The clip \"broken.jpg\" cannot be shown"));
+  EXPECT_TRUE(Playing());
+  Click({320, 48});
+  EXPECT_EQ(player.ClipOnScreen(), kMovie);
+  Click({64, 48});
+  EXPECT_EQ(player.ProblemShown(), "The clip \".\" is missing from this package.");
+  EXPECT_EQ(player.ClipOnScreen(), kMovie);
+  EXPECT_TRUE(player.isVisible());
+}
+
+TEST_F(PlayerWindowTest, TheProblemNoticeLetsTheMouseThroughAndGoesWithTheNextClip) {
+  folder.AddTourClips();
+  folder.WriteMap({Mark(kHall, 0.5f, 0.95f, 20, "gone.jpg", "Gone"),
+                   Mark(kHall, 0.25f, 0.5f, 20, kKitchen, "Kitchen")});
+  PlayerWindow& player = Start();
+  Click({320, 456});
+  EXPECT_FALSE(player.ProblemShown().isEmpty());
+  Hover({320, 460});  // under the notice
+  EXPECT_EQ(player.MarkMessageShown(), "Gone");
+  Click(kHallLeftMark);
+  EXPECT_TRUE(player.ProblemShown().isEmpty());
+}
+
+}  // namespace
+}  // namespace mw
