@@ -116,6 +116,11 @@ void TClickerMarkForm::BuildClosingButtons(QWidget* panel) {
   groupBox1_ = new QGroupBox("OK", panel);
   groupBox1_->setObjectName("GroupBox1");
   groupBox1_->setGeometry(25, 158, 312, 70);
+  // The caption sits on the frame line, as in a classic group box.
+  groupBox1_->setStyleSheet(
+      "QGroupBox#GroupBox1 { border: 1px solid palette(mid); margin-top: 7px; }"
+      "QGroupBox#GroupBox1::title { subcontrol-origin: margin; subcontrol-position: top left;"
+      " left: 8px; padding: 0 3px; }");
   button1_ = MakeButton(groupBox1_, "Button1", "< Back to current clip", QRect(9, 22, 140, 28));
   editClickerMarkOkButton_ =
       MakeButton(groupBox1_, "EditClickerMarkOkButton", "> Goto new clip", QRect(165, 22, 138, 28));

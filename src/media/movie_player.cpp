@@ -258,6 +258,9 @@ void MoviePlayer::Seek(int position_ms) {
 }
 
 bool MoviePlayer::EndReached() {
+  PumpEvents();
+  // The end flag is stale while a seek (such as the rewind of Play) has not landed yet.
+  if (seek_pending_) return false;
   int eof = 0;
   mpv_get_property(mpv_, "eof-reached", MPV_FORMAT_FLAG, &eof);
   return eof != 0;
