@@ -72,7 +72,7 @@ void TForm1::Edit1KeyDown(int key) {
 }
 
 void TForm1::PlayButtonClick() {
-  clips_->Player().Close();
+  clips_->CloseMovie();
   Shape1->hide();
   EditMode->setChecked(false);
   EditModeClick();

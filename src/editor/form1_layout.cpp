@@ -220,6 +220,7 @@ void TForm1::BuildAdvanceToolbar() {
   TrackBar1 = new QSlider(Qt::Horizontal, toolbar->visibleRow);
   TrackBar1->setObjectName("TrackBar1");
   TrackBar1->setToolTip("Position control for movie clip");
+  TrackBar1->setRange(0, 100);
   TrackBar1->setMinimumWidth(90);
   // A box without the focus shows no selection, so the selected map name does not look
   // like a highlighted field while the user works elsewhere.

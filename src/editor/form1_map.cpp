@@ -1,6 +1,7 @@
 // The editor window's map storage: loading, writing, the settings file and the
 // save prompt.
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -43,7 +44,12 @@ void TForm1::LoadMap() {
 }
 
 void TForm1::ApplyReadMap(MapFileContent& content) {
-  // A file without size lines gives the window the clip area's present size.
+  // A file without size lines gives the window the clip area's present size, as the
+  // window's layout gives it now.
+  if (!content.windowSize) {
+    layout()->activate();
+    BasePanel->layout()->activate();
+  }
   WindowSize size = content.windowSize.value_or(WindowSize{Panel1->width(), Panel1->height()});
   clipMap_ = std::move(content.marks);
   UpdateTitle();

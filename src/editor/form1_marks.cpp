@@ -9,6 +9,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <algorithm>
+#include <climits>
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
@@ -19,6 +21,16 @@
 #include "media/clip_panel.h"
 
 namespace mw {
+
+namespace {
+
+// A clip-area coordinate moved by the clip area's origin, kept within int range.
+int OnBasePanel(int origin, int coordinate) {
+  return static_cast<int>(std::clamp<long long>(static_cast<long long>(origin) + coordinate,
+                                                INT_MIN / 2, INT_MAX / 2));
+}
+
+}  // namespace
 
 AreaSize TForm1::ClipArea() const { return {Panel1->width(), Panel1->height()}; }
 
@@ -73,13 +85,12 @@ void TForm1::RefreshMarkPanels() {
     if (mark.Clip != clip) continue;
     auto* panel = new MarkPanel(QString::fromLocal8Bit(MarkPanelCaption(mark.NextClip)), BasePanel);
     PanelRect rect = MarkPanelRect(mark, area);
-    panel->setGeometry(origin.x() + rect.left, origin.y() + rect.top, rect.width, rect.height);
+    panel->setGeometry(OnBasePanel(origin.x(), rect.left), OnBasePanel(origin.y(), rect.top),
+                       rect.width, rect.height);
     MarkPanels.push_back(panel);
     panel->show();
     panel->raise();
   }
-  // The hover square stays on top of the panels, so a right click reaches it.
-  if (Shape1->isVisible()) Shape1->raise();
 }
 
 void TForm1::HideShape1AndClickerPointer() {
@@ -94,15 +105,14 @@ bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
     return false;
   }
   if (watched != Shape1 && watched != ClickerPointer) return false;
-  if (type != QEvent::MouseMove && type != QEvent::MouseButtonPress &&
-      type != QEvent::MouseButtonRelease)
-    return false;
+  // A quick second press arrives as a double click; it is a press all the same.
+  const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+  if (type != QEvent::MouseMove && !press && type != QEvent::MouseButtonRelease) return false;
   auto* mouse = static_cast<QMouseEvent*>(event);
   auto* control = static_cast<QWidget*>(watched);
   QPoint at = OnClipArea(control, mouse->position().toPoint());
   if (type == QEvent::MouseMove && watched == Shape1) TrackPointer(at.x(), at.y());
-  if (type == QEvent::MouseButtonPress && mouse->button() == Qt::LeftButton)
-    FollowMarkAt(at.x(), at.y());
+  if (press && mouse->button() == Qt::LeftButton) FollowMarkAt(at.x(), at.y());
   if (type == QEvent::MouseButtonRelease && watched == Shape1) Shape1MouseUp(mouse->button());
   return true;
 }

@@ -1,12 +1,12 @@
 // The editor's program start: the application, its windows, the message loop.
 #include <QApplication>
 #include <QFile>
-#include <QFont>
 #include <QMessageBox>
 #include <exception>
 
 #include "about/ads.h"
 #include "desktop/qt_desktop.h"
+#include "editor/app_fonts.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
 #include "package/makepackage.h"
@@ -25,13 +25,7 @@ std::string ProgramFolder() {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(mw::kProductName);
-  // The application font. Where the system has no "MS Sans Serif", Liberation Sans has the
-  // closest widths (the toolbars and dialogs are laid out for them); fontconfig's own
-  // choice for the name, usually a much wider face, comes last.
-  QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial"});
-  // The mark panels' captions ask for "Arial Narrow"; its metric twin is the usual stand-in.
-  QFont::insertSubstitution("Arial Narrow", "Liberation Sans Narrow");
-  QApplication::setFont(QFont("MS Sans Serif", 8));
+  mw::UseApplicationFonts();
   try {
     mw::QtDesktop desktop;
     // The windows in their order: the editor first, then the windows it opens.

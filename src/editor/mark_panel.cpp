@@ -7,7 +7,6 @@
 namespace mw {
 
 MarkPanel::MarkPanel(const QString& caption, QWidget* parent) : QFrame(parent), caption_(caption) {
-  setAttribute(Qt::WA_TransparentForMouseEvents);
   setFrameStyle(QFrame::Panel | QFrame::Raised);
   setLineWidth(1);
   QFont narrow = font();

@@ -12,7 +12,8 @@ namespace mw {
 inline const QColor kDesktopColour{0, 128, 128};
 
 // A raised panel in the button colour, hatched in the desktop colour, with a
-// caption in "Arial Narrow". It takes no mouse input: the pointer acts through it.
+// caption in "Arial Narrow". It has no mouse handlers: the pointer over it is not
+// tracked, and a click on it does nothing.
 class MarkPanel : public QFrame {
  public:
   MarkPanel(const QString& caption, QWidget* parent);

@@ -102,6 +102,11 @@ bool ClipDisplay::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void ClipDisplay::CloseMovie() {
+  player_.Close();
+  if (panel1_) panel1_->Image1()->SetMovieFrame(QImage());
+}
+
 void ClipDisplay::FormResize() {
   if (!panel1_) return;
   player_.SetDisplayRect(panel1_->rect());

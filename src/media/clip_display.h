@@ -61,6 +61,9 @@ class ClipDisplay : public QObject {
   // asks for the mark overlay. Runs by itself when Panel1 changes size.
   void FormResize();
 
+  // Closes the movie and removes its picture from Panel1.
+  void CloseMovie();
+
   MoviePlayer& Player() { return player_; }
   PhotoImage& Photo() { return photo_; }
   ClipPanel* Panel1() const { return panel1_; }

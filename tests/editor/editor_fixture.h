@@ -12,6 +12,7 @@
 
 #include "../map/temp_folder.h"
 #include "../media/jpeg_fixtures.h"
+#include "editor/app_fonts.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
 #include "scripted_desktop.h"
@@ -21,6 +22,7 @@ namespace mw::test {
 class EditorFixture : public ::testing::Test {
  protected:
   void SetUp() override {
+    UseApplicationFonts();
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(folder_.Path());
     here_ = std::filesystem::current_path().string();

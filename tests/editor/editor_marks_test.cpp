@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -261,7 +262,12 @@ TEST_F(EditorPointerTest, LeftClickFollowsTheMarkInBothModes) {
   form.PreviousClipButtonClick();
   EXPECT_EQ(form.ClipOnScreen(), a);
   Control<QCheckBox>("EditMode")->click();
-  QTest::mouseMove(Panel1(), Centre());
+  // The pointer comes from beside the mark's panel: the hover square, centred on it and
+  // on top, carries it onto the mark.
+  QTest::mouseMove(Panel1(), Centre() + QPoint(15, 0));
+  QTest::mouseMove(Panel1(), Centre() + QPoint(8, 0));
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(),
+            QString("(%1 , %2)").arg(Centre().x() + 8).arg(Centre().y()));
   QTest::mouseClick(Control<QWidget>("Shape1"), Qt::LeftButton, {}, QPoint(10, 10));
   EXPECT_EQ(form.ClipOnScreen(), b);
 }
@@ -272,6 +278,41 @@ TEST_F(EditorPointerTest, MovieTargetStartsPlayingAtOnce) {
   QTest::mouseClick(Panel1(), Qt::LeftButton, {}, Centre());
   EXPECT_EQ(form.ClipOnScreen(), movie);
   EXPECT_TRUE(form.Clips().Player().IsPlaying());
+}
+
+TEST_F(EditorPointerTest, QuickSecondClickOnThePointerDotFollowsToo) {
+  std::string b = Photo("b.jpg");
+  TForm1& form = StartWithMarkTo(b);
+  QTest::mouseMove(Panel1(), Centre());
+  auto* pointer = Control<QWidget>("ClickerPointer");
+  ASSERT_TRUE(pointer->isVisible());
+  // The second press of a quick pair arrives as a double click.
+  QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(1, 1), pointer->mapToGlobal(QPointF(1, 1)),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(pointer, &second);
+  EXPECT_EQ(form.ClipOnScreen(), b);
+}
+
+TEST_F(EditorPointerTest, PointerOverAMarkPanelIsNotTracked) {
+  StartWithMarkTo(Photo("b.jpg"));
+  Control<QCheckBox>("EditMode")->click();
+  ASSERT_EQ(form_->MarkPanelCount(), 1u);
+  QTest::mouseMove(Panel1(), QPoint(5, 5));
+  const QString before = Control<QLabel>("CoordinatesLabel")->text();
+  // The hover square sits far away; the panel alone lies under the pointer.
+  QTest::mouseMove(Panel1(), Centre() + QPoint(8, 8));
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), before);
+}
+
+TEST_F(EditorPointerTest, PlayRemovesTheMoviePicture) {
+  std::string movie = Movie("clip.mpg");
+  TForm1& form = Start();
+  ASSERT_EQ(form.GoToClip(movie), ClipKind::MovieClip);
+  auto* panel = static_cast<ClipPanel*>(Panel1());
+  QTRY_VERIFY(panel->Image1()->HasPicture());
+  form.PlayButtonClick();  // the map is empty
+  EXPECT_FALSE(form.Clips().Player().IsOpen());
+  EXPECT_FALSE(panel->Image1()->HasPicture());
 }
 
 TEST_F(EditorPointerTest, ToolbarHidesTheOverlays) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "../map/temp_folder.h"
+#include "editor/app_fonts.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
 #include "map/map_file.h"
@@ -35,6 +36,7 @@ const char* const kOneMarkMap =
 class EditorWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    UseApplicationFonts();
     previous_ = fs::current_path();
     fs::current_path(folder_.Path());
     here_ = fs::current_path().string();
@@ -86,6 +88,15 @@ TEST_F(EditorWindowTest, StartLoadsTheRememberedMapAndAppliesItsWindowSize) {
   EXPECT_EQ(form.OuterSize(), (WindowSize{700, 500}));
   EXPECT_FALSE(form.GuidePending());
   EXPECT_FALSE(form.MapChanged());
+}
+
+TEST_F(EditorWindowTest, MapWithoutSizeLinesTakesTheClipAreaSize) {
+  WriteText("old.clm", "markweaverdata1.0\r\n");
+  WriteText("markweaver.ini", "old.clm\r\n");
+  TForm1& form = Start();
+  // The clip area of the laid-out 610 x 545 window, not of an unlaid one.
+  EXPECT_GT(form.OuterSize().width, 500);
+  EXPECT_GT(form.OuterSize().height, 400);
 }
 
 TEST_F(EditorWindowTest, SettingsNamingAMissingMapCreateItUnderThatName) {
