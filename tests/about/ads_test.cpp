@@ -13,30 +13,22 @@
 #include <QTimer>
 #include <functional>
 
+#include "dialog_driver.h"
 #include "scripted_desktop.h"
 
 namespace {
 
-// The result a test sees when its actions left the window open.
-constexpr int kLeftOpen = 99;
+using mw::test::kLeftOpen;
 
 class AdFormTest : public testing::Test {
  protected:
-  // Shows the window modally, runs `whileOpen` inside, and closes the window with
-  // kLeftOpen if the actions did not close it.
   int ShowAndDo(const std::function<void()>& whileOpen) {
-    QTimer::singleShot(0, &form, [this, whileOpen] {
-      whileOpen();
-      if (form.isVisible()) form.done(kLeftOpen);
-    });
-    return form.exec();
+    return mw::test::ShowAndDo(form, whileOpen);
   }
 
   template <typename T>
   T* Find(const char* name) {
-    T* widget = form.findChild<T*>(name);
-    if (widget == nullptr) ADD_FAILURE() << "no control " << name;
-    return widget;
+    return mw::test::FindControl<T>(form, name);
   }
 
   QString LabelText(const char* name) { return Find<QLabel>(name)->text(); }
