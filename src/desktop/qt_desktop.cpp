@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <QThread>
 #include <QUrl>
+#include <algorithm>
 
 namespace mw {
 namespace {
@@ -115,11 +116,12 @@ bool QtDesktop::StartProgram(const std::string& program, const std::string& work
 }
 
 void QtDesktop::Pause(int milliseconds) {
-  // Only paint events are handled meanwhile, so the windows do not look frozen.
+  // Only repaints are delivered meanwhile, so the windows do not look frozen; no timer,
+  // input or other event of the program runs during the pause.
   QDeadlineTimer deadline(milliseconds);
   while (!deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
-    QThread::msleep(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(deadline.remainingTime(), 0, 20)));
   }
 }
 

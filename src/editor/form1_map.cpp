@@ -60,18 +60,8 @@ void TForm1::ApplyReadMap(MapFileContent& content) {
 
 bool TForm1::WriteMap(const ClipMap& marks, const std::string& fileName) {
   MapWriteOutcome outcome = WriteMapFile(fileName, OuterSize(), marks.Marks());
-  switch (outcome.status) {
-    case MapWriteStatus::Written:
-      return true;
-    case MapWriteStatus::UnstorableText:
-      ShowMessage("The map was not saved: mark " + std::to_string(outcome.markIndex + 1) +
-                  " has a line break in its clip, target or message, which a map file "
-                  "cannot hold.");
-      return false;
-    case MapWriteStatus::WriteFailed:
-      ShowMessage("Failed to open the map file for writing!");
-      return false;
-  }
+  if (outcome.status == MapWriteStatus::Written) return true;
+  ShowMessage(MapWriteFailureMessage(outcome));
   return false;
 }
 

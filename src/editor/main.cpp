@@ -33,9 +33,10 @@ int main(int argc, char** argv) {
     desktop.SetParent(&form1);
     mw::TAdForm adForm(desktop, &form1);
     mw::TClickerMarkForm clickerMarkForm(desktop, &form1);
-    TProgressForm progressForm(&form1);
-    TPackageResultForm packageResultForm(desktop, &form1);
-    TMakePackageForm makePackageForm(desktop, &form1);
+    // The package windows open centred on the screen, so they have no parent window.
+    TProgressForm progressForm;
+    TPackageResultForm packageResultForm(desktop);
+    TMakePackageForm makePackageForm(desktop);
     form1.AttachWindows(
         {&adForm, &clickerMarkForm, &progressForm, &packageResultForm, &makePackageForm});
     form1.show();

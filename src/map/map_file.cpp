@@ -175,6 +175,19 @@ std::optional<std::size_t> FindUnstorableMark(std::span<const ClickerMark> marks
   return std::nullopt;
 }
 
+std::string MapWriteFailureMessage(const MapWriteOutcome& outcome) {
+  switch (outcome.status) {
+    case MapWriteStatus::Written:
+      return {};
+    case MapWriteStatus::UnstorableText:
+      return "The map was not saved: mark " + std::to_string(outcome.markIndex + 1) +
+             " has a line break in its clip, target or message, which a map file cannot hold.";
+    case MapWriteStatus::WriteFailed:
+      break;
+  }
+  return "Failed to open the map file for writing!";
+}
+
 MapWriteOutcome WriteMapFile(const std::string& path, WindowSize size,
                              std::span<const ClickerMark> marks) {
   MapWriteOutcome outcome;

@@ -78,6 +78,9 @@ struct MapWriteOutcome {
   std::string detail;         // for WriteFailed: what the system said
 };
 
+// What to tell the user when a map could not be written; empty when it was.
+std::string MapWriteFailureMessage(const MapWriteOutcome& outcome);
+
 // Writes a whole map file safely: either the new map is in place or the old file is
 // untouched. Refuses a map that would not read back as written.
 MapWriteOutcome WriteMapFile(const std::string& path, WindowSize size,

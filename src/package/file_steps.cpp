@@ -14,6 +14,8 @@ namespace mw {
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
   std::error_code error;
   if (!fs::is_regular_file(from, error)) return false;
+  // A clip that already lies where its copy goes is its own copy: never delete it.
+  if (fs::equivalent(from, to, error)) return true;
   if (fs::exists(fs::symlink_status(to, error))) {
     ClearAttributes(to);
     fs::remove(to, error);
@@ -30,6 +32,8 @@ void ClearAttributes(const std::string& path) {
 
 bool DeleteFile(const std::string& path) {
   std::error_code error;
+  // Only a file: a folder of the same name is left alone, and the deletion fails.
+  if (fs::is_directory(fs::symlink_status(path, error))) return false;
   fs::remove(path, error);
   return !error;
 }

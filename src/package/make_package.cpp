@@ -163,10 +163,10 @@ bool PackagePipeline::SizeAccepted() const {
 bool PackagePipeline::PrepareStagingFolder() {
   Step("Preparing folder for collecting clips", 10);
   if (!FolderExists(stagingFolder_) && !MakeFolder(stagingFolder_)) return false;
-  if (!WritePackageDataFile(stagingFolder_ + std::string(kRunnerBaseName), job_.windowSize,
-                            packageMap_)) {
-    ShowOkMessage(job_.desktop, "Failed to open the map file for writing!");
-  }
+  const MapWriteOutcome written = WritePackageDataFile(
+      stagingFolder_ + std::string(kRunnerBaseName), job_.windowSize, packageMap_);
+  if (written.status != MapWriteStatus::Written)
+    ShowOkMessage(job_.desktop, MapWriteFailureMessage(written));
   return true;
 }
 

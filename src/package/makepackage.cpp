@@ -46,7 +46,6 @@ void TMakePackageForm::BuildControls() {
   label1_ = Named(new QLabel("Package name:", this), "Label1");
   packageName_ = Named(new QLineEdit("program1", this), "PackageName");
   bitBtn3_ = Named(new QPushButton("...", this), "BitBtn3");
-  bitBtn3_->setToolTip("Where to save the package");
   label3_ = Named(new QLabel("File location:", this), "Label3");
   location_ = Named(new QLineEdit("Location", this), "Location");
   label2_ = Named(new QLabel("Show a message when user plays the package:", this), "Label2");

@@ -14,9 +14,9 @@ std::vector<ClickerMark> BuildPackageMap(const ClipMap& map, const ClipSet& clip
   return packageMap;
 }
 
-bool WritePackageDataFile(const std::string& path, WindowSize windowSize,
-                          const std::vector<ClickerMark>& packageMap) {
-  return WriteMapFile(path, windowSize, packageMap).status == MapWriteStatus::Written;
+MapWriteOutcome WritePackageDataFile(const std::string& path, WindowSize windowSize,
+                                     const std::vector<ClickerMark>& packageMap) {
+  return WriteMapFile(path, windowSize, packageMap);
 }
 
 }  // namespace mw

@@ -18,7 +18,7 @@ std::vector<ClickerMark> BuildPackageMap(const ClipMap& map, const ClipSet& clip
 
 // Writes the package data file at `path` through the map writer, with the editor
 // window's outer size. Gives false when the file could not be written.
-bool WritePackageDataFile(const std::string& path, WindowSize windowSize,
+MapWriteOutcome WritePackageDataFile(const std::string& path, WindowSize windowSize,
                           const std::vector<ClickerMark>& packageMap);
 
 }  // namespace mw

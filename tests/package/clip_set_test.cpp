@@ -114,7 +114,9 @@ TEST(PackageDataFile, IsTheMapFileWithBareNames) {
   map.Append(first);
   map.Append(second);
   const std::string path = folder.Program() + "mwRun";
-  ASSERT_TRUE(WritePackageDataFile(path, {610, 545}, BuildPackageMap(map, ClipSet::FromMap(map))));
+  ASSERT_EQ(
+      WritePackageDataFile(path, {610, 545}, BuildPackageMap(map, ClipSet::FromMap(map))).status,
+      MapWriteStatus::Written);
   // A clip without a folder part is written unchanged.
   EXPECT_EQ(test::ReadFile(path),
             "markweaverdata1.01\r\n610\r\n545\r\n"
@@ -129,8 +131,9 @@ TEST(PackageDataFile, UnwritablePlaceIsReported) {
   test::PackageTestFolder folder;
   ClipMap map;
   map.Append(Mark("/a/b.jpg", "/a/c.jpg"));
-  EXPECT_FALSE(WritePackageDataFile(folder.Program() + "no/such/folder/mwRun", {1, 1},
-                                    BuildPackageMap(map, ClipSet::FromMap(map))));
+  MapWriteOutcome outcome = WritePackageDataFile(folder.Program() + "no/such/folder/mwRun", {1, 1},
+                                                 BuildPackageMap(map, ClipSet::FromMap(map)));
+  EXPECT_EQ(outcome.status, MapWriteStatus::WriteFailed);
 }
 
 }  // namespace
