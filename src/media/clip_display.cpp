@@ -110,7 +110,9 @@ void ClipDisplay::CloseMovie() {
 void ClipDisplay::FormResize() {
   if (!panel1_) return;
   player_.SetDisplayRect(panel1_->rect());
-  if (photo_.Cover(panel1_->size())) panel1_->Image1()->SetPhoto(photo_.Image());
+  // The photo is decoded again only while it is what the area shows.
+  if (!player_.IsOpen() && photo_.Cover(panel1_->size()))
+    panel1_->Image1()->SetPhoto(photo_.Image());
   emit RefreshMarkPanels();
 }
 

@@ -1,5 +1,7 @@
 #include "media/movie_player.h"
 
+#include <sys/stat.h>
+
 #include <mpv/client.h>
 #include <mpv/render.h>
 
@@ -107,6 +109,17 @@ void MoviePlayer::Start(const Options& options) {
   render_thread_ = std::thread([this] { RenderLoop(); });
 }
 
+namespace {
+
+// Only a regular file is handed to the movie back-end: a FIFO or device could hold the
+// open for its whole time limit.
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
 void MoviePlayer::Command(std::initializer_list<const char*> args) {
   std::vector<const char*> list(args);
   list.push_back(nullptr);
@@ -115,12 +128,7 @@ void MoviePlayer::Command(std::initializer_list<const char*> args) {
 
 bool MoviePlayer::Open(const std::string& path) {
   Close();
-  if (!mpv_) return false;
-  {
-    std::lock_guard lock(mutex_);
-    picture_wanted_ = true;
-    got_frame_ = false;
-  }
+  if (!mpv_ || !IsRegularFile(path)) return false;
   const char* args[] = {"loadfile", path.c_str(), "replace", nullptr};
   mpv_node result;
   if (mpv_command_ret(mpv_, args, &result) < 0) return false;
@@ -139,6 +147,13 @@ bool MoviePlayer::Open(const std::string& path) {
     return false;
   }
   AfterLoad();
+  {
+    // Frames from now on are this movie's; anything rendered before is dropped.
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    got_frame_ = false;
+    picture_wanted_ = has_video_;
+  }
   return true;
 }
 
@@ -180,6 +195,8 @@ void MoviePlayer::AfterLoad() {
 
 void MoviePlayer::Close() {
   PumpEvents();
+  // The pause flag outlives the file: the next movie must open stopped.
+  if (mpv_) SetPause(true);
   if (open_) Command({"stop"});
   open_ = false;
   has_video_ = false;
@@ -187,6 +204,7 @@ void MoviePlayer::Close() {
   seek_pending_ = false;
   mode_ = Mode::Stopped;
   std::lock_guard lock(mutex_);
+  ++generation_;
   picture_wanted_ = false;
   got_frame_ = false;
   frame_ = QImage();
@@ -266,6 +284,11 @@ bool MoviePlayer::EndReached() {
   return eof != 0;
 }
 
+bool MoviePlayer::AtEnd() {
+  constexpr int kFrameMs = 50;
+  return length_ms_ > 0 && Position() >= length_ms_ - kFrameMs;
+}
+
 void MoviePlayer::SetPause(bool pause) {
   int flag = pause ? 1 : 0;
   mpv_set_property(mpv_, "pause", MPV_FORMAT_FLAG, &flag);
@@ -274,7 +297,7 @@ void MoviePlayer::SetPause(bool pause) {
 void MoviePlayer::Play() {
   PumpEvents();
   if (!open_) return;
-  if (EndReached()) Seek(0);
+  if (EndReached() || AtEnd()) Seek(0);
   SetPause(false);
   mode_ = Mode::Playing;
 }
@@ -334,15 +357,16 @@ void MoviePlayer::RenderLoop() {
     if (new_frame) got_frame_ = true;
     if ((new_frame || redraw) && got_frame_ && picture_wanted_ && !target_size_.isEmpty()) {
       const QSize size = target_size_;
+      const std::uint64_t generation = generation_;
       lock.unlock();
-      RenderFrame(size);
+      RenderFrame(size, generation);
       lock.lock();
     }
   }
 }
 
 // Renders the current frame into the spare buffer and makes it the shown one.
-void MoviePlayer::RenderFrame(QSize size) {
+void MoviePlayer::RenderFrame(QSize size, std::uint64_t generation) {
   if (spare_.size() != size || !spare_.isDetached()) spare_ = AlignedFrame(size);
   if (spare_.isNull()) return;
   int render_size[2] = {size.width(), size.height()};
@@ -357,7 +381,7 @@ void MoviePlayer::RenderFrame(QSize size) {
   if (mpv_render_context_render(render_, params) < 0) return;
   {
     std::lock_guard lock(mutex_);
-    if (!picture_wanted_) return;
+    if (!picture_wanted_ || generation != generation_) return;
     std::swap(frame_, spare_);
   }
   emit FrameReady();

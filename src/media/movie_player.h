@@ -86,10 +86,12 @@ class MoviePlayer : public QObject {
   void AfterLoad();
   void SetPause(bool pause);
   bool EndReached();
+  // True when the position stands at (or within a frame of) the movie's end.
+  bool AtEnd();
   void Command(std::initializer_list<const char*> args);
 
   void RenderLoop();
-  void RenderFrame(QSize size);
+  void RenderFrame(QSize size, std::uint64_t generation);
   static void OnRenderUpdate(void* self);
 
   Options options_;
@@ -114,6 +116,8 @@ class MoviePlayer : public QObject {
   bool update_ = false;
   bool redraw_ = false;
   bool picture_wanted_ = false;
+  // Counts the movies opened and closed: a frame rendered for an earlier one is dropped.
+  std::uint64_t generation_ = 0;
   bool got_frame_ = false;
   QSize target_size_;
   QImage frame_;

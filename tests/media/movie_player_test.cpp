@@ -141,3 +141,60 @@ TEST_F(MoviePlayerTest, PlayAtTheEndRewindsFirst) {
 
 }  // namespace
 }  // namespace mw
+
+namespace mw {
+namespace {
+
+// Movies that follow one another: each opens stopped, with none of the last one's picture.
+class MovieSequenceTest : public ::testing::Test {
+ protected:
+  bool WaitForHue(test::Hue hue, int timeout_ms = 5000) {
+    return test::WaitFor([&] { return test::CentreHue(player.Frame()) == hue; }, timeout_ms);
+  }
+  MoviePlayer player{Silent()};
+};
+
+TEST_F(MovieSequenceTest, MovieClosedWhilePlayingLeavesTheNextOneStopped) {
+  ASSERT_TRUE(player.Open(test::MoviePath("rgb.mpg")));
+  player.Play();
+  ASSERT_TRUE(test::WaitFor([&] { return player.Position() > 100; }));
+  player.Close();
+  ASSERT_TRUE(player.Open(test::MoviePath("rgb.mp4")));
+  player.Seek(1);
+  const int start = player.Position();
+  QTest::qWait(300);
+  EXPECT_FALSE(player.IsPlaying());
+  EXPECT_LT(player.Position(), start + 50);
+}
+
+TEST_F(MovieSequenceTest, NextMovieNeverShowsTheLastOnesFrame) {
+  ASSERT_TRUE(player.Open(test::MoviePath("rgb.mpg")));
+  player.SetDisplayRect(QRect(0, 0, 160, 120));
+  player.Seek(2500);
+  ASSERT_TRUE(WaitForHue(test::Hue::Blue));
+  ASSERT_TRUE(player.Open(test::MoviePath("rgb.avi")));
+  player.SetDisplayRect(QRect(0, 0, 160, 120));
+  for (int i = 0; i < 20; ++i) {
+    EXPECT_NE(test::CentreHue(player.Frame()), test::Hue::Blue);
+    QTest::qWait(5);
+  }
+  EXPECT_TRUE(WaitForHue(test::Hue::Red));
+}
+
+TEST_F(MovieSequenceTest, PlayAfterMovingToTheEndRewinds) {
+  ASSERT_TRUE(player.Open(test::MoviePath("rgb.mp4")));
+  player.Seek(player.Length());
+  ASSERT_TRUE(test::WaitFor([&] { return player.Position() >= player.Length() - 50; }));
+  player.Play();
+  EXPECT_TRUE(player.IsPlaying());
+  EXPECT_TRUE(test::WaitFor([&] { return player.Position() < player.Length() / 2; }))
+      << player.Position();
+}
+
+TEST_F(MovieSequenceTest, OnlyRegularFilesAreOpened) {
+  EXPECT_FALSE(player.Open(MW_TEST_DATA_DIR));
+  EXPECT_FALSE(player.IsOpen());
+}
+
+}  // namespace
+}  // namespace mw
