@@ -111,6 +111,9 @@ void MoviePlayer::Start(const Options& options) {
 
 namespace {
 
+// How long an open waits, once the file is loaded, for its first frame.
+constexpr int kSettleMs = 2000;
+
 // Only a regular file is handed to the movie back-end: a FIFO or device could hold the
 // open for its whole time limit.
 bool IsRegularFile(const std::string& path) {
@@ -151,18 +154,21 @@ bool MoviePlayer::Open(const std::string& path) {
     // Frames from now on are this movie's; anything rendered before is dropped.
     std::lock_guard lock(mutex_);
     ++generation_;
-    got_frame_ = false;
     picture_wanted_ = has_video_;
+    redraw_ = true;
   }
+  wake_.notify_all();
   return true;
 }
 
 // Waits for the file-loaded or end-file event of this open. An end-file event of the movie
-// that was open before can arrive first; it carries another playlist entry id.
+// that was open before can arrive first; it carries another playlist entry id. Once loaded,
+// it waits a little more for playback to start, so that the first frame is the new movie's.
 bool MoviePlayer::WaitUntilLoaded(std::int64_t entry_id) {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(options_.open_timeout_ms);
+  auto deadline = Clock::now() + std::chrono::milliseconds(options_.open_timeout_ms);
   bool started = false;
+  bool loaded = false;
   while (Clock::now() < deadline) {
     const double wait_s = std::chrono::duration<double>(deadline - Clock::now()).count();
     mpv_event* event = mpv_wait_event(mpv_, std::max(0.0, wait_s));
@@ -173,12 +179,16 @@ bool MoviePlayer::WaitUntilLoaded(std::int64_t entry_id) {
     } else if (event->event_id == MPV_EVENT_END_FILE) {
       const auto* end = static_cast<mpv_event_end_file*>(event->data);
       if (end->playlist_entry_id == entry_id) return false;
-    } else if (event->event_id == MPV_EVENT_FILE_LOADED && started) {
+    } else if (event->event_id == MPV_EVENT_FILE_LOADED && started && !loaded) {
       entry_id_ = entry_id;
+      loaded = true;
+      const auto settle = Clock::now() + std::chrono::milliseconds(kSettleMs);
+      deadline = std::min(deadline, settle);
+    } else if (event->event_id == MPV_EVENT_PLAYBACK_RESTART && loaded) {
       return true;
     }
   }
-  return false;
+  return loaded;
 }
 
 void MoviePlayer::AfterLoad() {
