@@ -38,11 +38,24 @@ void JumpOnError(j_common_ptr cinfo) {
 
 void KeepQuiet(j_common_ptr) {}
 
+// A progressive photo costs one pass over its coefficients per scan; ordinary photos
+// have at most a few dozen, so a photo of hundreds is refused before it stalls the window.
+constexpr int kMaxScans = 500;
+
+void LimitScans(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxScans) return;
+  auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::snprintf(errors->message, sizeof errors->message, "too many scans");
+  std::longjmp(errors->jump, 1);
+}
+
 // Everything one decode needs, plain C data only, so that a longjmp out of libjpeg skips
 // no destructor. The steps below each set their own jump point.
 struct Session {
   jpeg_decompress_struct cinfo;
   ErrorManager errors;
+  jpeg_progress_mgr progress;
   std::FILE* file = nullptr;
   bool created = false;
 };
@@ -125,6 +138,8 @@ JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height
       static_cast<std::uint64_t>(s.cinfo.image_width) * s.cinfo.image_height;
   if (pixels == 0 || pixels > limits.max_pixels) return Failure("photo too large");
   s.cinfo.mem->max_memory_to_use = limits.max_decoder_memory;
+  s.progress.progress_monitor = LimitScans;
+  s.cinfo.progress = &s.progress;
 
   result.width = static_cast<int>(s.cinfo.output_width);
   result.height = static_cast<int>(s.cinfo.output_height);

@@ -52,6 +52,43 @@ void WriteJpeg(const std::string& path, int width, int height, bool progressive)
   std::fclose(file);
 }
 
+void WriteManyScanJpeg(const std::string& path, int width, int height) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) throw std::runtime_error("cannot write " + path);
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, file);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  // Per component: its DC scan, then every AC coefficient alone in three passes of
+  // successive approximation: 190 scans a component, 570 in all.
+  std::vector<jpeg_scan_info> script;
+  for (int c = 0; c < 3; ++c) {
+    script.push_back({1, {c, 0, 0, 0}, 0, 0, 0, 0});
+    for (int k = 1; k < 64; ++k) {
+      script.push_back({1, {c, 0, 0, 0}, k, k, 0, 2});
+      script.push_back({1, {c, 0, 0, 0}, k, k, 2, 1});
+      script.push_back({1, {c, 0, 0, 0}, k, k, 1, 0});
+    }
+  }
+  cinfo.scan_info = script.data();
+  cinfo.num_scans = static_cast<int>(script.size());
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3, 128);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::fclose(file);
+}
+
 namespace {
 
 std::vector<char> ReadAll(const std::string& path) {

@@ -12,6 +12,10 @@ std::uint32_t PatternColour(int x, int y, int width, int height);
 
 // Encodes the quadrant pattern as a JPEG file. `progressive` makes a multi-scan file.
 void WriteJpeg(const std::string& path, int width, int height, bool progressive = false);
+// Encodes a flat grey progressive JPEG of 570 scans (each
+// AC coefficient in its own scans, refined bit by bit): a photo that costs a decoder
+// one pass per scan.
+void WriteManyScanJpeg(const std::string& path, int width, int height);
 // Cuts the file to `keep` of its bytes.
 void TruncateFile(const std::string& path, double keep);
 // Replaces the width and height stored in the file's frame header.

@@ -170,6 +170,12 @@ TEST_F(RefusedPhotoTest, PixelLimitIsInclusive) {
   ExpectRefused(MakeJpeg("over.jpg", 321, 240), limits);
 }
 
+TEST_F(RefusedPhotoTest, PhotoOfHundredsOfScansIsRefused) {
+  const std::string path = Path("scans.jpg");
+  test::WriteManyScanJpeg(path, 64, 64);
+  ExpectRefused(path);
+}
+
 TEST_F(RefusedPhotoTest, ProgressivePhotoOverTheDecoderMemoryCap) {
   JpegLimits limits;
   limits.max_decoder_memory = 1024 * 1024;
