@@ -69,7 +69,9 @@ bool ReadHeaderAndScale(Session& s, int cover_width, int cover_height) {
   s.created = true;
   jpeg_stdio_src(&s.cinfo, s.file);
   jpeg_read_header(&s.cinfo, TRUE);
-  s.cinfo.out_color_space = JCS_EXT_BGRX;
+  // libjpeg turns CMYK into nothing but CMYK; those photos are converted row by row.
+  const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
+  s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
   for (int denominator : kScaleDenominators) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = static_cast<unsigned>(denominator);
@@ -79,6 +81,19 @@ bool ReadHeaderAndScale(Session& s, int cover_width, int cover_height) {
       break;
   }
   return true;
+}
+
+// Turns decoded CMYK pixels into BGRX in place (both are 4 bytes a pixel). Photos with an
+// Adobe marker store their inks inverted, as Adobe's programs write them.
+void CmykToBgrx(std::uint8_t* pixel, JDIMENSION count, bool inverted) {
+  for (JDIMENSION i = 0; i < count; ++i, pixel += 4) {
+    unsigned c = pixel[0], m = pixel[1], y = pixel[2], k = pixel[3];
+    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+    pixel[0] = static_cast<std::uint8_t>(y * k / 255);
+    pixel[1] = static_cast<std::uint8_t>(m * k / 255);
+    pixel[2] = static_cast<std::uint8_t>(c * k / 255);
+    pixel[3] = 255;
+  }
 }
 
 // Decodes every row into `pixels` (rows of output_width * 4 bytes). False on any error.
@@ -91,7 +106,9 @@ bool DecodeRows(Session& s, std::uint8_t* pixels) {
     const JDIMENSION first = s.cinfo.output_scanline;
     const JDIMENSION count = std::min<JDIMENSION>(16, s.cinfo.output_height - first);
     for (JDIMENSION i = 0; i < count; ++i) rows[i] = pixels + (first + i) * stride;
-    jpeg_read_scanlines(&s.cinfo, rows, count);
+    const JDIMENSION read = jpeg_read_scanlines(&s.cinfo, rows, count);
+    if (s.cinfo.out_color_space == JCS_CMYK)
+      CmykToBgrx(rows[0], read * s.cinfo.output_width, s.cinfo.saw_Adobe_marker);
   }
   jpeg_finish_decompress(&s.cinfo);
   return true;

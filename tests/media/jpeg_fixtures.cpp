@@ -52,6 +52,40 @@ void WriteJpeg(const std::string& path, int width, int height, bool progressive)
   std::fclose(file);
 }
 
+void WriteCmykJpeg(const std::string& path, int width, int height) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) throw std::runtime_error("cannot write " + path);
+  jpeg_compress_struct cinfo;
+  jpeg_error_mgr errors;
+  cinfo.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, file);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 4;
+  cinfo.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 4);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t rgb = PatternColour(x, y, width, height);
+      // Inverted inks with no black: the stored ink is the colour's own channel.
+      row[x * 4] = static_cast<JSAMPLE>(rgb >> 16);
+      row[x * 4 + 1] = static_cast<JSAMPLE>(rgb >> 8);
+      row[x * 4 + 2] = static_cast<JSAMPLE>(rgb);
+      row[x * 4 + 3] = 255;
+    }
+    JSAMPROW rows[] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::fclose(file);
+}
+
 void WriteManyScanJpeg(const std::string& path, int width, int height) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot write " + path);

@@ -16,6 +16,8 @@ void WriteJpeg(const std::string& path, int width, int height, bool progressive 
 // AC coefficient in its own scans, refined bit by bit): a photo that costs a decoder
 // one pass per scan.
 void WriteManyScanJpeg(const std::string& path, int width, int height);
+// Encodes the quadrant pattern as a CMYK JPEG with inverted inks, as Adobe's programs do.
+void WriteCmykJpeg(const std::string& path, int width, int height);
 // Cuts the file to `keep` of its bytes.
 void TruncateFile(const std::string& path, double keep);
 // Replaces the width and height stored in the file's frame header.

@@ -120,6 +120,21 @@ TEST_F(PhotoTest, TruncatedPhotoShowsWhatDecoded) {
   EXPECT_LT(qGreen(top_left), 30);
 }
 
+TEST_F(PhotoTest, CmykPhotoShowsItsColours) {
+  const std::string path = Path("cmyk.jpg");
+  test::WriteCmykJpeg(path, 160, 120);
+  PhotoImage photo;
+  ASSERT_TRUE(photo.Load(path, QSize(160, 120))) << photo.LastError();
+  const QImage& image = photo.Image();
+  for (auto [x, y] : {std::pair{40, 30}, {120, 30}, {40, 90}, {120, 90}}) {
+    const QRgb want = test::PatternColour(x, y, 160, 120);
+    const QRgb got = image.pixel(x, y);
+    EXPECT_NEAR(qRed(got), qRed(want), 12) << x << "," << y;
+    EXPECT_NEAR(qGreen(got), qGreen(want), 12) << x << "," << y;
+    EXPECT_NEAR(qBlue(got), qBlue(want), 12) << x << "," << y;
+  }
+}
+
 class RefusedPhotoTest : public PhotoTest {
  protected:
   // A refused photo gives false and leaves the photo shown before.
