@@ -1,6 +1,8 @@
 #include "jpeg_fixtures.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,7 +21,13 @@ std::uint32_t PatternColour(int x, int y, int width, int height) {
   return right ? 0xffffff : 0x0000ff;
 }
 
-void WriteJpeg(const std::string& path, int width, int height, bool progressive) {
+namespace {
+
+// Encodes a photo of `components` samples a pixel: `configure` sets what the defaults do
+// not, `fill` gives the samples of row y.
+void Encode(const std::string& path, int width, int height, int components, J_COLOR_SPACE space,
+            const std::function<void(jpeg_compress_struct&)>& configure,
+            const std::function<void(int y, JSAMPLE* row)>& fill) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot write " + path);
   jpeg_compress_struct cinfo;
@@ -29,76 +37,56 @@ void WriteJpeg(const std::string& path, int width, int height, bool progressive)
   jpeg_stdio_dest(&cinfo, file);
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
+  cinfo.input_components = components;
+  cinfo.in_color_space = space;
   jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  if (progressive) jpeg_simple_progression(&cinfo);
+  configure(cinfo);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * components);
   while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t rgb = PatternColour(x, y, width, height);
-      row[x * 3] = static_cast<JSAMPLE>(rgb >> 16);
-      row[x * 3 + 1] = static_cast<JSAMPLE>(rgb >> 8);
-      row[x * 3 + 2] = static_cast<JSAMPLE>(rgb);
-    }
+    fill(static_cast<int>(cinfo.next_scanline), row.data());
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
   }
   jpeg_finish_compress(&cinfo);
   jpeg_destroy_compress(&cinfo);
   std::fclose(file);
+}
+
+// One pattern row, `stride` samples a pixel starting with red, green, blue.
+void FillPattern(int y, int width, int height, int stride, JSAMPLE* row) {
+  for (int x = 0; x < width; ++x) {
+    const std::uint32_t rgb = PatternColour(x, y, width, height);
+    row[x * stride] = static_cast<JSAMPLE>(rgb >> 16);
+    row[x * stride + 1] = static_cast<JSAMPLE>(rgb >> 8);
+    row[x * stride + 2] = static_cast<JSAMPLE>(rgb);
+  }
+}
+
+}  // namespace
+
+void WriteJpeg(const std::string& path, int width, int height, bool progressive) {
+  Encode(
+      path, width, height, 3, JCS_RGB,
+      [progressive](jpeg_compress_struct& cinfo) {
+        jpeg_set_quality(&cinfo, 90, TRUE);
+        if (progressive) jpeg_simple_progression(&cinfo);
+      },
+      [=](int y, JSAMPLE* row) { FillPattern(y, width, height, 3, row); });
 }
 
 void WriteCmykJpeg(const std::string& path, int width, int height) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) throw std::runtime_error("cannot write " + path);
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, file);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 4;
-  cinfo.in_color_space = JCS_CMYK;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 4);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      const std::uint32_t rgb = PatternColour(x, y, width, height);
-      // Inverted inks with no black: the stored ink is the colour's own channel.
-      row[x * 4] = static_cast<JSAMPLE>(rgb >> 16);
-      row[x * 4 + 1] = static_cast<JSAMPLE>(rgb >> 8);
-      row[x * 4 + 2] = static_cast<JSAMPLE>(rgb);
-      row[x * 4 + 3] = 255;
-    }
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(file);
+  // Inverted inks with no black: the stored ink is the colour's own channel.
+  Encode(
+      path, width, height, 4, JCS_CMYK,
+      [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 95, TRUE); },
+      [=](int y, JSAMPLE* row) {
+        FillPattern(y, width, height, 4, row);
+        for (int x = 0; x < width; ++x) row[x * 4 + 3] = 255;
+      });
 }
 
 void WriteManyScanJpeg(const std::string& path, int width, int height) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) throw std::runtime_error("cannot write " + path);
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, file);
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
   // Per component: its DC scan, then every AC coefficient alone in three passes of
   // successive approximation: 190 scans a component, 570 in all.
   std::vector<jpeg_scan_info> script;
@@ -110,17 +98,13 @@ void WriteManyScanJpeg(const std::string& path, int width, int height) {
       script.push_back({1, {c, 0, 0, 0}, k, k, 1, 0});
     }
   }
-  cinfo.scan_info = script.data();
-  cinfo.num_scans = static_cast<int>(script.size());
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width) * 3, 128);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(file);
+  Encode(
+      path, width, height, 3, JCS_RGB,
+      [&script](jpeg_compress_struct& cinfo) {
+        cinfo.scan_info = script.data();
+        cinfo.num_scans = static_cast<int>(script.size());
+      },
+      [=](int, JSAMPLE* row) { std::fill(row, row + width * 3, JSAMPLE{128}); });
 }
 
 namespace {
