@@ -45,7 +45,8 @@ TEST_P(MovieFormatTest, OpensWithItsLengthAndShowsTheFrameAtASeek) {
   EXPECT_EQ(player.Frame().size(), QSize(160, 120));
 
   player.Seek(1500);
-  EXPECT_EQ(player.Position(), 1500);
+  // The seek target until the seek lands, then the frame's own time, within a frame.
+  EXPECT_NEAR(player.Position(), 1500, 40);
   EXPECT_TRUE(WaitForHue(Hue::Green));
   player.Seek(2500);
   EXPECT_TRUE(WaitForHue(Hue::Blue));
