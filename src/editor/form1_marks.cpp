@@ -19,6 +19,7 @@
 #include "editor/mark_size_box.h"
 #include "media/clip_display.h"
 #include "media/clip_panel.h"
+#include "media/display_text.h"
 
 namespace mw {
 
@@ -57,8 +58,9 @@ void TForm1::TrackPointer(int x, int y) {
   ClickerPointer->move(origin + QPoint(x, y));
   ClickerPointer->show();
   ClickerPointer->raise();
-  ClickerPointer->setToolTip(
-      QString::fromLocal8Bit(MarkHintAt(clipMap_, ClipOnScreen(), ClipArea(), x, y)));
+  // The hint of the mark under the pointer (MarkHintAt, without copying a long message).
+  auto found = FindMarkAt(clipMap_, ClipOnScreen(), ClipArea(), x, y);
+  ClickerPointer->setToolTip(found ? TextForDisplay(clipMap_.At(*found).Hint) : QString());
 }
 
 void TForm1::FollowMarkAt(int x, int y) {

@@ -18,6 +18,9 @@ constexpr int kForwardedSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 volatile sig_atomic_t g_child_pid = 0;
 volatile sig_atomic_t g_interrupt = 0;
+// Signals that were ignored when the program started (nohup, a shell's background job):
+// they stay ignored, here and in the player.
+bool g_ignored[NSIG] = {};
 
 void OnInterrupt(int signal_number) {
   g_interrupt = signal_number;
@@ -28,7 +31,8 @@ void OnInterrupt(int signal_number) {
 sigset_t ForwardedSet() {
   sigset_t set;
   sigemptyset(&set);
-  for (int s : kForwardedSignals) sigaddset(&set, s);
+  for (int s : kForwardedSignals)
+    if (!g_ignored[s]) sigaddset(&set, s);
   return set;
 }
 
@@ -111,7 +115,12 @@ void InstallInterruptHandlers() {
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int s : kForwardedSignals) sigaction(s, &action, nullptr);
+  for (int s : kForwardedSignals) {
+    struct sigaction old {};
+    sigaction(s, nullptr, &old);
+    if (old.sa_handler == SIG_IGN) g_ignored[s] = true;
+    if (!g_ignored[s]) sigaction(s, &action, nullptr);
+  }
 }
 
 int PendingInterrupt() {

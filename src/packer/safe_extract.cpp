@@ -13,7 +13,34 @@
 #include "packer/packer_error.h"
 
 namespace mw::packer {
+
+std::string Printable(std::string_view text) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c != 0x7f) {
+      out += static_cast<char>(c);
+    } else {
+      out += "\\x";
+      out += digits[c >> 4];
+      out += digits[c & 15];
+    }
+  }
+  return out;
+}
 namespace {
+
+// The user's umask: unpacked files get the packed bits less it, as any unpacking tool
+// does, so a world-writable entry does not land world-writable in a folder of the user's.
+mode_t CurrentUmask() {
+  static const mode_t mask = [] {
+    const mode_t m = umask(022);
+    umask(m);
+    return m;
+  }();
+  return mask;
+}
 
 constexpr std::size_t kReadChunk = 1 << 20;
 
@@ -49,7 +76,7 @@ struct ReadDeleter {
 using ReadArchivePtr = std::unique_ptr<archive, ReadDeleter>;
 
 [[noreturn]] void Refuse(const std::string& why) {
-  throw PackerError("the package is refused: " + why);
+  throw PackerError("the package is refused: " + Printable(why));
 }
 
 std::string ArchiveErrorText(archive* a) {
@@ -108,7 +135,7 @@ PackedFile CheckEntry(archive_entry* entry, const std::set<std::string>& seen, s
   if (size > limits.max_total_bytes - total) {
     Refuse("its files are larger than " + std::to_string(limits.max_total_bytes) + " bytes");
   }
-  return {name, size, static_cast<mode_t>(archive_entry_perm(entry) & 0777)};
+  return {name, size, static_cast<mode_t>(archive_entry_perm(entry) & 0777 & ~CurrentUmask())};
 }
 
 void WriteAt(int fd, const char* data, std::size_t size, std::uint64_t offset,

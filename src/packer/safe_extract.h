@@ -5,11 +5,16 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mw::packer {
 
 // What an archive may hold at most.
+// `text` safe to print on a terminal: control characters become "\xNN", so a name in
+// a hostile package can neither move the cursor nor fake a line of its own.
+std::string Printable(std::string_view text);
+
 struct ExtractLimits {
   std::uint64_t max_entries = 10000;
   std::uint64_t max_total_bytes = std::uint64_t{16} << 30;  // 16 GiB

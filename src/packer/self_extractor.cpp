@@ -108,9 +108,9 @@ void ListPackage(const std::string& package_path, std::ostream& out, const Extra
   for (const PackedFile& file : ReadArchive(package.span(), -1, limits)) {
     char size[32];
     std::snprintf(size, sizeof size, "%12llu  ", static_cast<unsigned long long>(file.size));
-    out << size << file.name << "\n";
+    out << size << Printable(file.name) << "\n";
   }
-  out << "launch line: " << package.layout.launch_line << "\n";
+  out << "launch line: " << Printable(package.layout.launch_line) << "\n";
 }
 
 }  // namespace mw::packer

@@ -2,6 +2,7 @@
 // over the clip in answer.
 #include <QKeyEvent>
 
+#include "media/display_text.h"
 #include "player/clip_overlays.h"
 #include "player/player_window.h"
 
@@ -26,7 +27,7 @@ void PlayerWindow::TrackPointer(QPoint position) {
     hint_bubble_->hide();
     return;
   }
-  hint_bubble_->ShowNear(QString::fromLocal8Bit(walk_.Map().At(*mark).Hint), position);
+  hint_bubble_->ShowNear(TextForDisplay(walk_.Map().At(*mark).Hint), position);
 }
 
 void PlayerWindow::OnMousePressed(QPoint position, Qt::MouseButton button) {
@@ -48,7 +49,7 @@ void PlayerWindow::MoveChoice(bool forward) {
   if (!mark) return;
   const QRect rect = MarkRect(*mark);
   focus_ring_->Surround(rect);
-  hint_bubble_->ShowNear(QString::fromLocal8Bit(walk_.Map().At(*mark).Hint), rect.bottomLeft());
+  hint_bubble_->ShowNear(TextForDisplay(walk_.Map().At(*mark).Hint), rect.bottomLeft());
 }
 
 void PlayerWindow::FollowChoice() {
@@ -132,6 +133,8 @@ void PlayerWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The second press of a double click would follow a mark of the clip just reached.
+  if (watched == panel1_ && event->type() == QEvent::MouseButtonDblClick) return true;
   if (watched == panel1_ && event->type() == QEvent::Leave) {
     hint_bubble_->hide();
     last_pointer_ = QPoint(-1, -1);

@@ -120,6 +120,17 @@ TEST_F(HostilePackageTest, SetIdBitsAreDropped) {
   EXPECT_EQ(fs::status(into + "/a.jpg").permissions(), fs::perms(0755));
 }
 
+TEST_F(HostilePackageTest, ExtractedFilesFollowTheUmask) {
+  ArchiveBuilder builder;
+  WritePackage(WithPlayer(builder).File("open.jpg", "photo", 0777).Finish());
+  const std::string into = root_ / "y";
+  const mode_t saved = umask(022);
+  const RunResult result = RunProgram({{package_, "--extract", into}, root_.path(), {}});
+  umask(saved);
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(fs::status(into + "/open.jpg").permissions(), fs::perms(0755));
+}
+
 TEST_F(HostilePackageTest, NamesThatLeaveTheFolderAreRefused) {
   for (const std::string& name : {std::string("../escaped"), root_ / "absolute",
                                   std::string("sub/inner"), std::string("..")}) {

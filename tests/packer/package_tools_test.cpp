@@ -1,6 +1,10 @@
 // The three package tools run as real processes: build a package from a directive file as
 // the editor writes it, run it, and check what the player got.
 #include <gtest/gtest.h>
+#include <csignal>
+#include <sys/wait.h>
+#include <chrono>
+#include <thread>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -196,6 +200,33 @@ TEST_F(PackageToolsTest, TerminationIsPassedOnToThePlayer) {
   ASSERT_TRUE(WaitForFile(report_));
   ASSERT_EQ(kill(pid, SIGTERM), 0);
   EXPECT_EQ(WaitExitCode(pid), 7);  // the test player's own answer to SIGTERM
+  ExpectNoTempLeft();
+}
+
+TEST_F(PackageToolsTest, SignalIgnoredAtStartStaysIgnoredForThePlayer) {
+  ASSERT_EQ(BuildWith("").exit_code, 0);
+  RunSpec launch = PackageRun();
+  launch.env["MW_PLAYER_WAIT"] = "1";
+  // As under nohup: the package starts with hang-ups ignored.
+  struct sigaction ignore {}, saved {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGHUP, &ignore, &saved);
+  const pid_t pid = Start(launch, root_ / "out.txt", root_ / "err.txt");
+  sigaction(SIGHUP, &saved, nullptr);
+  ASSERT_TRUE(WaitForFile(report_));
+  const std::string pid_line = ReadFile(report_).substr(ReadFile(report_).find("pid ") + 4);
+  const pid_t player = std::stoi(pid_line);
+  ASSERT_EQ(kill(pid, SIGHUP), 0);
+  ASSERT_EQ(kill(player, SIGHUP), 0);
+  // Neither ends: both still answer a termination, the player with its own code.
+  int status = 0;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (std::chrono::steady_clock::now() < until) {
+    ASSERT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the package ended on a hang-up";
+    std::this_thread::yield();
+  }
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitExitCode(pid), 7);
   ExpectNoTempLeft();
 }
 

@@ -207,3 +207,16 @@ TEST(PackageTrailerTest, RoundTripAndMismatch) {
 
 }  // namespace
 }  // namespace mw::packer
+
+namespace mw::packer {
+namespace {
+
+TEST(PrintableTest, ControlCharactersOfHostileNamesAreShownAsCodes) {
+  EXPECT_EQ(Printable("hall.jpg"), "hall.jpg");
+  EXPECT_EQ(Printable("a\x1b[31mb\nfake line"), "a\\x1b[31mb\\x0afake line");
+  EXPECT_EQ(Printable(std::string("x\0y\x7f", 4)), "x\\x00y\\x7f");
+  EXPECT_EQ(Printable("caf\xC3\xA9"), "caf\xC3\xA9");  // letters of other scripts stay
+}
+
+}  // namespace
+}  // namespace mw::packer

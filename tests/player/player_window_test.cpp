@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMouseEvent>
+
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -89,6 +92,19 @@ TEST_F(PlayerWindowTest, HoverShowsTheMarksMessageAndAClickFollowsIt) {
   EXPECT_TRUE(player.MarkMessageShown().isEmpty());
   Hover(kKitchenMark);
   EXPECT_EQ(player.MarkMessageShown(), "Back to the hall");
+}
+
+TEST_F(PlayerWindowTest, DoubleClickFollowsOneMarkOnly) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  // The second press arrives as a double click on the clip just reached.
+  Click(kHallLeftMark);
+  ASSERT_EQ(player.ClipOnScreen(), kKitchen);
+  QMouseEvent second(QEvent::MouseButtonDblClick, QPointF(kKitchenMark),
+                     Area()->mapToGlobal(QPointF(kKitchenMark)), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+  QApplication::sendEvent(Area(), &second);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
 }
 
 TEST_F(PlayerWindowTest, BackspaceAndAltLeftGoBackAlongTheWay) {
