@@ -4,9 +4,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
-#include <QApplication>
 #include <QCheckBox>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -95,12 +93,3 @@ BENCHMARK(BM_TrackPointer)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RefreshMarkPanels500)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
