@@ -147,8 +147,8 @@ int main(int argc, char** argv) {
   fs::copy(clips, unpacked);
   std::vector<mw::ClickerMark> bare;
   for (mw::ClickerMark mark : map) {
-    mark.Clip = fs::path(mark.Clip).filename().string();
-    mark.NextClip = fs::path(mark.NextClip).filename().string();
+    mark.Clip = fs::path(std::string_view(mark.Clip)).filename().string();
+    mark.NextClip = fs::path(std::string_view(mark.NextClip)).filename().string();
     bare.push_back(mark);
   }
   mw::WriteMapFile(unpacked + "/mwRun", {1024, 768}, bare);

@@ -78,7 +78,7 @@ void TForm1::PlayButtonClick() {
   EditModeClick();
   UpdateTitle();
   if (clipMap_.Empty()) return;
-  if (GoToClip(clipMap_.First().Clip) == ClipKind::MovieClip) clips_->Player().Play();
+  if (GoToClip(clipMap_.First().Clip.str()) == ClipKind::MovieClip) clips_->Player().Play();
 }
 
 void TForm1::FormResize() { clips_->FormResize(); }

@@ -54,7 +54,7 @@ void TForm1::ApplyReadMap(MapFileContent& content) {
   clipMap_ = std::move(content.marks);
   UpdateTitle();
   SetClipAreaCaption("Welcome to MarkWeaver. Click Play to start.");
-  GoToClip(clipMap_.Empty() ? std::string() : clipMap_.First().Clip);
+  GoToClip(clipMap_.Empty() ? std::string() : clipMap_.First().Clip.str());
   SetOuterSize(size);
 }
 

@@ -2,6 +2,19 @@
 
 namespace mw {
 
+ClipMap& ClipMap::operator=(const ClipMap& other) {
+  if (this != &other) {
+    marks_ = other.marks_;
+    mapText_ = FileBytes();
+  }
+  return *this;
+}
+
+void ClipMap::Clear() {
+  marks_.clear();
+  mapText_ = FileBytes();
+}
+
 void ClipMap::RemoveAt(std::size_t index) {
   if (index < marks_.size()) marks_.erase(marks_.begin() + static_cast<std::ptrdiff_t>(index));
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "map/clicker_mark.h"
+#include "map/file_bytes.h"
 
 namespace mw {
 
@@ -14,7 +15,14 @@ class ClipMap {
  public:
   using const_iterator = std::vector<ClickerMark>::const_iterator;
 
-  void Clear() { marks_.clear(); }
+  ClipMap() = default;
+  // A copy holds its own texts and not the text the original was read from.
+  ClipMap(const ClipMap& other) : marks_(other.marks_) {}
+  ClipMap& operator=(const ClipMap& other);
+  ClipMap(ClipMap&&) noexcept = default;
+  ClipMap& operator=(ClipMap&&) noexcept = default;
+
+  void Clear();
   void Append(const ClickerMark& mark) { marks_.push_back(mark); }
   void Append(ClickerMark&& mark) { marks_.push_back(std::move(mark)); }
   // Removes the mark at `index`; later marks move up one place. Out of range: no change.
@@ -29,9 +37,12 @@ class ClipMap {
   const_iterator end() const { return marks_.end(); }
   const std::vector<ClickerMark>& Marks() const { return marks_; }
   void Reserve(std::size_t count) { marks_.reserve(count); }
+  // Keeps the text a map is read from; the reader's marks point into it.
+  void KeepMapText(FileBytes text) { mapText_ = std::move(text); }
 
  private:
   std::vector<ClickerMark> marks_;
+  FileBytes mapText_;
 };
 
 }  // namespace mw

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "map/numbers.h"
 #include "map/safe_file.h"
@@ -29,32 +30,66 @@ std::string_view MapLineReader::ReadMapLine() {
   return {begin, length};
 }
 
-bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
-  mark.Clip = reader.ReadMapLine();
+template <class Number, class ReadPlain>
+bool MapLineReader::ReadPlainNumberLine(Number& value, ReadPlain readPlain) {
+  const char* end = data_.data() + data_.size();
+  const char* at = readPlain(data_.data() + position_, end, value);
+  if (at == nullptr) return false;
+  if (at < end && *at == '\r') ++at;
+  if (at == end || *at != '\n') return false;
+  position_ = static_cast<std::size_t>(at + 1 - data_.data());
+  foundNothing_ = false;
+  return true;
+}
+
+std::optional<std::int32_t> MapLineReader::ReadIntLine() {
+  std::int32_t value = 0;
+  if (ReadPlainNumberLine(value, ReadPlainInt)) return value;
+  return ParseInt(ReadMapLine());
+}
+
+std::optional<float> MapLineReader::ReadFloatLine() {
+  float value = 0;
+  if (ReadPlainNumberLine(value, ReadPlainFloat)) return value;
+  return ParseFloat(ReadMapLine());
+}
+
+namespace {
+
+// Reads one mark; `textOf` makes a mark text of a line.
+template <class TextOf>
+bool ReadMarkLines(MapLineReader& reader, ClickerMark& mark, TextOf textOf) {
+  mark.Clip = textOf(reader.ReadMapLine());
   if (reader.Eof()) return false;
-  auto x = ParseFloat(reader.ReadMapLine());
+  auto x = reader.ReadFloatLine();
   if (!x) return false;
   mark.X = *x;
   if (reader.Eof()) return false;
-  auto y = ParseFloat(reader.ReadMapLine());
+  auto y = reader.ReadFloatLine();
   if (!y) return false;
   mark.Y = *y;
   if (reader.Eof()) return false;
-  auto size = ParseInt(reader.ReadMapLine());
+  auto size = reader.ReadIntLine();
   if (!size) return false;
   mark.Size = *size;
-  mark.NextClip = reader.ReadMapLine();
-  mark.Reserved = reader.ReadMapLine();
+  mark.NextClip = textOf(reader.ReadMapLine());
+  mark.Reserved = textOf(reader.ReadMapLine());
   if (reader.Eof()) return false;
-  auto width = ParseInt(reader.ReadMapLine());
+  auto width = reader.ReadIntLine();
   if (!width) return false;
   mark.AreaWidth = *width;
   if (reader.Eof()) return false;
-  auto height = ParseInt(reader.ReadMapLine());
+  auto height = reader.ReadIntLine();
   if (!height) return false;
   mark.AreaHeight = *height;
-  mark.Hint = reader.ReadMapLine();
+  mark.Hint = textOf(reader.ReadMapLine());
   return !reader.LastReadFoundNothing();
+}
+
+}  // namespace
+
+bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
+  return ReadMarkLines(reader, mark, [](std::string_view line) { return MarkText(line); });
 }
 
 namespace {
@@ -78,8 +113,24 @@ bool ReadSizeLines(MapLineReader& reader, MapFileContent& content) {
 
 }  // namespace
 
-MapFileContent ParseMap(std::string_view data) {
+namespace {
+
+// After this many marks a large map makes room for all the marks it will hold.
+constexpr std::size_t kSampleMarks = 64;
+
+// Room for all marks of the map at once, estimated from the bytes that the first
+// marks took, saves regrowing a large map. The rest of the text has at most one mark
+// for every 14 bytes (nine lines, five of them numbers).
+void ReserveForWholeMap(ClipMap& marks, const MapLineReader& reader, std::size_t textSize) {
+  const std::size_t rest = textSize - reader.Position();
+  const std::size_t bytesPerMark = std::max<std::size_t>(reader.Position() / marks.Count(), 14);
+  marks.Reserve(marks.Count() + rest / bytesPerMark + rest / bytesPerMark / 8 + 1);
+}
+
+// Reads a map from its text, which the map keeps: the texts of its marks point into it.
+MapFileContent ParseMapText(FileBytes text) {
   MapFileContent content;
+  const std::string_view data = text.View();
   MapLineReader reader(data);
   std::string_view header = reader.ReadMapLine();
   if (header.substr(0, kMapHeader.size()) != kMapHeader) {
@@ -90,29 +141,36 @@ MapFileContent ParseMap(std::string_view data) {
       !ReadSizeLines(reader, content)) {
     return content;
   }
-  // Nine lines a mark: room for all of them at once saves regrowing a large map.
-  content.marks.Reserve(static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) / 9 + 1);
+  content.marks.KeepMapText(std::move(text));
+  const auto inMapText = [](std::string_view line) { return MarkText::InMapText(line); };
   bool lastComplete = true;
   bool appended = false;
   while (!reader.Eof()) {
     ClickerMark mark;
-    lastComplete = ReadMark(reader, mark);
+    lastComplete = ReadMarkLines(reader, mark, inMapText);
     content.marks.Append(std::move(mark));
     appended = true;
+    if (content.marks.Count() == kSampleMarks) ReserveForWholeMap(content.marks, reader, data.size());
   }
   // The mark during which the end was met is dropped only when it was cut off.
   if (appended && !lastComplete) content.marks.RemoveLast();
   return content;
 }
 
+}  // namespace
+
+MapFileContent ParseMap(std::string_view data) {
+  return ParseMapText(FileBytes(data));
+}
+
 MapFileContent ReadMapFile(const std::string& path) {
-  std::string data;
-  if (!ReadWholeFile(path, data)) {
+  FileBytes text;
+  if (!ReadWholeFile(path, text)) {
     MapFileContent content;
     content.status = MapReadStatus::OpenFailed;
     return content;
   }
-  return ParseMap(data);
+  return ParseMapText(std::move(text));
 }
 
 void WriteMapHeader(std::string& out, WindowSize size) {

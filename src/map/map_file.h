@@ -2,6 +2,7 @@
 // The map file: header, window size and nine lines per mark.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -30,11 +31,22 @@ class MapLineReader {
   explicit MapLineReader(std::string_view data) : data_(data) {}
   // The next line, whole, without trailing characters of code 32 or less.
   std::string_view ReadMapLine();
+  // The next line read as a number: the same as parsing ReadMapLine(), only quicker
+  // for a plain number line.
+  std::optional<std::int32_t> ReadIntLine();
+  std::optional<float> ReadFloatLine();
   bool Eof() const { return eof_; }
+  // How many bytes have been read.
+  std::size_t Position() const { return position_; }
   // True when the last read found nothing left to read.
   bool LastReadFoundNothing() const { return foundNothing_; }
 
  private:
+  // Reads the line as a plain number when `readPlain` takes all of it up to its line
+  // break; otherwise reads nothing and gives false.
+  template <class Number, class ReadPlain>
+  bool ReadPlainNumberLine(Number& value, ReadPlain readPlain);
+
   std::string_view data_;
   std::size_t position_ = 0;
   bool eof_ = false;

@@ -133,7 +133,7 @@ bool NothingAt(const std::string& path) {
   return stat(path.c_str(), &info) != 0 && errno == ENOENT;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& content) {
+bool ReadWholeFile(const std::string& path, FileBytes& content) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
@@ -141,21 +141,27 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
     close(fd);
     return false;
   }
-  // Read straight into the string; a file that grows meanwhile (or a pipe) is read on.
-  std::size_t used = 0;
-  content.resize(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 1 << 16);
+  // Read straight into the buffer; a file that grows meanwhile (or a pipe) is read on.
+  content.Clear();
+  content.Reserve(S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) + 1 : 1 << 16);
   bool ok = true;
   for (;;) {
-    if (used == content.size()) content.resize(content.size() * 2);
-    ssize_t got = read(fd, content.data() + used, content.size() - used);
+    if (content.Room() == 0) content.Reserve(content.Size() * 2);
+    ssize_t got = read(fd, content.End(), content.Room());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) ok = false;
     if (got <= 0) break;
-    used += static_cast<std::size_t>(got);
+    content.Commit(static_cast<std::size_t>(got));
   }
   close(fd);
-  content.resize(used);
   return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& content) {
+  FileBytes bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  content.assign(bytes.View());
+  return true;
 }
 
 }  // namespace mw

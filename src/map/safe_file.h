@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "map/file_bytes.h"
+
 namespace mw {
 
 // Outcome of a file replacement; `error` says what went wrong in plain words.
@@ -25,6 +27,7 @@ bool CanOpenForReading(const std::string& path);
 bool NothingAt(const std::string& path);
 
 // Reads a whole file into `content`; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, FileBytes& content);
 bool ReadWholeFile(const std::string& path, std::string& content);
 
 }  // namespace mw

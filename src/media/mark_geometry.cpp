@@ -51,13 +51,13 @@ std::optional<std::size_t> FindMarkAt(const ClipMap& map, std::string_view clipO
 std::string MarkHintAt(const ClipMap& map, std::string_view clipOnScreen, AreaSize area, int x,
                        int y) {
   auto found = FindMarkAt(map, clipOnScreen, area, x, y);
-  return found ? map.At(*found).Hint : std::string();
+  return found ? map.At(*found).Hint.str() : std::string();
 }
 
 std::string MarkTargetAt(const ClipMap& map, std::string_view clipOnScreen, AreaSize area, int x,
                          int y) {
   auto found = FindMarkAt(map, clipOnScreen, area, x, y);
-  return found ? map.At(*found).NextClip : std::string();
+  return found ? map.At(*found).NextClip.str() : std::string();
 }
 
 PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area) {

@@ -52,8 +52,8 @@ ClipSet ClipSet::FromMap(const ClipMap& map) {
   std::vector<std::string> texts;
   texts.reserve(map.Count() * 2);
   for (const ClickerMark& mark : map) {
-    texts.push_back(mark.Clip);
-    texts.push_back(mark.NextClip);
+    texts.push_back(mark.Clip.str());
+    texts.push_back(mark.NextClip.str());
   }
   return ClipSet(std::move(texts));
 }

@@ -5,7 +5,7 @@
 namespace mw {
 
 std::string MapWalk::StartClip() const {
-  return map_.Empty() ? std::string() : map_.First().Clip;
+  return map_.Empty() ? std::string() : map_.First().Clip.str();
 }
 
 void MapWalk::Enter(const std::string& clip) {

@@ -37,7 +37,7 @@ void PlayerWindow::OnMousePressed(QPoint position, Qt::MouseButton button) {
 }
 
 void PlayerWindow::FollowMark(std::size_t index) {
-  const std::string target = walk_.Map().At(index).NextClip;
+  const std::string target = walk_.Map().At(index).NextClip.str();
   if (target.empty()) return;
   hint_bubble_->hide();
   last_pointer_ = QPoint(-1, -1);

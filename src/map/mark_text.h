@@ -1,0 +1,97 @@
+#pragma once
+// A text of a clicker mark (clip, target, reserved line, message).
+//
+// A map read from a file keeps that file's text, and the texts of its marks point
+// into it instead of each holding a copy: a large map loads without one allocation
+// per text. Every other text is held by the mark itself. A copy of a mark always
+// holds its own texts, so it outlives the map it was copied from.
+
+#include <concepts>
+#include <cstddef>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace mw {
+
+class MarkText {
+  enum class Holder : unsigned char { Lasting, MapText, Own };
+
+ public:
+  constexpr MarkText() = default;
+  MarkText(std::string_view text) { Hold(text); }  // NOLINT: texts convert freely
+  MarkText(const char* text) : MarkText(std::string_view(text)) {}
+  MarkText(const std::string& text) : MarkText(std::string_view(text)) {}
+  MarkText(const MarkText& other) { CopyFrom(other); }
+  MarkText(MarkText&& other) noexcept { TakeFrom(other); }
+  constexpr ~MarkText() { Release(); }
+
+  MarkText& operator=(const MarkText& other);
+  MarkText& operator=(MarkText&& other) noexcept {
+    if (this != &other) {
+      Release();
+      TakeFrom(other);
+    }
+    return *this;
+  }
+  // Any text, also one pointing into this mark's own text.
+  template <class Text>
+    requires std::convertible_to<const Text&, std::string_view> &&
+             (!std::same_as<Text, MarkText>)
+  MarkText& operator=(const Text& text) {
+    return *this = MarkText(std::string_view(text));
+  }
+
+  // A text of static storage, such as the defaults of a new mark: never copied.
+  template <std::size_t N>
+  static consteval MarkText Lasting(const char (&text)[N]) {
+    return MarkText(text, N - 1, Holder::Lasting);
+  }
+  // A text inside the stored text of the map that holds the mark, which keeps that
+  // text for as long as the mark lives in it. Only the map reader makes these.
+  static MarkText InMapText(std::string_view text) {
+    return MarkText(text.data(), text.size(), Holder::MapText);
+  }
+
+  operator std::string_view() const { return {data_, size_}; }  // NOLINT
+  std::string str() const { return {data_, size_}; }
+  explicit operator std::string() const { return str(); }
+  const char* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+
+  friend bool operator==(const MarkText& a, const MarkText& b) {
+    return std::string_view(a) == std::string_view(b);
+  }
+  template <class Text>
+    requires std::convertible_to<const Text&, std::string_view> &&
+             (!std::same_as<Text, MarkText>)
+  friend bool operator==(const MarkText& a, const Text& b) {
+    return std::string_view(a) == std::string_view(b);
+  }
+  friend std::ostream& operator<<(std::ostream& out, const MarkText& text);
+
+ private:
+  constexpr MarkText(const char* data, std::size_t size, Holder holder)
+      : data_(data), size_(size), holder_(holder) {}
+
+  void Hold(std::string_view text);
+  void CopyFrom(const MarkText& other);
+  void TakeFrom(MarkText& other) noexcept {
+    data_ = other.data_;
+    size_ = other.size_;
+    holder_ = other.holder_;
+    other.data_ = "";
+    other.size_ = 0;
+    other.holder_ = Holder::Lasting;
+  }
+  constexpr void Release() noexcept {
+    if (holder_ == Holder::Own) delete[] data_;
+  }
+
+  const char* data_ = "";
+  std::size_t size_ = 0;
+  Holder holder_ = Holder::Lasting;
+};
+
+}  // namespace mw
