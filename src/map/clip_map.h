@@ -16,6 +16,9 @@ class ClipMap {
   using const_iterator = std::vector<ClickerMark>::const_iterator;
 
   ClipMap() = default;
+  // Marks read from `text`, whose texts point into it.
+  ClipMap(std::vector<ClickerMark> marks, FileBytes text)
+      : marks_(std::move(marks)), mapText_(std::move(text)) {}
   // A copy holds its own texts and not the text the original was read from.
   ClipMap(const ClipMap& other) : marks_(other.marks_) {}
   ClipMap& operator=(const ClipMap& other);
@@ -37,8 +40,6 @@ class ClipMap {
   const_iterator end() const { return marks_.end(); }
   const std::vector<ClickerMark>& Marks() const { return marks_; }
   void Reserve(std::size_t count) { marks_.reserve(count); }
-  // Keeps the text a map is read from; the reader's marks point into it.
-  void KeepMapText(FileBytes text) { mapText_ = std::move(text); }
 
  private:
   std::vector<ClickerMark> marks_;

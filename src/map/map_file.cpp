@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "map/mark_reading.h"
 #include "map/numbers.h"
 #include "map/safe_file.h"
 
@@ -56,44 +57,6 @@ std::optional<float> MapLineReader::ReadFloatLine() {
 
 namespace {
 
-// Reads one mark; `textOf` makes a mark text of a line.
-template <class TextOf>
-bool ReadMarkLines(MapLineReader& reader, ClickerMark& mark, TextOf textOf) {
-  mark.Clip = textOf(reader.ReadMapLine());
-  if (reader.Eof()) return false;
-  auto x = reader.ReadFloatLine();
-  if (!x) return false;
-  mark.X = *x;
-  if (reader.Eof()) return false;
-  auto y = reader.ReadFloatLine();
-  if (!y) return false;
-  mark.Y = *y;
-  if (reader.Eof()) return false;
-  auto size = reader.ReadIntLine();
-  if (!size) return false;
-  mark.Size = *size;
-  mark.NextClip = textOf(reader.ReadMapLine());
-  mark.Reserved = textOf(reader.ReadMapLine());
-  if (reader.Eof()) return false;
-  auto width = reader.ReadIntLine();
-  if (!width) return false;
-  mark.AreaWidth = *width;
-  if (reader.Eof()) return false;
-  auto height = reader.ReadIntLine();
-  if (!height) return false;
-  mark.AreaHeight = *height;
-  mark.Hint = textOf(reader.ReadMapLine());
-  return !reader.LastReadFoundNothing();
-}
-
-}  // namespace
-
-bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
-  return ReadMarkLines(reader, mark, [](std::string_view line) { return MarkText(line); });
-}
-
-namespace {
-
 // Reads the width and height lines; gives false with the bad line's text otherwise.
 bool ReadSizeLines(MapLineReader& reader, MapFileContent& content) {
   WindowSize size;
@@ -115,18 +78,6 @@ bool ReadSizeLines(MapLineReader& reader, MapFileContent& content) {
 
 namespace {
 
-// After this many marks a large map makes room for all the marks it will hold.
-constexpr std::size_t kSampleMarks = 64;
-
-// Room for all marks of the map at once, estimated from the bytes that the first
-// marks took, saves regrowing a large map. The rest of the text has at most one mark
-// for every 14 bytes (nine lines, five of them numbers).
-void ReserveForWholeMap(ClipMap& marks, const MapLineReader& reader, std::size_t textSize) {
-  const std::size_t rest = textSize - reader.Position();
-  const std::size_t bytesPerMark = std::max<std::size_t>(reader.Position() / marks.Count(), 14);
-  marks.Reserve(marks.Count() + rest / bytesPerMark + rest / bytesPerMark / 8 + 1);
-}
-
 // Reads a map from its text, which the map keeps: the texts of its marks point into it.
 MapFileContent ParseMapText(FileBytes text) {
   MapFileContent content;
@@ -141,19 +92,8 @@ MapFileContent ParseMapText(FileBytes text) {
       !ReadSizeLines(reader, content)) {
     return content;
   }
-  content.marks.KeepMapText(std::move(text));
-  const auto inMapText = [](std::string_view line) { return MarkText::InMapText(line); };
-  bool lastComplete = true;
-  bool appended = false;
-  while (!reader.Eof()) {
-    ClickerMark mark;
-    lastComplete = ReadMarkLines(reader, mark, inMapText);
-    content.marks.Append(std::move(mark));
-    appended = true;
-    if (content.marks.Count() == kSampleMarks) ReserveForWholeMap(content.marks, reader, data.size());
-  }
-  // The mark during which the end was met is dropped only when it was cut off.
-  if (appended && !lastComplete) content.marks.RemoveLast();
+  std::vector<ClickerMark> marks = ReadMarksInMapText(data, reader);
+  content.marks = ClipMap(std::move(marks), std::move(text));
   return content;
 }
 

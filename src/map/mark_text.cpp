@@ -14,15 +14,13 @@ void MarkText::Hold(std::string_view text) {
   if (text.empty()) return;
   char* own = new char[text.size()];
   std::memcpy(own, text.data(), text.size());
-  data_ = own;
-  size_ = text.size();
-  holder_ = Holder::Own;
+  *this = MarkText(own, text.size(), Holder::Own);
 }
 
 void MarkText::CopyFrom(const MarkText& other) {
-  if (other.holder_ == Holder::Lasting) {
+  if (other.HeldBy() == Holder::Lasting) {
     data_ = other.data_;
-    size_ = other.size_;
+    sizeAndHolder_ = other.sizeAndHolder_;
     return;
   }
   Hold(other);

@@ -15,7 +15,9 @@
 namespace mw {
 
 class MarkText {
-  enum class Holder : unsigned char { Lasting, MapText, Own };
+  // Who keeps the bytes: static storage, the text of the map holding the mark, or
+  // this text itself.
+  enum class Holder : std::size_t { Lasting = 0, MapText = 1, Own = 2 };
 
  public:
   constexpr MarkText() = default;
@@ -53,12 +55,12 @@ class MarkText {
     return MarkText(text.data(), text.size(), Holder::MapText);
   }
 
-  operator std::string_view() const { return {data_, size_}; }  // NOLINT
-  std::string str() const { return {data_, size_}; }
+  operator std::string_view() const { return {data_, size()}; }  // NOLINT
+  std::string str() const { return {data_, size()}; }
   explicit operator std::string() const { return str(); }
   const char* data() const { return data_; }
-  std::size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
+  std::size_t size() const { return sizeAndHolder_ & kSizeMask; }
+  bool empty() const { return size() == 0; }
 
   friend bool operator==(const MarkText& a, const MarkText& b) {
     return std::string_view(a) == std::string_view(b);
@@ -72,26 +74,29 @@ class MarkText {
   friend std::ostream& operator<<(std::ostream& out, const MarkText& text);
 
  private:
-  constexpr MarkText(const char* data, std::size_t size, Holder holder)
-      : data_(data), size_(size), holder_(holder) {}
+  // The size and the holder share one word: no text comes near 2^62 bytes, and a
+  // small text keeps many marks of a large map in fewer pages.
+  static constexpr int kHolderShift = 62;
+  static constexpr std::size_t kSizeMask = (std::size_t{1} << kHolderShift) - 1;
 
+  constexpr MarkText(const char* data, std::size_t size, Holder holder)
+      : data_(data), sizeAndHolder_(size | static_cast<std::size_t>(holder) << kHolderShift) {}
+
+  constexpr Holder HeldBy() const { return static_cast<Holder>(sizeAndHolder_ >> kHolderShift); }
   void Hold(std::string_view text);
   void CopyFrom(const MarkText& other);
   void TakeFrom(MarkText& other) noexcept {
     data_ = other.data_;
-    size_ = other.size_;
-    holder_ = other.holder_;
+    sizeAndHolder_ = other.sizeAndHolder_;
     other.data_ = "";
-    other.size_ = 0;
-    other.holder_ = Holder::Lasting;
+    other.sizeAndHolder_ = 0;
   }
   constexpr void Release() noexcept {
-    if (holder_ == Holder::Own) delete[] data_;
+    if (HeldBy() == Holder::Own) delete[] data_;
   }
 
   const char* data_ = "";
-  std::size_t size_ = 0;
-  Holder holder_ = Holder::Lasting;
+  std::size_t sizeAndHolder_ = 0;  // Holder::Lasting, size 0
 };
 
 }  // namespace mw
