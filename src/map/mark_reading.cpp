@@ -1,6 +1,9 @@
 #include "map/mark_reading.h"
 
 #include <algorithm>
+#include <future>
+#include <iterator>
+#include <system_error>
 
 namespace mw {
 namespace {
@@ -37,17 +40,85 @@ bool ReadMarkLines(MapLineReader& reader, ClickerMark& mark, TextOf textOf) {
 
 MarkText InMapText(std::string_view line) { return MarkText::InMapText(line); }
 
+constexpr std::size_t kNoStop = std::string_view::npos;
+
+// Marks read one after the other, and whether the last of them got all nine lines.
+struct MarkRun {
+  std::vector<ClickerMark> marks;
+  bool lastComplete = true;
+};
+
 // After this many marks a large map makes room for all the marks it will hold.
 constexpr std::size_t kSampleMarks = 64;
 
 // Room for all marks at once, estimated from the bytes the first marks took, saves
 // regrowing a large map. There is at most one mark for every 14 bytes (nine lines,
 // five of them numbers).
-void ReserveForTheRest(std::vector<ClickerMark>& marks, std::size_t bytesRead,
-                       std::size_t bytesLeft) {
-  const std::size_t bytesPerMark = std::max<std::size_t>(bytesRead / marks.size(), 14);
+void ReserveForTheRest(MarkRun& run, std::size_t bytesRead, std::size_t bytesLeft) {
+  const std::size_t bytesPerMark = std::max<std::size_t>(bytesRead / run.marks.size(), 14);
   const std::size_t expected = bytesLeft / bytesPerMark;
-  marks.reserve(marks.size() + expected + expected / 8 + 1);
+  run.marks.reserve(run.marks.size() + expected + expected / 8 + 1);
+}
+
+// Reads marks until the end of the text, or until the reader is at or past `stop`.
+void ReadRun(MapLineReader& reader, std::size_t textSize, std::size_t stop, MarkRun& run) {
+  const std::size_t start = reader.Position();
+  while (!reader.Eof() && reader.Position() < stop) {
+    ClickerMark mark;
+    run.lastComplete = ReadMarkLines(reader, mark, InMapText);
+    run.marks.push_back(std::move(mark));
+    if (run.marks.size() == kSampleMarks)
+      ReserveForTheRest(run, reader.Position() - start, textSize - reader.Position());
+  }
+}
+
+// Reads marks to the end of the text: the mark during which the end was met is
+// dropped only when it was cut off.
+void ReadRunToTheEnd(MapLineReader& reader, std::size_t textSize, MarkRun& run) {
+  ReadRun(reader, textSize, kNoStop, run);
+  if (!run.marks.empty() && !run.lastComplete) run.marks.pop_back();
+}
+
+// True when the nine lines at `start` read as a mark in step: plain numbers where a
+// mark has its numbers, and more text after them.
+bool LooksLikeAMarkAt(std::string_view text, std::size_t start) {
+  MapLineReader reader(text.substr(start));
+  reader.ReadMapLine();
+  if (!reader.ReadFloatLine() || !reader.ReadFloatLine() || !reader.ReadIntLine()) return false;
+  reader.ReadMapLine();
+  reader.ReadMapLine();
+  return reader.ReadIntLine() && reader.ReadIntLine() && !reader.Eof();
+}
+
+// A line start after `from` that looks like the start of a mark, if one is near.
+// Whether it really is one shows only when the marks before it are read.
+std::size_t FindLikelyMarkStart(std::string_view text, std::size_t from) {
+  constexpr int kLinesToTry = 64;
+  std::size_t lineEnd = text.find('\n', from);
+  for (int tried = 0; tried < kLinesToTry && lineEnd < text.size() - 1; ++tried) {
+    if (LooksLikeAMarkAt(text, lineEnd + 1)) return lineEnd + 1;
+    lineEnd = text.find('\n', lineEnd + 1);
+  }
+  return kNoStop;
+}
+
+// From this size on, the second half of a map's text is read on a second thread.
+constexpr std::size_t kTwoThreadBytes = std::size_t{1} << 20;
+
+// Reads `text` to its end on a second thread; gives no future when no thread is had.
+// The thread fills marks of its own: a list shared while both threads grow theirs
+// would slow both down.
+std::future<MarkRun> ReadInBackground(std::string_view text) {
+  try {
+    return std::async(std::launch::async, [text] {
+      MarkRun run;
+      MapLineReader reader(text);
+      ReadRunToTheEnd(reader, text.size(), run);
+      return run;
+    });
+  } catch (const std::system_error&) {
+    return {};
+  }
 }
 
 }  // namespace
@@ -56,20 +127,29 @@ bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
   return ReadMarkLines(reader, mark, [](std::string_view line) { return MarkText(line); });
 }
 
+// The first thread reads up to a likely mark start in the middle while a second
+// thread reads from there. When the first thread's marks end exactly there, the
+// second's marks are the ones a single reading would give, and follow; otherwise the
+// first thread reads on to the end and the second's marks are not used.
 std::vector<ClickerMark> ReadMarksInMapText(std::string_view text, MapLineReader& reader) {
-  std::vector<ClickerMark> marks;
-  const std::size_t start = reader.Position();
-  bool lastComplete = true;
-  while (!reader.Eof()) {
-    ClickerMark mark;
-    lastComplete = ReadMarkLines(reader, mark, InMapText);
-    marks.push_back(std::move(mark));
-    if (marks.size() == kSampleMarks)
-      ReserveForTheRest(marks, reader.Position() - start, text.size() - reader.Position());
+  const std::size_t left = text.size() - reader.Position();
+  const std::size_t split =
+      left < kTwoThreadBytes ? kNoStop : FindLikelyMarkStart(text, text.size() - left / 2);
+  MarkRun first;
+  std::future<MarkRun> secondHalf;
+  if (split != kNoStop) secondHalf = ReadInBackground(text.substr(split));
+  if (!secondHalf.valid()) {
+    ReadRunToTheEnd(reader, text.size(), first);
+    return std::move(first.marks);
   }
-  // The mark during which the end was met is dropped only when it was cut off.
-  if (!marks.empty() && !lastComplete) marks.pop_back();
-  return marks;
+  ReadRun(reader, text.size(), split, first);
+  const bool metInStep = reader.Position() == split && !reader.Eof();
+  if (!metInStep) ReadRunToTheEnd(reader, text.size(), first);
+  MarkRun second = secondHalf.get();
+  if (metInStep)
+    first.marks.insert(first.marks.end(), std::make_move_iterator(second.marks.begin()),
+                       std::make_move_iterator(second.marks.end()));
+  return std::move(first.marks);
 }
 
 }  // namespace mw

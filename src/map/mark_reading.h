@@ -1,5 +1,5 @@
 #pragma once
-// Reading the marks of a map's text.
+// Reading the marks of a map's text; a large map is read on two threads.
 
 #include <string_view>
 #include <vector>

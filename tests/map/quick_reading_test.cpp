@@ -8,6 +8,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "map/map_file.h"
 #include "map/numbers.h"
@@ -133,6 +134,86 @@ TEST(MapTexts, ATextTakesAPartOfItselfAndComparesByBytes) {
   std::ostringstream printed;
   printed << text;
   EXPECT_EQ(printed.str(), "hall.jpg");
+}
+
+// A map of more than a mebibyte, which is read on two threads. `textOf` gives the
+// texts of mark i, so a test can make texts that look like numbers.
+template <class TextOf>
+std::string LargeMapText(int count, TextOf textOf) {
+  std::vector<ClickerMark> marks(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    ClickerMark& mark = marks[static_cast<std::size_t>(i)];
+    mark.Clip = textOf(i, 0);
+    mark.X = static_cast<float>(i % 600) / 600;
+    mark.Y = static_cast<float>(i % 350) / 350;
+    mark.Size = 5 + i % 90;
+    mark.NextClip = textOf(i, 1);
+    mark.Reserved = textOf(i, 2);
+    mark.AreaWidth = 600;
+    mark.AreaHeight = 350;
+    mark.Hint = textOf(i, 3);
+  }
+  return FormatMap({610, 545}, marks);
+}
+
+std::string RoomText(int i, int field) {
+  return "/home/ann/tour/room" + std::to_string(i % 500 + field) + ".jpg with a longer name";
+}
+
+// The marks as one reading of the text, mark after mark, gives them.
+std::vector<ClickerMark> ReadMarkByMark(std::string_view text) {
+  MapLineReader reader(text);
+  reader.ReadMapLine();
+  reader.ReadMapLine();
+  reader.ReadMapLine();
+  std::vector<ClickerMark> marks;
+  bool complete = true;
+  while (!reader.Eof()) {
+    marks.emplace_back();
+    complete = ReadMark(reader, marks.back());
+  }
+  if (!marks.empty() && !complete) marks.pop_back();
+  return marks;
+}
+
+void ExpectReadAsOneReadingGivesIt(const std::string& text) {
+  ASSERT_GT(text.size(), std::size_t{1} << 20);
+  MapFileContent content = ParseMap(text);
+  ASSERT_EQ(content.status, MapReadStatus::Loaded);
+  const std::vector<ClickerMark> expected = ReadMarkByMark(text);
+  ASSERT_EQ(content.marks.Count(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    ASSERT_EQ(content.marks.At(i), expected[i]) << "mark " << i;
+}
+
+TEST(LargeMaps, ReadAsOneReadingGivesThem) {
+  const std::string text = LargeMapText(20000, RoomText);
+  ExpectReadAsOneReadingGivesIt(text);
+  EXPECT_EQ(ParseMap(text).marks.Count(), 20000u);
+}
+
+TEST(LargeMaps, TextsThatLookLikeNumbersDoNotMisplaceMarks) {
+  // Every text a plain number: nearly any line could start a mark.
+  ExpectReadAsOneReadingGivesIt(LargeMapText(40000, [](int i, int field) {
+    return std::to_string((i * 7 + field) % 100);
+  }));
+}
+
+TEST(LargeMaps, ABadNumberEarlyOnPutsTheRestOutOfStepAsItWould) {
+  std::string text = LargeMapText(20000, RoomText);
+  // The X line of mark 10 becomes no number: from there on, lines fall differently.
+  std::size_t at = 0;
+  for (int line = 0; line < 3 + 9 * 10 + 1; ++line) at = text.find('\n', at) + 1;
+  text.replace(at, 8, "0.2x0000");
+  ExpectReadAsOneReadingGivesIt(text);
+  EXPECT_NE(ParseMap(text).marks.Count(), 20000u);
+}
+
+TEST(LargeMaps, AMarkCutOffAtTheEndIsDropped) {
+  std::string text = LargeMapText(20000, RoomText);
+  text.resize(text.rfind('\n', text.size() - 3) + 1);  // the last message line gone
+  ExpectReadAsOneReadingGivesIt(text);
+  EXPECT_EQ(ParseMap(text).marks.Count(), 19999u);
 }
 
 }  // namespace
