@@ -64,9 +64,7 @@ void ReserveForTheRest(MarkRun& run, std::size_t bytesRead, std::size_t bytesLef
 void ReadRun(MapLineReader& reader, std::size_t textSize, std::size_t stop, MarkRun& run) {
   const std::size_t start = reader.Position();
   while (!reader.Eof() && reader.Position() < stop) {
-    ClickerMark mark;
-    run.lastComplete = ReadMarkLines(reader, mark, InMapText);
-    run.marks.push_back(std::move(mark));
+    run.lastComplete = ReadMarkLines(reader, run.marks.emplace_back(), InMapText);
     if (run.marks.size() == kSampleMarks)
       ReserveForTheRest(run, reader.Position() - start, textSize - reader.Position());
   }
