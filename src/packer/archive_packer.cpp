@@ -11,7 +11,10 @@
 #include <cerrno>
 #include <memory>
 #include <set>
+#include <string_view>
+#include <system_error>
 
+#include "packer/background_writer.h"
 #include "packer/packer_error.h"
 
 namespace mw::packer {
@@ -42,19 +45,33 @@ class FileDescriptor {
   int fd_;
 };
 
-la_ssize_t WriteToFd(archive* a, void* client, const void* buffer, size_t size) {
-  const int fd = *static_cast<int*>(client);
-  const char* data = static_cast<const char*>(buffer);
-  size_t left = size;
-  while (left > 0) {
-    const ssize_t written = write(fd, data, left);
+// Where the archive goes: its bytes are written to fd on a thread of their own, so that
+// reading and compressing the next bytes overlap with writing the last ones.
+struct ArchiveOutput {
+  int fd;
+  BackgroundWriter writer;
+};
+
+void WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) {
-      archive_set_error(a, errno, "cannot write the archive");
-      return -1;
-    }
-    data += written;
-    left -= static_cast<size_t>(written);
+    if (written < 0) throw std::system_error(errno, std::generic_category());
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+la_ssize_t QueueWrite(archive* a, void* client, const void* buffer, size_t size) {
+  auto* output = static_cast<ArchiveOutput*>(client);
+  const int fd = output->fd;
+  try {
+    output->writer.Write(buffer, size, [fd](std::string_view bytes) { WriteAll(fd, bytes); });
+  } catch (const std::system_error& e) {
+    archive_set_error(a, e.code().value(), "cannot write the archive");
+    return -1;
+  } catch (const std::exception&) {
+    archive_set_error(a, ENOMEM, "cannot write the archive");
+    return -1;
   }
   return static_cast<la_ssize_t>(size);
 }
@@ -65,7 +82,7 @@ void Check(archive* a, int status, const std::string& what) {
   throw PackerError(what + ": " + (reason ? reason : "archive error"));
 }
 
-WriteArchive OpenArchive(int* out_fd, const PackOptions& options) {
+WriteArchive OpenArchive(ArchiveOutput* output, const PackOptions& options) {
   WriteArchive a(archive_write_new());
   if (!a) throw PackerError("out of memory");
   Check(a.get(), archive_write_add_filter_zstd(a.get()), "cannot set up zstd");
@@ -84,7 +101,7 @@ WriteArchive OpenArchive(int* out_fd, const PackOptions& options) {
         "cannot set up tar names");
   archive_write_set_bytes_per_block(a.get(), 0);
   archive_write_set_bytes_in_last_block(a.get(), 1);
-  Check(a.get(), archive_write_open(a.get(), out_fd, nullptr, WriteToFd, nullptr),
+  Check(a.get(), archive_write_open(a.get(), output, nullptr, QueueWrite, nullptr),
         "cannot start the archive");
   return a;
 }
@@ -109,7 +126,9 @@ void WriteChunks(archive* a, const char* data, std::size_t size, const std::stri
 }
 
 // Reads the content with read(); for files that cannot be mapped.
-void WriteContentByReading(archive* a, int fd, const std::string& path, off_t size, char* buffer) {
+void WriteContentByReading(archive* a, int fd, const std::string& path, off_t size) {
+  const auto buffer_owner = std::make_unique_for_overwrite<char[]>(kChunk);
+  char* buffer = buffer_owner.get();
   off_t done = 0;
   while (done < size) {
     const ssize_t got = read(fd, buffer, kChunk);
@@ -122,11 +141,12 @@ void WriteContentByReading(archive* a, int fd, const std::string& path, off_t si
 }
 
 // Maps the file and packs straight from the mapping, which saves a copy of every byte.
-void WriteContent(archive* a, int fd, const std::string& path, off_t size, char* buffer) {
+void WriteContent(archive* a, int fd, const std::string& path, off_t size) {
   if (size == 0) return;
   void* map = mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
-  if (map == MAP_FAILED) return WriteContentByReading(a, fd, path, size, buffer);
-  madvise(map, static_cast<std::size_t>(size), MADV_SEQUENTIAL | MADV_WILLNEED);
+  if (map == MAP_FAILED) return WriteContentByReading(a, fd, path, size);
+  madvise(map, static_cast<std::size_t>(size), MADV_SEQUENTIAL);  // one advice per call
+  madvise(map, static_cast<std::size_t>(size), MADV_WILLNEED);
   try {
     WriteChunks(a, static_cast<const char*>(map), static_cast<std::size_t>(size), path);
   } catch (...) {
@@ -136,7 +156,7 @@ void WriteContent(archive* a, int fd, const std::string& path, off_t size, char*
   munmap(map, static_cast<std::size_t>(size));
 }
 
-void PackOne(archive* a, const std::string& path, char* buffer) {
+void PackOne(archive* a, const std::string& path) {
   const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
   struct stat info {};
@@ -144,7 +164,7 @@ void PackOne(archive* a, const std::string& path, char* buffer) {
   if (!S_ISREG(info.st_mode)) throw PackerError(path + " is not a regular file");
   posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   WriteHeader(a, BareName(path), info);
-  WriteContent(a, fd.get(), path, info.st_size, buffer);
+  WriteContent(a, fd.get(), path, info.st_size);
   Check(a, archive_write_finish_entry(a), "cannot pack " + path);
 }
 
@@ -168,11 +188,15 @@ std::string BareName(const std::string& path) {
 
 void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
   CheckDistinctNames(paths);
-  int fd = out_fd;
-  WriteArchive a = OpenArchive(&fd, options);
-  const auto buffer = std::make_unique<char[]>(kChunk);
-  for (const std::string& path : paths) PackOne(a.get(), path, buffer.get());
+  ArchiveOutput output{out_fd, {}};  // outlives the archive, which writes into it until freed
+  WriteArchive a = OpenArchive(&output, options);
+  for (const std::string& path : paths) PackOne(a.get(), path);
   Check(a.get(), archive_write_close(a.get()), "cannot finish the archive");
+  try {
+    output.writer.Finish();
+  } catch (const std::system_error&) {
+    throw PackerError("cannot finish the archive: cannot write the archive");
+  }
 }
 
 }  // namespace mw::packer

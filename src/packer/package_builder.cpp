@@ -19,6 +19,11 @@
 namespace mw::packer {
 namespace {
 
+// The archiver's compression level for packages: a fast negative level, since photos and
+// movies barely compress and their time is better spent writing them than searching them
+// for repeats.
+constexpr const char* kPackageLevel = "-5";
+
 bool IsRegularFile(const std::string& path) {
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
@@ -144,7 +149,7 @@ void AppendFile(PartialPackage& package, const std::string& path) {
 void RunArchiver(const PackageDirective& directive, const std::string& archiver, int out_fd) {
   ProcessRequest request;
   request.program = archiver;
-  request.argv = {BareName(archiver), "-o", "-", "--"};
+  request.argv = {BareName(archiver), "--level", kPackageLevel, "-o", "-", "--"};
   for (const SourceFile& file : directive.files) {
     request.argv.push_back(JoinPath(file.folder, file.name));
   }

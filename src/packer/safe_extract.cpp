@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <set>
+#include <string_view>
 
+#include "packer/background_writer.h"
 #include "packer/packer_error.h"
+#include "packer/span_source.h"
 
 namespace mw::packer {
 
@@ -42,34 +46,6 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-constexpr std::size_t kReadChunk = 1 << 20;
-
-// Feeds libarchive the bytes of the span, and no byte outside it.
-struct SpanReader {
-  ArchiveSpan span;
-  std::uint64_t position = 0;
-  std::unique_ptr<char[]> buffer = std::make_unique<char[]>(kReadChunk);
-};
-
-la_ssize_t ReadSpan(archive* a, void* client, const void** out) {
-  auto* reader = static_cast<SpanReader*>(client);
-  const std::uint64_t left = reader->span.size - reader->position;
-  const std::size_t want = left < kReadChunk ? static_cast<std::size_t>(left) : kReadChunk;
-  if (want == 0) return 0;
-  ssize_t got;
-  do {
-    got = pread(reader->span.fd, reader->buffer.get(), want,
-                static_cast<off_t>(reader->span.offset + reader->position));
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) {
-    archive_set_error(a, errno, "cannot read the package");
-    return -1;
-  }
-  reader->position += static_cast<std::uint64_t>(got);
-  *out = reader->buffer.get();
-  return got;
-}
-
 struct ReadDeleter {
   void operator()(archive* a) const { archive_read_free(a); }
 };
@@ -84,13 +60,13 @@ std::string ArchiveErrorText(archive* a) {
   return reason ? reason : "damaged archive";
 }
 
-ReadArchivePtr OpenArchive(SpanReader* reader) {
+ReadArchivePtr OpenArchive(SpanSource* source) {
   ReadArchivePtr a(archive_read_new());
   if (!a) throw PackerError("out of memory");
   archive_read_support_filter_zstd(a.get());
   archive_read_support_format_tar(a.get());
   archive_read_set_format_option(a.get(), "tar", "hdrcharset", "BINARY");
-  if (archive_read_open(a.get(), reader, nullptr, ReadSpan, nullptr) != ARCHIVE_OK) {
+  if (archive_read_open(a.get(), source, nullptr, SpanSource::Read, nullptr) != ARCHIVE_OK) {
     Refuse(ArchiveErrorText(a.get()));
   }
   return a;
@@ -138,19 +114,59 @@ PackedFile CheckEntry(archive_entry* entry, const std::set<std::string>& seen, s
   return {name, size, static_cast<mode_t>(archive_entry_perm(entry) & 0777 & ~CurrentUmask())};
 }
 
-void WriteAt(int fd, const char* data, std::size_t size, std::uint64_t offset,
-             const std::string& name) {
-  while (size > 0) {
-    const ssize_t written = pwrite(fd, data, size, static_cast<off_t>(offset));
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw PackerError(ErrnoText("cannot write " + name, errno));
-    data += written;
-    size -= static_cast<std::size_t>(written);
-    offset += static_cast<std::uint64_t>(written);
+// Largest piece of content queued for writing at once.
+constexpr std::size_t kMaxPiece = 1 << 20;
+
+// An unpacked file while its content is written behind the reading: closed when the last step
+// queued for it has run, or dropped.
+class OutputFile {
+ public:
+  OutputFile(int fd, const PackedFile& file) : fd_(fd), file_(file) {}
+  ~OutputFile() {
+    if (fd_ >= 0) close(fd_);
+  }
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void WriteAt(std::string_view bytes, std::uint64_t offset) const {
+    while (!bytes.empty()) {
+      const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) throw PackerError(ErrnoText("cannot write " + file_.name, errno));
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+      offset += static_cast<std::uint64_t>(written);
+    }
+  }
+
+  // Gives the file its declared size and permission bits, and closes it.
+  void Finish() {
+    if (ftruncate(fd_, static_cast<off_t>(file_.size)) != 0 ||
+        fchmod(fd_, file_.permissions) != 0) {
+      throw PackerError(ErrnoText("cannot finish " + file_.name, errno));
+    }
+    const int closed = close(fd_);
+    fd_ = -1;
+    if (closed != 0) throw PackerError(ErrnoText("cannot write " + file_.name, errno));
+  }
+
+ private:
+  int fd_;
+  PackedFile file_;
+};
+
+// Queues the block for writing at offset, in pieces of at most kMaxPiece.
+void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out, const char* data,
+                std::size_t size, std::uint64_t offset) {
+  for (std::size_t done = 0; done < size; done += kMaxPiece) {
+    const std::size_t piece = std::min(kMaxPiece, size - done);
+    const std::uint64_t at = offset + done;
+    writer.Write(data + done, piece,
+                 [out, at](std::string_view bytes) { out->WriteAt(bytes, at); });
   }
 }
 
-void CopyContent(archive* a, int fd, const PackedFile& file) {
+void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
+                 const PackedFile& file) {
   for (;;) {
     const void* block = nullptr;
     size_t size = 0;
@@ -161,25 +177,19 @@ void CopyContent(archive* a, int fd, const PackedFile& file) {
     if (offset < 0 || static_cast<std::uint64_t>(offset) + size > file.size) {
       Refuse(file.name + " holds more than its declared size");
     }
-    WriteAt(fd, static_cast<const char*>(block), size, static_cast<std::uint64_t>(offset),
-            file.name);
+    QueueBlock(writer, out, static_cast<const char*>(block), size,
+               static_cast<std::uint64_t>(offset));
   }
 }
 
-void ExtractEntry(archive* a, int dir_fd, const PackedFile& file) {
+// Creates the file in the folder and queues its content and its finish on writer.
+void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer) {
   const int fd =
       openat(dir_fd, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw PackerError(ErrnoText("cannot create " + file.name, errno));
-  try {
-    CopyContent(a, fd, file);
-    if (ftruncate(fd, static_cast<off_t>(file.size)) != 0 || fchmod(fd, file.permissions) != 0) {
-      throw PackerError(ErrnoText("cannot finish " + file.name, errno));
-    }
-  } catch (...) {
-    close(fd);
-    throw;
-  }
-  if (close(fd) != 0) throw PackerError(ErrnoText("cannot write " + file.name, errno));
+  const auto out = std::make_shared<OutputFile>(fd, file);
+  CopyContent(a, writer, out, file);
+  writer.Then([out] { out->Finish(); });
 }
 
 void SkipEntry(archive* a, const PackedFile& file) {
@@ -191,8 +201,9 @@ void SkipEntry(archive* a, const PackedFile& file) {
 std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
                                     const ExtractLimits& limits,
                                     const std::function<void()>& poll) {
-  SpanReader reader{span};
-  ReadArchivePtr a = OpenArchive(&reader);
+  SpanSource source(span);
+  ReadArchivePtr a = OpenArchive(&source);
+  BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
@@ -207,7 +218,7 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
     }
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
-      ExtractEntry(a.get(), dir_fd, file);
+      ExtractEntry(a.get(), dir_fd, file, writer);
     } else {
       SkipEntry(a.get(), file);
     }
@@ -215,6 +226,7 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
     seen.insert(file.name);
     files.push_back(std::move(file));
   }
+  writer.Finish();
   if (files.empty()) Refuse("it holds no files");
   return files;
 }

@@ -294,6 +294,57 @@ TEST_F(PackageToolsTest, WrongArgumentsGiveOneLineOfUsage) {
   EXPECT_NE(help.out.find("--level"), std::string::npos);
 }
 
+// Packages are built fast, yet what compresses is still compressed.
+TEST_F(PackageToolsTest, PackageCompressesWhatCompresses) {
+  const std::string text = CompressibleText(2 << 20);
+  Stage("notes.txt", text);
+  clips_ = {"notes.txt"};
+  ASSERT_EQ(BuildWith("m").exit_code, 0);
+  const auto head = fs::file_size(BinPath("tract.dll"));
+  EXPECT_LT(fs::file_size(package_), head + staged_["mwRun.exe"].size() + text.size() / 2);
+  ASSERT_EQ(RunProgram(PackageRun()).exit_code, 0);
+  EXPECT_EQ(ReadPlayerReport(report_).files.at("notes.txt"), Fingerprint(text));
+}
+
+// A write that fails as on a full disk is named on one line and leaves nothing behind, also
+// now that the writing runs behind the reading and packing.
+TEST_F(PackageToolsTest, ArchiverNamesAFailedWriteAndRemovesTheArchive) {
+  Stage("big.mpg", RandomBytes(3 << 20, 4));
+  const std::string archive = out_ + "/archive.tar.zst";
+  RunResult result;
+  {
+    const FileSizeLimit limit(1 << 20);
+    result = RunProgram(
+        {{program_ + "makecab.exe", "-o", archive, "--", staging_ + "big.mpg"}, program_, {}});
+  }
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err.rfind("kecab.dll: ", 0), 0u) << result.err;
+  EXPECT_NE(result.err.find("cannot write the archive"), std::string::npos) << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_FALSE(Exists(archive));
+}
+
+TEST_F(PackageToolsTest, ExtractorNamesAFailedWriteAndRemovesTheFolder) {
+  Stage("big.mpg", RandomBytes(3 << 20, 4));
+  clips_ = {"big.mpg"};
+  ASSERT_EQ(BuildWith("m").exit_code, 0);
+  const std::string into = root_ / "unpacked";
+  RunResult extract, run;
+  {
+    const FileSizeLimit limit(1 << 20);
+    extract = RunProgram(PackageRun({"--extract", into}));
+    run = RunProgram(PackageRun());
+  }
+  for (const RunResult& result : {extract, run}) {
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_EQ(result.err.rfind("package: cannot write big.mpg: ", 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  }
+  EXPECT_FALSE(Exists(into));
+  EXPECT_FALSE(Exists(report_));
+  ExpectNoTempLeft();
+}
+
 TEST_F(PackageToolsTest, BareExtractorSaysItCarriesNoPackage) {
   const RunResult run = RunProgram({{program_ + "wextract.exe"}, program_, {{"TMPDIR", tmp_}}});
   EXPECT_EQ(run.exit_code, 1);

@@ -70,6 +70,12 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
   return bytes;
 }
 
+std::string CompressibleText(std::size_t size) {
+  std::string text;
+  while (text.size() < size) text += "MarkWeaver map line " + std::to_string(text.size()) + "\r\n";
+  return text;
+}
+
 namespace {
 
 std::vector<std::string> Environment(const std::map<std::string, std::string>& extra) {
@@ -248,6 +254,21 @@ std::string DirectiveText(const std::string& target, const std::string& staging,
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigaction(SIGXFSZ, &ignore, &saved_action_);
+  getrlimit(RLIMIT_FSIZE, &saved_);
+  rlimit limit = saved_;
+  limit.rlim_cur = bytes;
+  EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &saved_);
+  sigaction(SIGXFSZ, &saved_action_, nullptr);
 }
 
 std::string TestPlayerPath() {

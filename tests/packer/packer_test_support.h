@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -30,6 +32,8 @@ bool Exists(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& path);
 // Random bytes that do not compress, like a photo's.
 std::string RandomBytes(std::size_t size, unsigned seed);
+// Text of at least size bytes that compresses well, like a map file's.
+std::string CompressibleText(std::size_t size);
 
 // How a test run of a program ended, with what it printed.
 struct RunResult {
@@ -72,6 +76,20 @@ std::string Fingerprint(const std::string& content);
 // entry in order; an empty text or "0" is a skipped entry (a gap in the numbering).
 std::string DirectiveText(const std::string& target, const std::string& staging,
                           const std::string& message, const std::vector<std::string>& clips);
+
+// While it lives, files grow no larger than bytes, here and in the programs started meanwhile:
+// a longer write fails as on a full disk (with EFBIG, the signal for it being ignored).
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  struct sigaction saved_action_ {};
+};
 
 // The path of the test player program and of the build's program folder.
 std::string TestPlayerPath();

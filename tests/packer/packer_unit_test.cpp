@@ -5,9 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
+#include <string_view>
 
 #include "packer/archive_packer.h"
+#include "packer/background_writer.h"
 #include "packer/directive_file.h"
 #include "packer/launch_line.h"
 #include "packer/package_trailer.h"
@@ -108,7 +111,8 @@ TEST(LaunchLineTest, MessageIsOneArgumentWithItsEnclosingQuotesRemoved) {
 class ArchiveRoundTripTest : public ::testing::Test {
  protected:
   std::string Pack(const std::vector<std::pair<std::string, std::string>>& files,
-                   const std::vector<std::string>& more_paths = {}) {
+                   const std::vector<std::string>& more_paths = {},
+                   const PackOptions& options = {}) {
     std::vector<std::string> paths;
     for (const auto& [name, content] : files) {
       test::WriteFile(src_ / name, content);
@@ -117,17 +121,21 @@ class ArchiveRoundTripTest : public ::testing::Test {
     paths.insert(paths.end(), more_paths.begin(), more_paths.end());
     const std::string archive = out_ / "archive";
     const int fd = open(archive.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    PackFiles(fd, paths, {});
+    PackFiles(fd, paths, options);
     close(fd);
     return archive;
   }
 
   std::vector<PackedFile> Read(const std::string& archive, int dir_fd, ExtractLimits limits = {}) {
-    const int fd = open(archive.c_str(), O_RDONLY);
-    struct stat info {};
-    fstat(fd, &info);
+    return ReadAt(archive, 0, std::filesystem::file_size(archive), dir_fd, limits);
+  }
+
+  // Reads the archive that lies at offset in the file, size bytes long.
+  std::vector<PackedFile> ReadAt(const std::string& file, std::uint64_t offset, std::uint64_t size,
+                                 int dir_fd, ExtractLimits limits = {}) {
+    const int fd = open(file.c_str(), O_RDONLY);
     try {
-      auto files = ReadArchive({fd, 0, static_cast<std::uint64_t>(info.st_size)}, dir_fd, limits);
+      auto files = ReadArchive({fd, offset, size}, dir_fd, limits);
       close(fd);
       return files;
     } catch (...) {
@@ -175,6 +183,93 @@ TEST_F(ArchiveRoundTripTest, PackerRefusesWhatItCannotPackFaithfully) {
   EXPECT_THROW(PackFiles(fd, {src_ / "missing"}, {}), PackerError);
   EXPECT_THROW(PackFiles(fd, {out_ / "d"}, {}), PackerError);  // a folder
   close(fd);
+}
+
+// Contents around the sizes of the blocks the archive is written and read in, at the level
+// packages use and at the archiver's default, come back byte for byte.
+TEST_F(ArchiveRoundTripTest, FilesOfEverySizeComeBackByteForByte) {
+  std::vector<std::pair<std::string, std::string>> files;
+  const std::size_t sizes[] = {0, 1, 4095, 4097, 131071, 131072, 131073, (1 << 20) + 1, 5 << 20};
+  for (const std::size_t size : sizes) {
+    files.emplace_back("photo " + std::to_string(size) + ".jpg", test::RandomBytes(size, 7));
+  }
+  const std::string text = test::CompressibleText(2 << 20);
+  files.emplace_back("mwRun", text);
+  for (const int level : {-5, 1}) {
+    const std::string archive = Pack(files, {}, {level, 0});
+    const TempDir into;
+    const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
+    const auto packed = Read(archive, dir);
+    close(dir);
+    ASSERT_EQ(packed.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      EXPECT_EQ(packed[i].name, files[i].first);
+      EXPECT_EQ(packed[i].size, files[i].second.size());
+      EXPECT_TRUE(test::ReadFile(into / files[i].first) == files[i].second) << files[i].first;
+    }
+  }
+}
+
+// The archive is read from its span only, at an offset that is no multiple of a memory page,
+// and a span that claims more than the file holds is refused rather than read past its end.
+TEST_F(ArchiveRoundTripTest, ReadsItsSpanAndNoByteBeyond) {
+  const std::string archive = test::ReadFile(Pack({{"clip.mpg", test::RandomBytes(300000, 8)}}));
+  const std::string head = test::RandomBytes(1000, 9), tail = test::RandomBytes(5000, 10);
+  test::WriteFile(out_ / "package", head + archive + tail);
+  const TempDir into;
+  const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
+  EXPECT_EQ(ReadAt(out_ / "package", head.size(), archive.size(), dir).size(), 1u);
+  EXPECT_EQ(test::ReadFile(into / "clip.mpg"), test::RandomBytes(300000, 8));
+  close(dir);
+  const std::uint64_t past_end = archive.size() + tail.size() + 100;
+  EXPECT_THROW(ReadAt(out_ / "package", head.size(), past_end, -1), PackerError);
+}
+
+void WriteAllTo(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    ASSERT_GT(written, 0);
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+TEST(BackgroundWriterTest, WritesCopiesOfTheBytesInTheOrderQueued) {
+  const TempDir dir;
+  const int fd = open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::string expected;
+  std::vector<int> steps;  // touched by the writer's thread only until Finish returns
+  {
+    BackgroundWriter writer;
+    for (int i = 0; i < 300; ++i) {
+      std::string block = test::RandomBytes(1 + 997 * static_cast<std::size_t>(i), i);
+      writer.Write(block.data(), block.size(),
+                   [fd](std::string_view bytes) { WriteAllTo(fd, bytes); });
+      if (i % 50 == 0) writer.Then([&steps, i] { steps.push_back(i); });
+      expected += block;
+      block.assign(block.size(), 'x');  // the writer holds its own copy
+    }
+    writer.Finish();
+  }
+  close(fd);
+  EXPECT_TRUE(test::ReadFile(dir / "out") == expected);
+  EXPECT_EQ(steps, (std::vector<int>{0, 50, 100, 150, 200, 250}));
+}
+
+TEST(BackgroundWriterTest, FirstFailureDropsTheRestAndIsThrownAgain) {
+  std::atomic<int> ran_after_failure = 0;
+  std::string error;
+  BackgroundWriter writer;
+  writer.Then([] { throw PackerError("cannot write a.jpg: No space left on device"); });
+  try {
+    // Queuing after the failure throws it at once, or the step is dropped with the rest.
+    for (int i = 0; i < 100; ++i) writer.Then([&] { ++ran_after_failure; });
+  } catch (const PackerError& e) {
+    error = e.what();
+  }
+  EXPECT_TRUE(error.empty() || error == "cannot write a.jpg: No space left on device") << error;
+  EXPECT_THROW(writer.Finish(), PackerError);
+  EXPECT_THROW(writer.Write("x", 1, [](std::string_view) {}), PackerError);
+  EXPECT_EQ(ran_after_failure, 0);
 }
 
 TEST(PackageTrailerTest, RoundTripAndMismatch) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <archive.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "packer/safe_extract.h"
+
+namespace mw::packer {
+
+// The bytes of an archive span for libarchive, and no byte outside it. A span that lies
+// inside a regular file is mapped into memory, which spares copying every byte once more;
+// else it is read piece by piece. A mapped file must not shrink while it is read (that would
+// end the program): a package is the running program's own file, which the system lets no
+// one write while the program runs.
+class SpanSource {
+ public:
+  explicit SpanSource(const ArchiveSpan& span);
+  ~SpanSource();
+  SpanSource(const SpanSource&) = delete;
+  SpanSource& operator=(const SpanSource&) = delete;
+
+  // libarchive's read callback; client is a SpanSource.
+  static la_ssize_t Read(archive* a, void* client, const void** out);
+
+ private:
+  void Map();
+  la_ssize_t ReadPiece(archive* a, const void** out);
+
+  ArchiveSpan span_;
+  std::uint64_t position_ = 0;
+  void* map_ = nullptr;  // the pages that hold the span, when it is mapped
+  std::size_t map_size_ = 0;
+  const char* mapped_span_ = nullptr;  // the span's first byte inside map_
+  std::unique_ptr<char[]> buffer_;     // for reading piece by piece
+};
+
+}  // namespace mw::packer
