@@ -40,6 +40,12 @@ class MapLineReader {
   std::size_t Position() const { return position_; }
   // True when the last read found nothing left to read.
   bool LastReadFoundNothing() const { return foundNothing_; }
+  // The text being read, and going on at `position` after lines read from it directly.
+  std::string_view Text() const { return data_; }
+  void MoveTo(std::size_t position) {
+    position_ = position;
+    foundNothing_ = false;
+  }
 
  private:
   // Reads the line as a plain number when `readPlain` takes all of it up to its line

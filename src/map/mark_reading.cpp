@@ -5,6 +5,8 @@
 #include <iterator>
 #include <system_error>
 
+#include "map/plain_mark.h"
+
 namespace mw {
 namespace {
 
@@ -38,7 +40,9 @@ bool ReadMarkLines(MapLineReader& reader, ClickerMark& mark, TextOf textOf) {
   return !reader.LastReadFoundNothing();
 }
 
-MarkText InMapText(std::string_view line) { return MarkText::InMapText(line); }
+MarkText InMapText(std::string_view line) {
+  return MarkText::InMapText(line);
+}
 
 constexpr std::size_t kNoStop = std::string_view::npos;
 
@@ -60,11 +64,22 @@ void ReserveForTheRest(MarkRun& run, std::size_t bytesRead, std::size_t bytesLef
   run.marks.reserve(run.marks.size() + expected + expected / 8 + 1);
 }
 
+// Reads the next mark the quick way when it is plain, line by line otherwise.
+void ReadNextMark(MapLineReader& reader, MarkRun& run) {
+  ClickerMark& mark = run.marks.emplace_back();
+  if (std::size_t end = ReadPlainMark(reader.Text(), reader.Position(), mark)) {
+    reader.MoveTo(end);
+    run.lastComplete = true;
+  } else {
+    run.lastComplete = ReadMarkLines(reader, mark, InMapText);
+  }
+}
+
 // Reads marks until the end of the text, or until the reader is at or past `stop`.
 void ReadRun(MapLineReader& reader, std::size_t textSize, std::size_t stop, MarkRun& run) {
   const std::size_t start = reader.Position();
   while (!reader.Eof() && reader.Position() < stop) {
-    run.lastComplete = ReadMarkLines(reader, run.marks.emplace_back(), InMapText);
+    ReadNextMark(reader, run);
     if (run.marks.size() == kSampleMarks)
       ReserveForTheRest(run, reader.Position() - start, textSize - reader.Position());
   }

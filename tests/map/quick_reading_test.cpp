@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -186,6 +187,77 @@ void ExpectReadAsOneReadingGivesIt(const std::string& text) {
     ASSERT_EQ(content.marks.At(i), expected[i]) << "mark " << i;
 }
 
+// Lines and line ends as a hand-edited or foreign map may hold them; the first of
+// each list is the plain form.
+constexpr const char* kFloatLines[] = {"0.25",      "12", "-3",         "+4",
+                                       " 7",        "7 ", "1e2",        "",
+                                       "x",         "0.", "1234567890", "0.1234567890123456",
+                                       "-0.000001", "5x"};
+constexpr const char* kIntLines[] = {"12", "-3", "+4",   " 7",          "7 ",  "1e2",
+                                     "",   "x",  "0.25", "12345678901", "598", "5x"};
+constexpr const char* kTextLines[] = {"/clips/a.jpg",        "", " b ", "12", "c\t", "<info>",
+                                      "r\xc3\xa9sum\xc3\xa9"};
+constexpr const char* kLineEnds[] = {"\r\n", "\n", "\r\r\n", " \r\n", "\t\n", "x\n"};
+
+// The lines line `field` of a mark may hold.
+std::span<const char* const> LinesFor(int field) {
+  if (field == 1 || field == 2) return kFloatLines;
+  if (field == 3 || field == 6 || field == 7) return kIntLines;
+  return kTextLines;
+}
+
+void ExpectReadAsMarkByMark(const std::string& text, const std::string& what) {
+  const MapFileContent content = ParseMap(text);
+  if (content.status != MapReadStatus::Loaded) return;
+  const std::vector<ClickerMark> expected = ReadMarkByMark(text);
+  ASSERT_EQ(content.marks.Count(), expected.size()) << what;
+  for (std::size_t i = 0; i < expected.size(); ++i)
+    ASSERT_EQ(content.marks.At(i), expected[i]) << what << ", mark " << i;
+}
+
+// Three plain marks, with line `field` of the second one replaced by `line`.
+std::string PlainMarksWithOneLine(int field, const std::string& line) {
+  std::string text;
+  WriteMapHeader(text, {610, 545});
+  for (int mark = 0; mark < 3; ++mark)
+    for (int at = 0; at < 9; ++at)
+      text += mark == 1 && at == field ? line : std::string(LinesFor(at)[0]) + "\r\n";
+  return text;
+}
+
+TEST(PlainMarks, EachLineThatIsNotPlainReadsAsLineByLine) {
+  for (int field = 0; field < 9; ++field)
+    for (const char* end : kLineEnds)
+      for (const char* line : LinesFor(field))
+        ExpectReadAsMarkByMark(PlainMarksWithOneLine(field, std::string(line) + end),
+                               "line " + std::to_string(field) + " " + line + end);
+}
+
+// Mostly the plain form, so that many marks are plain and others are not.
+const char* MostlyPlain(std::mt19937& random, std::span<const char* const> choices) {
+  if (random() % 8 != 0) return choices[0];
+  return choices[std::uniform_int_distribution<std::size_t>(0, choices.size() - 1)(random)];
+}
+
+TEST(PlainMarks, VariedMapsCutAnywhereReadAsLineByLine) {
+  // The quick reading must give what the line-by-line reading gives, near the end of
+  // the text too.
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> markCount(0, 12);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    WriteMapHeader(text, {610, 545});
+    const int count = markCount(random);
+    for (int line = 0; line < 9 * count; ++line) {
+      text += MostlyPlain(random, LinesFor(line % 9));
+      text += MostlyPlain(random, kLineEnds);
+    }
+    if (round % 2 == 1)
+      text.resize(std::uniform_int_distribution<std::size_t>(0, text.size())(random));
+    ExpectReadAsMarkByMark(text, "round " + std::to_string(round));
+  }
+}
+
 TEST(LargeMaps, ReadAsOneReadingGivesThem) {
   const std::string text = LargeMapText(20000, RoomText);
   ExpectReadAsOneReadingGivesIt(text);
@@ -194,9 +266,8 @@ TEST(LargeMaps, ReadAsOneReadingGivesThem) {
 
 TEST(LargeMaps, TextsThatLookLikeNumbersDoNotMisplaceMarks) {
   // Every text a plain number: nearly any line could start a mark.
-  ExpectReadAsOneReadingGivesIt(LargeMapText(40000, [](int i, int field) {
-    return std::to_string((i * 7 + field) % 100);
-  }));
+  ExpectReadAsOneReadingGivesIt(
+      LargeMapText(40000, [](int i, int field) { return std::to_string((i * 7 + field) % 100); }));
 }
 
 TEST(LargeMaps, ABadNumberEarlyOnPutsTheRestOutOfStepAsItWould) {
