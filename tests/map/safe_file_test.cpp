@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "map/map_file.h"
 #include "temp_folder.h"
@@ -27,7 +28,8 @@ using test::WriteText;
 // Runs `attempt` in a child process as an unprivileged user (root would write
 // anywhere), with an optional limit on the size of files it writes. Gives the
 // attempt's result.
-bool InUnprivilegedChild(const std::function<bool()>& attempt, rlim_t fileSizeLimit = RLIM_INFINITY) {
+bool InUnprivilegedChild(const std::function<bool()>& attempt,
+                         rlim_t fileSizeLimit = RLIM_INFINITY) {
   pid_t child = fork();
   if (child == 0) {
     signal(SIGXFSZ, SIG_IGN);
@@ -139,6 +141,46 @@ TEST(SafeSave, MapWriterReportsTheFailure) {
   MapWriteOutcome outcome = WriteMapFile(path, {1, 1}, {});
   EXPECT_EQ(outcome.status, MapWriteStatus::WriteFailed);
   EXPECT_FALSE(fs::exists(path));
+}
+
+// Bytes of every value, different at every place, so a misplaced piece shows.
+std::string VariedBytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  std::uint32_t state = 12345;
+  for (char& byte : bytes) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+TEST(FileReading, FilesOfEverySizeReadWhole) {
+  // Large files are read in two halves; sizes around that limit and odd ones.
+  TempFolder folder;
+  const std::size_t mebibyte = std::size_t{1} << 20;
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, 4 * mebibyte - 1, 4 * mebibyte,
+                           4 * mebibyte + 3, 9 * mebibyte + 7}) {
+    const std::string expected = VariedBytes(size);
+    WriteText(folder.File("file"), expected);
+    std::string read;
+    ASSERT_TRUE(ReadWholeFile(folder.File("file"), read)) << size;
+    ASSERT_EQ(read.size(), expected.size());
+    EXPECT_TRUE(read == expected) << "size " << size;
+  }
+}
+
+TEST(FileReading, APipeIsReadToItsEndAndFoldersAndMissingFilesAreRefused) {
+  TempFolder folder;
+  const std::string pipe = folder.File("pipe");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string expected = VariedBytes(300000);
+  std::thread writer([&] { WriteText(pipe, expected); });
+  std::string read;
+  EXPECT_TRUE(ReadWholeFile(pipe, read));
+  writer.join();
+  EXPECT_TRUE(read == expected);
+  EXPECT_FALSE(ReadWholeFile(folder.Path(), read));
+  EXPECT_FALSE(ReadWholeFile(folder.File("missing"), read));
 }
 
 }  // namespace
