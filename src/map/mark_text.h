@@ -85,11 +85,15 @@ class MarkText {
   constexpr Holder HeldBy() const { return static_cast<Holder>(sizeAndHolder_ >> kHolderShift); }
   void Hold(std::string_view text);
   void CopyFrom(const MarkText& other);
+  // Only a text that holds its own bytes gives them up; any other stays as it was,
+  // which spares moving a large map's marks one write each.
   void TakeFrom(MarkText& other) noexcept {
     data_ = other.data_;
     sizeAndHolder_ = other.sizeAndHolder_;
-    other.data_ = "";
-    other.sizeAndHolder_ = 0;
+    if (HeldBy() == Holder::Own) {
+      other.data_ = "";
+      other.sizeAndHolder_ = 0;
+    }
   }
   constexpr void Release() noexcept {
     if (HeldBy() == Holder::Own) delete[] data_;

@@ -43,20 +43,24 @@ class LineFeedFinder {
     return feeds;
   }
 
+#if defined(__SSE2__)
+  static std::uint64_t FeedsOf16(const char* bytes) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+    return static_cast<std::uint32_t>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+  }
+
+  static std::uint64_t FeedsOfWholeBlock(const char* bytes) {
+    return FeedsOf16(bytes) | FeedsOf16(bytes + 16) << 16 | FeedsOf16(bytes + 32) << 32 |
+           FeedsOf16(bytes + 48) << 48;
+  }
+#else
   static std::uint64_t FeedsOfWholeBlock(const char* bytes) {
     std::uint64_t feeds = 0;
-#if defined(__SSE2__)
-    const __m128i feed = _mm_set1_epi8('\n');
-    for (int part = 0; part < 4; ++part) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
-      const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, feed)));
-      feeds |= std::uint64_t{bits} << (16 * part);
-    }
-#else
     for (std::size_t i = 0; i < kBlock; ++i) feeds |= std::uint64_t{bytes[i] == '\n'} << i;
-#endif
     return feeds;
   }
+#endif
 
   std::string_view text_;
   std::size_t block_;
