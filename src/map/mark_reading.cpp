@@ -40,9 +40,7 @@ bool ReadMarkLines(MapLineReader& reader, ClickerMark& mark, TextOf textOf) {
   return !reader.LastReadFoundNothing();
 }
 
-MarkText InMapText(std::string_view line) {
-  return MarkText::InMapText(line);
-}
+MarkText InMapText(std::string_view line) { return MarkText::InMapText(line); }
 
 constexpr std::size_t kNoStop = std::string_view::npos;
 

@@ -92,7 +92,7 @@ std::size_t ReadPlainMark(std::string_view text, std::size_t at, ClickerMark& ma
     feed = finder.Next();
     if (feed == nullptr) return 0;
   }
-  // Line i runs from starts[i] to feeds[i].
+  // Line i runs from start(i) to feeds[i].
   auto start = [&](int line) { return line == 0 ? text.data() + at : feeds[line - 1] + 1; };
   float x = 0;
   float y = 0;

@@ -13,9 +13,7 @@
 namespace mw {
 namespace {
 
-std::string ErrnoText(const std::string& what) {
-  return what + ": " + std::strerror(errno);
-}
+std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
 std::string FolderOf(const std::string& path) {
   auto slash = path.rfind('/');
@@ -67,8 +65,7 @@ void CopyAttributes(int fd, const std::string& target) {
   struct stat info {};
   if (stat(target.c_str(), &info) == 0) {
     fchmod(fd, info.st_mode & 07777);
-    if (fchown(fd, info.st_uid, info.st_gid) != 0) { /* not ours to give away: keep ours */
-    }
+    if (fchown(fd, info.st_uid, info.st_gid) != 0) { /* not ours to give away: keep ours */ }
   } else {
     fchmod(fd, NewFileMode());
   }
