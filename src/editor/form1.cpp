@@ -120,6 +120,8 @@ void TForm1::ConnectHandlers() {
   for (QObject* watched : std::initializer_list<QObject*>{MapFileName, Edit1, Shape1,
                                                           ClickerPointer, Panel2, Panel3})
     watched->installEventFilter(this);
+  Panel1->installEventFilter(this);
+  Panel1->Image1()->installEventFilter(this);
   Panel2->setMouseTracking(true);
   Panel3->setMouseTracking(true);
 }

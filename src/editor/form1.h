@@ -17,6 +17,7 @@
 class QCheckBox;
 class QDialog;
 class QFrame;
+class QHelpEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -211,6 +212,9 @@ class TForm1 : public QWidget {
 
   // The mouse on the overlay controls and the toolbars.
   bool OverlayEvent(QObject* watched, QEvent* event);
+  // Shows the message of the mark under a resting pointer, whichever control of the
+  // clip area got the pointer's last move.
+  bool ShowMarkHint(QWidget* receiver, const QHelpEvent& help);
   QPoint OnClipArea(const QWidget* control, QPoint position) const;
   QPoint ClipAreaOrigin() const;
   std::string NextClipHint() const;

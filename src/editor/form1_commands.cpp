@@ -88,8 +88,10 @@ bool TForm1::SaveMapAs() {
   std::optional<std::string> chosen = desktop_.ChooseFileToSave(request);
   if (!chosen) return false;
   MakeFolderOfCurrent(*chosen);
+  // A map that could not be written keeps its old name, title and settings file.
+  if (!WriteMap(clipMap_, *chosen)) return false;
+  SetMapChanged(false);
   SetMapFileNameText(*chosen);
-  SaveMapButtonClick();
   WriteSettings();
   UpdateTitle();
   return true;

@@ -4,11 +4,13 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QFrame>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
 
@@ -60,7 +62,23 @@ void TForm1::TrackPointer(int x, int y) {
   ClickerPointer->raise();
   // The hint of the mark under the pointer (MarkHintAt, without copying a long message).
   auto found = FindMarkAt(clipMap_, ClipOnScreen(), ClipArea(), x, y);
-  ClickerPointer->setToolTip(found ? TextForDisplay(clipMap_.At(*found).Hint) : QString());
+  QString hint = found ? TextForDisplay(clipMap_.At(*found).Hint) : QString();
+  if (hint != ClickerPointer->toolTip() && QToolTip::isVisible()) QToolTip::hideText();
+  ClickerPointer->setToolTip(hint);
+}
+
+bool TForm1::ShowMarkHint(QWidget* receiver, const QHelpEvent& help) {
+  if (EditMode->isChecked() || !ClickerPointer->isVisible()) return false;
+  QPoint at = receiver->mapTo(Panel1, help.pos());
+  auto found = FindMarkAt(clipMap_, ClipOnScreen(), ClipArea(), at.x(), at.y());
+  if (!found) return false;
+  // The message stays while the pointer is on the mark and goes when it leaves it.
+  PanelRect mark = MarkPanelRect(clipMap_.At(*found), ClipArea());
+  QRect onReceiver(receiver->mapFrom(Panel1, QPoint(mark.left, mark.top)),
+                   QSize(mark.width, mark.height));
+  QToolTip::showText(help.globalPos(), TextForDisplay(clipMap_.At(*found).Hint), receiver,
+                     onReceiver);
+  return true;
 }
 
 void TForm1::FollowMarkAt(int x, int y) {
@@ -106,6 +124,8 @@ bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
     if (type == QEvent::MouseMove || type == QEvent::Enter) HideShape1AndClickerPointer();
     return false;
   }
+  if (type == QEvent::ToolTip && (watched == Panel1 || watched == Panel1->Image1()))
+    return ShowMarkHint(static_cast<QWidget*>(watched), *static_cast<QHelpEvent*>(event));
   if (watched != Shape1 && watched != ClickerPointer) return false;
   // A quick second press arrives as a double click; it is a press all the same.
   const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;

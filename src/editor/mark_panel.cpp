@@ -2,9 +2,16 @@
 
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QPainter>
 
 namespace mw {
+namespace {
+
+// The smallest caption size in pixels that can still be read.
+constexpr int kSmallestPixels = 7;
+
+}  // namespace
 
 MarkPanel::MarkPanel(const QString& caption, QWidget* parent) : QFrame(parent), caption_(caption) {
   setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -14,10 +21,13 @@ MarkPanel::MarkPanel(const QString& caption, QWidget* parent) : QFrame(parent), 
   setFont(narrow);
 }
 
+MarkPanel::~MarkPanel() {
+  delete tag_;
+}
+
 QFont MarkPanel::CaptionFont() const {
   // Small marks get a smaller caption, down to a size that can still be read, so that
   // the target's name is not cut off at both sides of the panel.
-  constexpr int kSmallestPixels = 7;
   QFont caption = font();
   const int room = contentsRect().width() - 2;
   int pixels = QFontInfo(caption).pixelSize();
@@ -33,7 +43,7 @@ void MarkPanel::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().color(QPalette::Button));
     painter.fillRect(rect(), QBrush(kDesktopColour, Qt::FDiagPattern));
-    if (!caption_.isEmpty()) {
+    if (!caption_.isEmpty() && CaptionFits()) {
       // The caption sits on a strip of the face colour, so the hatching does not run
       // through the letters.
       const QFont captionFont = CaptionFont();
@@ -46,6 +56,57 @@ void MarkPanel::paintEvent(QPaintEvent* event) {
     }
   }
   QFrame::paintEvent(event);
+}
+
+bool MarkPanel::CaptionFits() const {
+  return QFontMetrics(CaptionFont()).horizontalAdvance(caption_) <= contentsRect().width() - 2;
+}
+
+void MarkPanel::UpdateCaptionTag() {
+  if (caption_.isEmpty() || CaptionFits() || !parentWidget()) {
+    if (tag_) tag_->hide();
+    return;
+  }
+  if (!tag_) {
+    tag_ = new QLabel(caption_, parentWidget());
+    tag_->setObjectName("MarkCaptionTag");
+    tag_->setFont(font());
+    tag_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    tag_->setAutoFillBackground(true);
+    tag_->setBackgroundRole(QPalette::Button);
+    tag_->setForegroundRole(QPalette::ButtonText);
+    tag_->setMargin(1);
+    // The pointer over the tag still moves over the clip below it.
+    tag_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    tag_->adjustSize();
+  }
+  // Centred below the panel, or above it where the clip area ends below.
+  int left = x() + (width() - tag_->width()) / 2;
+  int top = y() + height();
+  if (top + tag_->height() > parentWidget()->height()) top = y() - tag_->height();
+  tag_->move(left, top);
+  tag_->setVisible(isVisible());
+  if (isVisible()) tag_->raise();
+}
+
+void MarkPanel::resizeEvent(QResizeEvent* event) {
+  QFrame::resizeEvent(event);
+  UpdateCaptionTag();
+}
+
+void MarkPanel::moveEvent(QMoveEvent* event) {
+  QFrame::moveEvent(event);
+  UpdateCaptionTag();
+}
+
+void MarkPanel::showEvent(QShowEvent* event) {
+  QFrame::showEvent(event);
+  UpdateCaptionTag();
+}
+
+void MarkPanel::hideEvent(QHideEvent* event) {
+  QFrame::hideEvent(event);
+  if (tag_) tag_->hide();
 }
 
 }  // namespace mw

@@ -4,6 +4,8 @@
 #include <QColor>
 #include <QFont>
 #include <QFrame>
+#include <QLabel>
+#include <QPointer>
 #include <QString>
 
 namespace mw {
@@ -13,19 +15,33 @@ inline const QColor kDesktopColour{0, 128, 128};
 
 // A raised panel in the button colour, hatched in the desktop colour, with a
 // caption in "Arial Narrow". It has no mouse handlers: the pointer over it is not
-// tracked, and a click on it does nothing.
+// tracked, and a click on it does nothing. A caption too wide for the panel even at
+// the smallest readable size is shown whole on a tag just below (or above) the panel.
 class MarkPanel : public QFrame {
  public:
   MarkPanel(const QString& caption, QWidget* parent);
+  ~MarkPanel() override;
+
+  // The tag beside the panel that carries a caption too wide for it, if one is needed.
+  const QLabel* CaptionTag() const { return tag_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   // The caption's font, made smaller where the caption is wider than the panel.
   QFont CaptionFont() const;
+  // Whether the caption fits inside the panel at a readable size.
+  bool CaptionFits() const;
+  // Shows, places or hides the caption tag to match the panel.
+  void UpdateCaptionTag();
 
   QString caption_;
+  QPointer<QLabel> tag_;  // a sibling of the panel, owned by this panel
 };
 
 }  // namespace mw

@@ -141,6 +141,31 @@ TEST_F(EditorCommandsTest, SaveMapAsWritesTheSettingsInTheChosenFolder) {
   EXPECT_FALSE(form.SaveMapAs());
 }
 
+TEST_F(EditorCommandsTest, SaveMapAsThatCannotWriteChangesNothingAndStopsTheGuide) {
+  TForm1& form = StartOnTour();
+  std::string title = form.windowTitle().toStdString();
+  std::string unwritable = here_ + "/no such folder/new.clm";
+  desktop_.saveAnswers.push_back(unwritable);
+  form.SetMapChanged(true);
+  EXPECT_FALSE(form.SaveMapAs());
+  EXPECT_EQ(ReadText("markweaver.ini"), here_ + "/tour.clm\r\n");
+  EXPECT_EQ(form.windowTitle().toStdString(), title);
+  EXPECT_EQ(Control<QLineEdit>("MapFileName")->text().toStdString(), here_ + "/tour.clm");
+  EXPECT_TRUE(form.MapChanged());
+  ASSERT_EQ(desktop_.messages.size(), 1u);  // the write failure
+
+  // In the first-use guide, the failed save ends the guide.
+  desktop_.messages.clear();
+  desktop_.messageAnswers = {MessageAnswer::Yes, MessageAnswer::Ok, MessageAnswer::Ok};
+  desktop_.saveAnswers.push_back(unwritable);
+  form.ClearMapButtonClick();
+  std::vector<std::string> texts = desktop_.MessageTexts();
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[3], "New map was not saved");
+  EXPECT_TRUE(desktop_.openRequests.empty());
+  EXPECT_EQ(ReadText("markweaver.ini"), here_ + "/tour.clm\r\n");
+}
+
 TEST_F(EditorCommandsTest, GuideAfterNewMapCancelledAtItsSaveDialog) {
   TForm1& form = StartOnTour();
   desktop_.messageAnswers = {MessageAnswer::Yes, MessageAnswer::Ok};

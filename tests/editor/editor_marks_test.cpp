@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QToolTip>
 
+#include "editor/mark_panel.h"
 #include "editor_fixture.h"
 #include "media/clip_display.h"
 #include "media/clip_panel.h"
@@ -234,6 +236,76 @@ TEST_F(EditorPointerTest, PointerShowsCoordinatesAndTheMarkMessage) {
   QTest::mouseMove(Panel1(), Centre());
   EXPECT_EQ(pointer->toolTip(), "go there");
   EXPECT_EQ(pointer->pos(), Panel1()->pos() + Centre());
+}
+
+// Moves the pointer in even steps onto `end` from `steps` steps away along `direction`,
+// through real mouse events, the last one landing on `end`.
+void ApproachInSteps(QWidget* area, QPoint end, QPoint direction, int step, int steps = 3) {
+  for (int i = steps; i >= 0; --i) QTest::mouseMove(area, end + direction * (step * i));
+}
+
+bool ShowsToolTip(const QString& text) {
+  return QToolTip::isVisible() && QToolTip::text() == text;
+}
+
+TEST_F(EditorPointerTest, MarkMessageShowsFromEverySideAndGoesWhenThePointerLeaves) {
+  StartWithMarkTo(Photo("b.jpg"));
+  const QPoint onMark = Centre() + QPoint(2, 1);
+  const QPoint sides[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+  for (QPoint side : sides) {
+    for (int step : {1, 4, 7}) {
+      SCOPED_TRACE(testing::Message()
+                   << "from " << side.x() << "," << side.y() << " step " << step);
+      ApproachInSteps(Panel1(), onMark, side, step);
+      QTRY_VERIFY_WITH_TIMEOUT(ShowsToolTip("go there"), 3000);
+      QTest::mouseMove(Panel1(), Centre() + QPoint(40, 40));
+      QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 3000);
+    }
+  }
+}
+
+TEST_F(EditorPointerTest, MarkMessageStaysHiddenWithHintsOff) {
+  StartWithMarkTo(Photo("b.jpg"));
+  Control<QPushButton>("ShowHintButton")->click();
+  ApproachInSteps(Panel1(), Centre(), QPoint(1, 0), 5);
+  QTest::qWait(1200);
+  EXPECT_FALSE(QToolTip::isVisible());
+}
+
+TEST_F(EditorPointerTest, CaptionTooWideForASmallPanelShowsWholeBesideIt) {
+  StartWithMarkTo(Photo("kitchen.jpg"));
+  Control<QCheckBox>("EditMode")->click();
+  ASSERT_EQ(form_->MarkPanelCount(), 1u);
+  MarkPanel* panel = nullptr;
+  for (QFrame* frame : form_->findChildren<QFrame*>())
+    if (auto* mark = dynamic_cast<MarkPanel*>(frame)) panel = mark;
+  ASSERT_NE(panel, nullptr);
+  ASSERT_EQ(panel->size(), QSize(20, 20));
+  const QLabel* tag = panel->CaptionTag();
+  ASSERT_NE(tag, nullptr);
+  EXPECT_TRUE(tag->isVisible());
+  EXPECT_EQ(tag->text(), "tchen.jpg");
+  EXPECT_GE(tag->contentsRect().width(), tag->fontMetrics().horizontalAdvance("tchen.jpg"));
+  EXPECT_FALSE(tag->geometry().intersects(panel->geometry()));
+  EXPECT_LE(std::abs(tag->geometry().center().x() - panel->geometry().center().x()), 1);
+  // Leaving edit mode takes the tag away with the panel.
+  Control<QCheckBox>("EditMode")->click();
+  EXPECT_EQ(form_->findChildren<QLabel*>("MarkCaptionTag").size(), 0);
+}
+
+TEST(MarkPanelTest, CaptionThatFitsNeedsNoTag) {
+  QWidget area;
+  area.resize(300, 200);
+  MarkPanel panel("tchen.jpg", &area);
+  panel.setGeometry(20, 20, 120, 40);
+  area.show();
+  EXPECT_TRUE(panel.CaptionTag() == nullptr || !panel.CaptionTag()->isVisible());
+  // Shrunk below what the caption needs, the panel gets its tag; near the bottom
+  // edge the tag goes above the panel.
+  panel.setGeometry(20, 170, 20, 20);
+  ASSERT_NE(panel.CaptionTag(), nullptr);
+  EXPECT_TRUE(panel.CaptionTag()->isVisible());
+  EXPECT_EQ(panel.CaptionTag()->geometry().bottom(), panel.geometry().top() - 1);
 }
 
 TEST_F(EditorPointerTest, HoverSquareFollowsThePointerInEditMode) {
