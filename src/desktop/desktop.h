@@ -49,8 +49,9 @@ class Desktop {
   // dialog's own result.
   virtual int ShowModal(QDialog& dialog) = 0;
   // Opens a document, folder, web address or mailto: address with the desktop's
-  // default program. The outcome is not reported.
-  virtual void OpenWithDefaultProgram(const std::string& pathOrUrl) = 0;
+  // default program. Gives false when a local file or folder is missing or the
+  // desktop could not be asked; callers that need not know may ignore it.
+  virtual bool OpenWithDefaultProgram(const std::string& pathOrUrl) = 0;
   // Starts a program with no arguments, not waiting for it. Gives false when it
   // could not be started.
   virtual bool StartProgram(const std::string& program, const std::string& workingFolder) = 0;

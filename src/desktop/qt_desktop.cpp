@@ -4,9 +4,11 @@
 #include <QDeadlineTimer>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QStringList>
@@ -49,13 +51,6 @@ MessageAnswer FromQt(int button, MessageButtons buttons) {
   return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
 }
 
-void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
-  dialog.setWindowTitle(FromLocal(request.title));
-  dialog.setNameFilters(QtFileFilter(request.filter).split(";;"));
-  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(FromLocal(request.defaultExtension));
-  if (!request.initialPath.empty()) dialog.selectFile(QFile::decodeName(request.initialPath.c_str()));
-}
-
 std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
@@ -72,6 +67,20 @@ QString QtFileFilter(const std::string& filter) {
     filters << parts[i] + " (" + patterns + ")";
   }
   return filters.join(";;");
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setWindowTitle(FromLocal(request.title));
+  // Each description already names its patterns, so the list shows it as written.
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+  dialog.setNameFilters(QtFileFilter(request.filter).split(";;"));
+  if (!request.defaultExtension.empty()) dialog.setDefaultSuffix(FromLocal(request.defaultExtension));
+  // Without a preset file the dialog starts in the current folder, not in the folder
+  // Qt remembers from an earlier dialog or run.
+  if (request.initialPath.empty())
+    dialog.setDirectory(QDir::currentPath());
+  else
+    dialog.selectFile(QFile::decodeName(request.initialPath.c_str()));
 }
 
 MessageAnswer QtDesktop::ShowMessage(const MessageRequest& request) {
@@ -103,11 +112,13 @@ std::optional<std::string> QtDesktop::ChooseFileToSave(const FileDialogRequest& 
 
 int QtDesktop::ShowModal(QDialog& dialog) { return dialog.exec(); }
 
-void QtDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
+bool QtDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
   QString text = FromLocal(pathOrUrl);
-  QUrl url = text.startsWith('/') ? QUrl::fromLocalFile(QFile::decodeName(pathOrUrl.c_str()))
-                                  : QUrl(text);
-  QDesktopServices::openUrl(url);
+  if (!text.startsWith('/')) return QDesktopServices::openUrl(QUrl(text));
+  QString path = QFile::decodeName(pathOrUrl.c_str());
+  // The desktop's opener starts even for a missing file and says nothing to us.
+  if (!QFileInfo::exists(path)) return false;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 bool QtDesktop::StartProgram(const std::string& program, const std::string& workingFolder) {

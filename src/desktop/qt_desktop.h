@@ -5,6 +5,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 namespace mw {
@@ -19,7 +20,7 @@ class QtDesktop : public Desktop {
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
-  void OpenWithDefaultProgram(const std::string& pathOrUrl) override;
+  bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;
   void Pause(int milliseconds) override;
 
@@ -29,5 +30,8 @@ class QtDesktop : public Desktop {
 
 // Turns "desc|patterns|desc|patterns" into Qt's "desc (patterns);;desc (patterns)".
 QString QtFileFilter(const std::string& filter);
+
+// Gives a file dialog the request's title, filters, default extension and start.
+void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request);
 
 }  // namespace mw

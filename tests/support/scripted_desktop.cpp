@@ -45,13 +45,14 @@ int ScriptedDesktop::ShowModal(QDialog& dialog) {
   return kModalCancel;
 }
 
-void ScriptedDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
+bool ScriptedDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
   opened.push_back(pathOrUrl);
+  return shellWorks;
 }
 
 bool ScriptedDesktop::StartProgram(const std::string& program, const std::string&) {
   started.push_back(program);
-  return true;
+  return shellWorks;
 }
 
 void ScriptedDesktop::Pause(int milliseconds) { pauses.push_back(milliseconds); }

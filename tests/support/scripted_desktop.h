@@ -23,6 +23,8 @@ class ScriptedDesktop : public Desktop {
   std::deque<std::optional<std::string>> openAnswers;
   std::deque<std::optional<std::string>> saveAnswers;
   std::deque<DialogScript> dialogScripts;
+  // Whether the desktop manages to open documents and start programs.
+  bool shellWorks = true;
 
   // What was asked.
   std::vector<MessageRequest> messages;
@@ -37,7 +39,7 @@ class ScriptedDesktop : public Desktop {
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
-  void OpenWithDefaultProgram(const std::string& pathOrUrl) override;
+  bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;
   void Pause(int milliseconds) override;
 
