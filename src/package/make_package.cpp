@@ -63,15 +63,15 @@ class PackagePipeline {
   bool DirectiveFileReady();
   bool RemoveOldPackage();
   void RenameToolsForRun();
-  void RunPackageBuildTool();
-  void CheckPackage();
+  bool RunPackageBuildTool();
+  bool CheckPackage();
   void ShowResult();
   void CleanUp();
   void RenameToolsBack();
 
   void Step(const std::string& text, int percent) { job_.progress.ReportProgress(text, percent); }
   void FailureReport();
-  void WarningReport(int code);
+  void WarningReport(int code, const std::string& reason = {});
   std::string InProgramFolder(const std::string& name) const { return programFolder_ + name; }
   PackageDirective Directive() const;
 
@@ -82,6 +82,9 @@ class PackagePipeline {
   ClipSet clips_;
   std::vector<bool> staged_;  // per clip entry: the copy step reached it
   std::vector<ClickerMark> packageMap_;
+  bool extractorRenamed_ = false;  // the tool files this run renamed for the build
+  bool archiverRenamed_ = false;
+  std::string toolReason_;  // the build tool's last line of error output
 };
 
 PackagePipeline::PackagePipeline(const PackageJob& job)
@@ -136,9 +139,8 @@ BuildOutcome PackagePipeline::BuildSteps() {
     return BuildOutcome::Failed;
   }
   RenameToolsForRun();
-  RunPackageBuildTool();
-  CheckPackage();
-  ShowResult();
+  // Without a package there is nothing to locate or test run: no result window.
+  if (RunPackageBuildTool() && CheckPackage()) ShowResult();
   return BuildOutcome::Finished;
 }
 
@@ -239,26 +241,30 @@ bool PackagePipeline::RemoveOldPackage() {
 void PackagePipeline::RenameToolsForRun() {
   Step("Checking libraries...", 55);
   if (!PathExists(InProgramFolder(kExtractorRestName))) WarningReport(101);
-  if (!RenameFile(InProgramFolder(kExtractorRestName), InProgramFolder(kExtractorRunName))) {
-    WarningReport(102);
-  }
+  extractorRenamed_ =
+      RenameFile(InProgramFolder(kExtractorRestName), InProgramFolder(kExtractorRunName));
+  if (!extractorRenamed_) WarningReport(102);
   if (!PathExists(InProgramFolder(kArchiverRestName))) WarningReport(103);
-  if (!RenameFile(InProgramFolder(kArchiverRestName), InProgramFolder(kArchiverRunName))) {
-    WarningReport(104);
-  }
+  archiverRenamed_ =
+      RenameFile(InProgramFolder(kArchiverRestName), InProgramFolder(kArchiverRunName));
+  if (!archiverRenamed_) WarningReport(104);
 }
 
-void PackagePipeline::RunPackageBuildTool() {
+bool PackagePipeline::RunPackageBuildTool() {
   Step("Making package...", 60);
-  int result =
-      RunProgramAndWait(InProgramFolder(kPackageBuildToolName), {"/N", "/Q", kDirectiveFileName},
-                        programFolder_, [this] { job_.progress.KeepPainted(); });
-  if (result == kNotStarted) WarningReport(105);
+  int result = RunProgramAndWait(
+      InProgramFolder(kPackageBuildToolName), {"/N", "/Q", kDirectiveFileName}, programFolder_,
+      [this] { job_.progress.KeepPainted(); }, &toolReason_);
+  if (result != kNotStarted) return true;
+  WarningReport(105);
+  return false;
 }
 
-void PackagePipeline::CheckPackage() {
+bool PackagePipeline::CheckPackage() {
   Step("Checking package...", 75);
-  if (!PathExists(packagePath_)) WarningReport(106);
+  if (PathExists(packagePath_)) return true;
+  WarningReport(106, toolReason_);
+  return false;
 }
 
 void PackagePipeline::ShowResult() {
@@ -285,11 +291,15 @@ void PackagePipeline::CleanUp() {
   job_.progress.CloseWindow();
 }
 
+// Only what RenameToolsForRun renamed goes back, so a build that failed earlier
+// warns of nothing here.
 void PackagePipeline::RenameToolsBack() {
-  if (!RenameFile(InProgramFolder(kExtractorRunName), InProgramFolder(kExtractorRestName))) {
+  if (extractorRenamed_ &&
+      !RenameFile(InProgramFolder(kExtractorRunName), InProgramFolder(kExtractorRestName))) {
     WarningReport(107);
   }
-  if (!RenameFile(InProgramFolder(kArchiverRunName), InProgramFolder(kArchiverRestName))) {
+  if (archiverRenamed_ &&
+      !RenameFile(InProgramFolder(kArchiverRunName), InProgramFolder(kArchiverRestName))) {
     WarningReport(108);
   }
 }
@@ -299,10 +309,11 @@ void PackagePipeline::FailureReport() {
                                   "(progress=" + std::to_string(job_.progress.GaugeValue()) + ").");
 }
 
-void PackagePipeline::WarningReport(int code) {
+void PackagePipeline::WarningReport(int code, const std::string& reason) {
   const char* head = code >= 107 ? "Warning:Failed" : "Warning:Failed ";
-  ShowOkMessage(job_.desktop,
-                head + job_.progress.LastStepText() + "(error=" + std::to_string(code) + ").");
+  std::string text = head + job_.progress.LastStepText() + "(error=" + std::to_string(code) + ").";
+  if (!reason.empty()) text += "\n" + reason;
+  ShowOkMessage(job_.desktop, text);
 }
 
 }  // namespace

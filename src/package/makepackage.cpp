@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <filesystem>
+#include <system_error>
 
 #include "package/file_steps.h"
 #include "package/package_names.h"
@@ -105,6 +107,14 @@ void TMakePackageForm::BitBtn3Click() {
 }
 
 void TMakePackageForm::BitBtn2Click() {
+  // A relative location means the folder as seen from here: the check, the build tool,
+  // Locate and Test run all get the same folder.
+  const std::string location = LocationText();
+  if (!location.empty() && location.front() != '/') {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(location, error);
+    if (!error) SetLocationText(absolute.string());
+  }
   if (mw::FolderExists(LocationText())) {
     done(mw::kModalOk);
     return;

@@ -61,20 +61,26 @@ std::string TPackageResultForm::LocateCaption() const {
   return bitBtn1_->text().toLocal8Bit().toStdString();
 }
 
-// The shell's answer is not examined, and the window closes in every case.
+// The window closes in every case; when the desktop could not do what was asked,
+// the person is told first.
 void TPackageResultForm::BitBtn1Click() {
+  const std::string folder = mw::FolderPart(PackagePathText());
+  bool opened = false;
   try {
-    desktop_.OpenWithDefaultProgram(mw::FolderPart(PackagePathText()));
+    opened = desktop_.OpenWithDefaultProgram(folder);
   } catch (...) {
   }
+  if (!opened) mw::ShowOkMessage(desktop_, "Could not open the folder " + folder, "!");
   accept();
 }
 
 void TPackageResultForm::BitBtn2Click() {
-  std::string path = PackagePathText();
+  const std::string path = PackagePathText();
+  bool started = false;
   try {
-    desktop_.StartProgram(path, mw::FolderPart(path));
+    started = desktop_.StartProgram(path, mw::FolderPart(path));
   } catch (...) {
   }
+  if (!started) mw::ShowOkMessage(desktop_, "Could not start the package " + path, "!");
   accept();
 }

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <filesystem>
 
 #include "package/makepackage.h"
 #include "package/packageresult.h"
@@ -50,6 +51,25 @@ TEST(MakePackageForm, StartsWithProgram1AndChecksTheLocation) {
   form.done(0);
   form.reject();  // the close box
   EXPECT_EQ(form.result(), kModalCancel);
+}
+
+TEST(MakePackageForm, RelativeLocationBecomesTheFolderSeenFromHere) {
+  test::ScriptedDesktop desktop;
+  test::PackageTestFolder folder;
+  std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Start());
+  std::filesystem::create_directory("rel");
+  TMakePackageForm form(desktop);
+  form.SetLocationText("rel/");
+  Click(form, "BitBtn2");
+  EXPECT_EQ(form.result(), kModalOk);
+  EXPECT_EQ(form.LocationText(), folder.Start() + "rel/");
+  EXPECT_EQ(form.PackagePath(), folder.Start() + "rel/program1.exe");
+  // A relative name of a missing folder is still refused.
+  form.SetLocationText("gone/");
+  Click(form, "BitBtn2");
+  EXPECT_EQ(desktop.MessageTexts(), std::vector<std::string>{"Invalid file location!"});
+  std::filesystem::current_path(previous);
 }
 
 TEST(MakePackageForm, SaveDialogSetsNameAndFolderOrNothing) {
@@ -132,6 +152,22 @@ TEST(PackageResultForm, ButtonsOpenTheFolderStartThePackageOrReturn) {
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(desktop.opened.size() + desktop.started.size(), 2u);
   EXPECT_TRUE(desktop.messages.empty());
+}
+
+TEST(PackageResultForm, TellsWhenTheFolderOrThePackageCannotBeOpened) {
+  test::ScriptedDesktop desktop;
+  desktop.shellWorks = false;
+  TPackageResultForm form(desktop);
+  form.SetPackage("show", "/srv/out/show.exe");
+  form.show();
+  Click(form, "BitBtn1");
+  EXPECT_FALSE(form.isVisible());
+  form.show();
+  Click(form, "BitBtn2");
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(desktop.MessageTexts(),
+            (std::vector<std::string>{"Could not open the folder /srv/out/",
+                                      "Could not start the package /srv/out/show.exe"}));
 }
 
 }  // namespace
