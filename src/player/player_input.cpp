@@ -64,7 +64,8 @@ void PlayerWindow::TogglePause() {
     player.PauseOrResume();
     movie_paused_ = true;
   } else if (movie_paused_) {
-    player.PauseOrResume();
+    // Also a paused movie that was opened again where it stood.
+    player.Play();
     movie_paused_ = false;
   } else {
     ReplayMovie();
@@ -158,6 +159,12 @@ void PlayerWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   activateWindow();
   setFocus();
+  if (outer_size_fitted_) return;
+  outer_size_fitted_ = true;
+  // The map's size is the outer size: fitted now for a frame known at once, and again
+  // once a window manager has framed the window.
+  FitOuterSize();
+  QTimer::singleShot(0, this, [this] { FitOuterSize(); });
 }
 
 }  // namespace mw

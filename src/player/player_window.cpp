@@ -4,6 +4,7 @@
 
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "player/clip_overlays.h"
@@ -86,6 +87,14 @@ void PlayerWindow::StartPackage() {
   start_shown_ = true;
 }
 
+// The map keeps the editor's outer window size (frame included), so the frame comes off
+// the inner size.
+void PlayerWindow::FitOuterSize() {
+  const QSize frame = frameGeometry().size() - geometry().size();
+  resize(std::max(1, package_.windowSize.width - frame.width()),
+         std::max(1, package_.windowSize.height - frame.height()));
+}
+
 // The start clip becomes the clip on screen even when it cannot be shown, so that its
 // marks can still be found and followed.
 void PlayerWindow::ShowStartClip() {
@@ -123,9 +132,10 @@ void PlayerWindow::AfterShown() {
 
 void PlayerWindow::GoTo(const std::string& clip) {
   const bool moviePlayed = clips_->Player().IsPlaying();
+  const int moviePosition = clips_->Player().Position();
   const Outcome outcome = TryShow(clip);
   if (outcome != Outcome::Shown) {
-    RestoreAfterFailure(moviePlayed);
+    RestoreAfterFailure(moviePlayed, moviePosition);
     TellProblem(outcome, clip);
     return;
   }
@@ -137,19 +147,23 @@ void PlayerWindow::GoTo(const std::string& clip) {
 void PlayerWindow::GoBack() {
   if (!walk_.Back()) return;
   const bool moviePlayed = clips_->Player().IsPlaying();
+  const int moviePosition = clips_->Player().Position();
   const std::string clip = walk_.ClipOnScreen();
   const Outcome outcome = TryShow(clip);
   if (outcome != Outcome::Shown) {
     walk_.UndoBack();
-    RestoreAfterFailure(moviePlayed);
+    RestoreAfterFailure(moviePlayed, moviePosition);
+    // The step back cleared the keyboard choice: its ring goes too.
+    focus_ring_->hide();
     TellProblem(outcome, clip);
     return;
   }
   AfterShown();
 }
 
-// A movie that failed to open closes the movie on screen: open the clip on screen again.
-void PlayerWindow::RestoreAfterFailure(bool moviePlayed) {
+// A movie that failed to open closes the movie on screen: open the clip on screen again
+// where it stood, playing when it played.
+void PlayerWindow::RestoreAfterFailure(bool moviePlayed, int moviePosition) {
   if (kind_ != ClipKind::MovieClip || clips_->Player().IsOpen()) return;
   const std::string path = ClipFilePath(setup_.folder, walk_.ClipOnScreen());
   if (clips_->ShowClip(path) == ClipKind::NoClip) {
@@ -157,6 +171,7 @@ void PlayerWindow::RestoreAfterFailure(bool moviePlayed) {
     movie_timer_.stop();
     return;
   }
+  clips_->Player().Seek(moviePosition);
   if (moviePlayed) clips_->Player().Play();
 }
 

@@ -77,12 +77,13 @@ class PlayerWindow : public QWidget {
   void BuildClipArea(const MoviePlayer::Options& movie);
   void ConnectClipArea();
   void StartPackage();
+  void FitOuterSize();
   void ShowStartClip();
   Outcome TryShow(const std::string& clip);
   void AfterShown();
   void GoTo(const std::string& clip);
   void GoBack();
-  void RestoreAfterFailure(bool moviePlayed);
+  void RestoreAfterFailure(bool moviePlayed, int moviePosition);
   void TellProblem(Outcome outcome, const std::string& clip);
   QString ProblemText(Outcome outcome, const std::string& clip) const;
   void TrackPointer(QPoint position);
@@ -114,6 +115,7 @@ class PlayerWindow : public QWidget {
   bool movie_paused_ = false;  // paused with Space, as opposed to ended
   bool start_shown_ = false;
   bool start_painted_ = false;
+  bool outer_size_fitted_ = false;
 };
 
 }  // namespace mw

@@ -43,7 +43,9 @@ std::string FormatStartReport(const PlayerWindow& window, const StartTimes& time
   add("message", OneLine(window.PackageMessageShown()));
   add("problem", OneLine(window.ProblemShown()));
   add("caption", OneLine(window.CaptionShown()));
-  add("window", std::to_string(window.width()) + "x" + std::to_string(window.height()));
+  // The outer size, frame included, as the map gives it.
+  const QSize outer = window.frameGeometry().size();
+  add("window", std::to_string(outer.width()) + "x" + std::to_string(outer.height()));
   add("folder", window.Folder());
   add("started_ns", std::to_string(Nanoseconds(times.processStarted)));
   add("painted_ns", std::to_string(Nanoseconds(times.startPainted)));

@@ -9,6 +9,7 @@
 
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 #include <memory>
 
 #include "jpeg_fixtures.h"
@@ -39,12 +40,20 @@ bool WaitFor(Condition condition, int timeout_ms = 5000) {
 
 class PlayerWindowTest : public ::testing::Test {
  protected:
-  PlayerWindow& Start(const std::string& message = "") {
+  // The window as the map sizes it: its outer size is the map's.
+  PlayerWindow& StartAsTheMapSays(const std::string& message = "") {
     MoviePlayer::Options silent;
     silent.audio = false;
     window = std::make_unique<PlayerWindow>(PlayerSetup{folder.Path(), "mwRun", message, silent});
     window->show();
     EXPECT_TRUE(WaitFor([&] { return window->StartPainted(); }));
+    return *window;
+  }
+  // The window with a clip area of exactly 640 x 480, where the points below lie.
+  PlayerWindow& Start(const std::string& message = "") {
+    StartAsTheMapSays(message);
+    window->resize(640, 480);
+    EXPECT_TRUE(WaitFor([&] { return Area()->size() == QSize(640, 480); }));
     return *window;
   }
   ClipPanel* Area() { return window->ClipArea(); }
@@ -62,9 +71,11 @@ class PlayerWindowTest : public ::testing::Test {
 
 TEST_F(PlayerWindowTest, ShowsTheStartClipStretchedInTheMapsWindowSize) {
   folder.MakeTour();
-  PlayerWindow& player = Start();
+  PlayerWindow& player = StartAsTheMapSays();
   EXPECT_EQ(player.windowTitle(), "MarkWeaver");
-  EXPECT_EQ(player.size(), QSize(640, 480));
+  // The map keeps the editor's outer size: the frame is part of the 640 x 480.
+  EXPECT_TRUE(WaitFor([&] { return player.frameGeometry().size() == QSize(640, 480); }))
+      << player.frameGeometry().width() << "x" << player.frameGeometry().height();
   EXPECT_EQ(player.ClipOnScreen(), kHall);
   EXPECT_EQ(player.KindOnScreen(), ClipKind::PhotoClip);
   // The 320 x 240 photo covers the whole area: its white quadrant reaches the far corner.
@@ -302,6 +313,50 @@ TEST_F(PlayerWindowTest, ATargetThatCannotBeOpenedLeavesTheClipOnScreen) {
   EXPECT_EQ(player.ProblemShown(), "The clip \".\" is missing from this package.");
   EXPECT_EQ(player.ClipOnScreen(), kMovie);
   EXPECT_TRUE(player.isVisible());
+}
+
+TEST_F(PlayerWindowTest, AFailedStepBackLeavesNoRingOfAChoiceThatIsGone) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  Click(kHallLeftMark);
+  ASSERT_EQ(player.ClipOnScreen(), kKitchen);
+  std::filesystem::remove(folder.File(kHall));
+  Key(Qt::Key_Tab);
+  ASSERT_FALSE(player.FocusRingRect().isEmpty());
+  Key(Qt::Key_Backspace);
+  EXPECT_EQ(player.ClipOnScreen(), kKitchen);
+  EXPECT_FALSE(player.ProblemShown().isEmpty());
+  EXPECT_TRUE(player.FocusRingRect().isEmpty());
+  // A new choice starts afresh and leads on.
+  Key(Qt::Key_Tab);
+  EXPECT_FALSE(player.FocusRingRect().isEmpty());
+}
+
+TEST_F(PlayerWindowTest, AMovieTargetThatFailsLeavesTheMovieWhereItWas) {
+  folder.AddTourClips();
+  std::filesystem::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/not_a_movie.mpg",
+                             folder.File("broken.mpg"));
+  folder.WriteMap({Mark(kMovie, 0.75f, 0.5f, 20, "broken.mpg", "Broken movie")});
+  PlayerWindow& player = Start();
+  ASSERT_EQ(player.KindOnScreen(), ClipKind::MovieClip);
+  MoviePlayer& movie = player.Display().Player();
+  ASSERT_TRUE(WaitFor([&] { return movie.Position() > 600; }));
+  int before = movie.Position();
+  Click(kHallRightMark);
+  EXPECT_TRUE(player.ProblemShown().startsWith("The clip \"broken.mpg\" cannot be shown"));
+  EXPECT_GE(movie.Position(), before);
+  EXPECT_TRUE(Playing());
+  // A paused movie stays paused where it stood.
+  Key(Qt::Key_Space);
+  ASSERT_FALSE(Playing());
+  before = movie.Position();
+  Click(kHallRightMark);
+  EXPECT_FALSE(Playing());
+  EXPECT_LT(std::abs(movie.Position() - before), 60);
+  EXPECT_TRUE(player.ProblemShown().startsWith("The clip \"broken.mpg\" cannot be shown"));
+  Key(Qt::Key_Space);  // and goes on from there
+  EXPECT_TRUE(Playing());
+  EXPECT_GE(movie.Position(), before);
 }
 
 TEST_F(PlayerWindowTest, TheProblemNoticeLetsTheMouseThroughAndGoesWithTheNextClip) {
