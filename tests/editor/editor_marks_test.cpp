@@ -2,6 +2,7 @@
 // panels of edit mode, and adding, editing and deleting marks through the dialog.
 #include <QAction>
 #include <QCheckBox>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -262,6 +263,30 @@ TEST_F(EditorPointerTest, MarkMessageShowsFromEverySideAndGoesWhenThePointerLeav
       QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 3000);
     }
   }
+}
+
+TEST_F(EditorPointerTest, RestingPointerShowsTheMessageThoughTheClipAreaGotTheLastMove) {
+  StartWithMarkTo(Photo("b.jpg"));
+  // The last move lands on the clip area itself, 4 pixels from where the pointer dot was.
+  ApproachInSteps(Panel1(), Centre(), QPoint(-1, 0), 4);
+  QToolTip::hideText();
+  QTRY_VERIFY(!QToolTip::isVisible());
+  // The pointer rests: the tool tip event goes to the widget that got the last move.
+  for (QWidget* receiver :
+       {Panel1(), static_cast<QWidget*>(static_cast<ClipPanel*>(Panel1())->Image1())}) {
+    QHelpEvent rest(QEvent::ToolTip, receiver->mapFrom(Panel1(), Centre()),
+                    Panel1()->mapToGlobal(Centre()));
+    QApplication::sendEvent(receiver, &rest);
+    EXPECT_TRUE(ShowsToolTip("go there"));
+    QToolTip::hideText();
+    QTRY_VERIFY(!QToolTip::isVisible());
+  }
+  // Off the mark, resting shows nothing.
+  QTest::mouseMove(Panel1(), Centre() + QPoint(40, 40));
+  QHelpEvent away(QEvent::ToolTip, Centre() + QPoint(40, 40),
+                  Panel1()->mapToGlobal(Centre() + QPoint(40, 40)));
+  QApplication::sendEvent(Panel1(), &away);
+  EXPECT_FALSE(QToolTip::isVisible());
 }
 
 TEST_F(EditorPointerTest, MarkMessageStaysHiddenWithHintsOff) {
