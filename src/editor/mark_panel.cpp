@@ -9,7 +9,7 @@ namespace mw {
 namespace {
 
 // The smallest caption size in pixels that can still be read.
-constexpr int kSmallestPixels = 7;
+constexpr int kSmallestPixels = 9;
 
 }  // namespace
 
