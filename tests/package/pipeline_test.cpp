@@ -78,6 +78,16 @@ class MakePackageTest : public ::testing::Test {
     });
   }
 
+  // The person types `location` as the File location and presses "Start Making Package".
+  void AcceptOptionsWithLocation(const std::string& location) {
+    desktop.dialogScripts.push_back([location](QDialog& dialog) {
+      auto& form = dynamic_cast<TMakePackageForm&>(dialog);
+      form.SetLocationText(location);
+      form.findChild<QPushButton*>("BitBtn2")->click();
+      return form.result();
+    });
+  }
+
   // The person returns to the editor from the result window; `look` sees the
   // program folder while the window is open.
   void ReturnFromResult(std::function<void()> look = {}) {
@@ -300,12 +310,7 @@ TEST_F(MakePackageTest, WithoutTheToolWarnsAndShowsNoResult) {
 
 TEST_F(MakePackageTest, ToolThatWritesNoPackageGivesItsReasonAndNoResult) {
   AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
-  desktop.dialogScripts.push_back([](QDialog& dialog) {
-    auto& form = dynamic_cast<TMakePackageForm&>(dialog);
-    form.SetLocationText("/proc/");
-    form.findChild<QPushButton*>("BitBtn2")->click();
-    return form.result();
-  });
+  AcceptOptionsWithLocation("/proc/");
   ReturnFromResult();
   Run();
   std::vector<std::string> texts = desktop.MessageTexts();
@@ -322,12 +327,7 @@ TEST_F(MakePackageTest, ToolThatWritesNoPackageGivesItsReasonAndNoResult) {
 TEST_F(MakePackageTest, RelativeLocationMeansTheFolderSeenFromHere) {
   fs::create_directory(folder.Start() + "rel");
   AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
-  desktop.dialogScripts.push_back([](QDialog& dialog) {
-    auto& form = dynamic_cast<TMakePackageForm&>(dialog);
-    form.SetLocationText("rel/");
-    form.findChild<QPushButton*>("BitBtn2")->click();
-    return form.result();
-  });
+  AcceptOptionsWithLocation("rel/");
   ReturnFromResult();
   Run();
   EXPECT_TRUE(desktop.MessageTexts().empty());
