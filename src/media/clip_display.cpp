@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+#include "media/device_pixels.h"
+
 namespace mw {
 
 ClipDisplay::ClipDisplay(ClipPanel* panel1, MovieControlBar* media_player1, QSlider* track_bar1,
@@ -18,6 +20,7 @@ void ClipDisplay::ConnectControls() {
   connect(&player_, &MoviePlayer::FrameReady, this, &ClipDisplay::ShowNewFrame,
           Qt::QueuedConnection);
   connect(panel1_, &ClipPanel::Resized, this, &ClipDisplay::FormResize);
+  connect(panel1_, &ClipPanel::DeviceRatioChanged, this, &ClipDisplay::FormResize);
   connect(track_bar1_, &QSlider::valueChanged, this, &ClipDisplay::TrackBar1Change);
   track_bar1_->installEventFilter(this);
   connect(media_player1_, &MovieControlBar::PlayClicked, this, [this] { player_.Play(); });
@@ -43,7 +46,8 @@ ClipKind ClipDisplay::ShowClip(const std::string& path) {
 }
 
 ClipKind ClipDisplay::ShowPhoto(const std::string& path) {
-  if (!photo_.Load(path, panel1_->size())) return ClipKind::NoClip;
+  if (!photo_.Load(path, PhotoTargetSize(*panel1_), panel1_->devicePixelRatioF()))
+    return ClipKind::NoClip;
   panel1_->Image1()->SetPhoto(photo_.Image());
   player_.Close();
   panel1_->Image1()->SetMovieFrame(QImage());
@@ -57,7 +61,7 @@ ClipKind ClipDisplay::ShowMovie(const std::string& path) {
   const bool opened = player_.Open(path);
   panel1_->Image1()->SetMovieFrame(QImage());
   if (!opened) return ClipKind::NoClip;
-  player_.SetDisplayRect(panel1_->rect());
+  player_.SetDisplayRect(MovieTargetRect(*panel1_));
   SetTrackBarQuietly(player_.Length(), 1);
   player_.Seek(1);
   emit RefreshMarkPanels();
@@ -109,9 +113,10 @@ void ClipDisplay::CloseMovie() {
 
 void ClipDisplay::FormResize() {
   if (!panel1_) return;
-  player_.SetDisplayRect(panel1_->rect());
+  player_.SetDisplayRect(MovieTargetRect(*panel1_));
   // The photo is decoded again only while it is what the area shows.
-  if (!player_.IsOpen() && photo_.Cover(panel1_->size()))
+  if (!player_.IsOpen() &&
+      photo_.Cover(PhotoTargetSize(*panel1_), panel1_->devicePixelRatioF()))
     panel1_->Image1()->SetPhoto(photo_.Image());
   emit RefreshMarkPanels();
 }

@@ -58,7 +58,9 @@ class ClipDisplay : public QObject {
   // TrackBar1, which then steps too. Connected to TrackBar1's key presses already.
   void TrackBar1KeyDown(int key);
   // Re-fits the movie to Panel1 and decodes the photo again when the area outgrew it, then
-  // asks for the mark overlay. Runs by itself when Panel1 changes size.
+  // asks for the mark overlay. Runs by itself when Panel1 changes size or comes onto a
+  // screen with another device pixel ratio. Photos and movies are made at the area's size
+  // in device pixels (PhotoTargetSize, MovieTargetRect); marks stay in logical pixels.
   void FormResize();
 
   // Closes the movie and removes its picture from Panel1.

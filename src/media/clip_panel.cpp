@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "media/device_pixels.h"
+
 namespace mw {
 
 ClipImage::ClipImage(QWidget* parent) : QWidget(parent) {
@@ -28,15 +30,16 @@ void ClipImage::UpdateVisibility() {
   update();
 }
 
+// Paints in device pixels: a picture made at the area's device size is copied pixel for
+// pixel; any other is stretched to the whole area.
 void ClipImage::paintEvent(QPaintEvent*) {
   QPainter painter(this);
+  const qreal ratio = devicePixelRatioF();
+  PaintInDevicePixels(painter, ratio);
   const QImage& picture = movie_frame_.isNull() ? photo_ : movie_frame_;
-  if (picture.size() == size()) {
-    painter.drawImage(0, 0, picture);
-    return;
-  }
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(rect(), picture);
+  const QRect device(QPoint(0, 0), DeviceSize(size(), ratio));
+  if (picture.size() != device.size()) painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(device, picture);
 }
 
 ClipPanel::ClipPanel(QWidget* parent) : QWidget(parent) {
@@ -45,6 +48,7 @@ ClipPanel::ClipPanel(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
+  device_ratio_ = devicePixelRatioF();
 }
 
 void ClipPanel::SetCaption(const QString& caption) {
@@ -56,7 +60,20 @@ void ClipPanel::SetCaption(const QString& caption) {
 bool ClipPanel::event(QEvent* event) {
   if (image_ && (event->type() == QEvent::ChildAdded || event->type() == QEvent::ChildPolished))
     image_->lower();
-  return QWidget::event(event);
+  const bool handled = QWidget::event(event);
+  if (event->type() == QEvent::ScreenChangeInternal || event->type() == QEvent::Show)
+    CheckDeviceRatio();
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+  if (event->type() == QEvent::DevicePixelRatioChange) CheckDeviceRatio();
+#endif
+  return handled;
+}
+
+void ClipPanel::CheckDeviceRatio() {
+  const qreal ratio = devicePixelRatioF();
+  if (ratio == device_ratio_) return;
+  device_ratio_ = ratio;
+  emit DeviceRatioChanged(ratio);
 }
 
 void ClipPanel::paintEvent(QPaintEvent*) {

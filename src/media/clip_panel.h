@@ -9,7 +9,8 @@
 namespace mw {
 
 // Image1: fills Panel1 and paints the movie frame when there is one, otherwise the photo
-// stretched to its whole size. Lets every mouse event through to Panel1. Hidden while it
+// stretched to its whole size, in the screen's device pixels: a picture of the area's
+// device size is shown pixel for pixel. Lets every mouse event through to Panel1. Hidden while it
 // has nothing to paint, so that Panel1's caption shows.
 class ClipImage : public QWidget {
   Q_OBJECT
@@ -57,6 +58,8 @@ class ClipPanel : public QWidget {
   void MouseReleased(QPoint position, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   // The area has a new size.
   void Resized(QSize size);
+  // The area came onto a screen with another device pixel ratio.
+  void DeviceRatioChanged(qreal ratio);
 
  protected:
   bool event(QEvent* event) override;
@@ -67,7 +70,10 @@ class ClipPanel : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void CheckDeviceRatio();
+
   QString caption_;
+  qreal device_ratio_ = 1.0;
   ClipImage* image_ = nullptr;
 };
 

@@ -4,25 +4,27 @@
 
 namespace mw {
 
-bool PhotoImage::Load(const std::string& path, QSize area) {
-  return Decode(path, area);
+bool PhotoImage::Load(const std::string& path, QSize area, qreal ratio) {
+  return Decode(path, area, ratio);
 }
 
-bool PhotoImage::Cover(QSize area) {
+bool PhotoImage::Cover(QSize area, qreal ratio) {
   if (IsEmpty() || scale_denominator_ == 1) return false;
   if (image_.width() >= area.width() && image_.height() >= area.height()) return false;
-  return Decode(path_, area);
+  return Decode(path_, area, ratio);
 }
 
-bool PhotoImage::Decode(const std::string& path, QSize area) {
+bool PhotoImage::Decode(const std::string& path, QSize area, qreal ratio) {
   const JpegResult result = DecodeJpeg(path, area.width(), area.height(), limits_, spare_);
   if (!result.ok) {
     last_error_ = result.error;
     return false;
   }
   std::swap(shown_, spare_);
-  image_ = QImage(static_cast<const uchar*>(shown_.Data()), result.width, result.height,
+  // A writable view, set up before anyone shares it: giving it its ratio copies nothing.
+  image_ = QImage(static_cast<uchar*>(shown_.Data()), result.width, result.height,
                   result.width * 4, QImage::Format_RGB32);
+  image_.setDevicePixelRatio(ratio);
   path_ = path;
   source_size_ = QSize(result.source_width, result.source_height);
   scale_denominator_ = result.scale_denominator;

@@ -16,16 +16,18 @@ class PhotoImage {
  public:
   explicit PhotoImage(JpegLimits limits = {}) : limits_(limits) {}
 
-  // Decodes the photo at `path` at the smallest halving scale that covers `area`. True on
+  // Decodes the photo at `path` at the smallest halving scale that covers `area` (in the
+  // pixels of the screen it is shown on, whose device pixel ratio is `ratio`). True on
   // success; on failure the previous photo stays and LastError() says why.
-  bool Load(const std::string& path, QSize area);
+  bool Load(const std::string& path, QSize area, qreal ratio = 1.0);
   // Decodes the same photo again at a larger scale when `area` has outgrown the decoded
   // size. True when the picture was replaced.
-  bool Cover(QSize area);
+  bool Cover(QSize area, qreal ratio = 1.0);
 
   bool IsEmpty() const { return image_.isNull(); }
-  // The picture, Format_RGB32. It views the object's own buffer: valid until the next
-  // successful Load or Cover, which the owner takes as the moment to fetch it again.
+  // The picture, Format_RGB32, carrying the device pixel ratio it was decoded for. It views
+  // the object's own buffer: valid until the next successful Load or Cover, which the
+  // owner takes as the moment to fetch it again.
   const QImage& Image() const { return image_; }
   const std::string& Path() const { return path_; }
   QSize SourceSize() const { return source_size_; }
@@ -35,7 +37,7 @@ class PhotoImage {
   const std::string& LastError() const { return last_error_; }
 
  private:
-  bool Decode(const std::string& path, QSize area);
+  bool Decode(const std::string& path, QSize area, qreal ratio);
 
   JpegLimits limits_;
   PixelBuffer shown_;

@@ -75,6 +75,20 @@ void WriteJpeg(const std::string& path, int width, int height, bool progressive)
       [=](int y, JSAMPLE* row) { FillPattern(y, width, height, 3, row); });
 }
 
+bool LinePatternWhite(int x, int y, int height) {
+  return ((y < height / 2 ? x : y) % 2) == 0;
+}
+
+void WriteLineJpeg(const std::string& path, int width, int height) {
+  Encode(
+      path, width, height, 1, JCS_GRAYSCALE,
+      [](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, 100, TRUE); },
+      [=](int y, JSAMPLE* row) {
+        for (int x = 0; x < width; ++x)
+          row[x] = LinePatternWhite(x, y, height) ? JSAMPLE{255} : JSAMPLE{0};
+      });
+}
+
 void WriteCmykJpeg(const std::string& path, int width, int height) {
   // Inverted inks with no black: the stored ink is the colour's own channel.
   Encode(

@@ -12,6 +12,12 @@ std::uint32_t PatternColour(int x, int y, int width, int height);
 
 // Encodes the quadrant pattern as a JPEG file. `progressive` makes a multi-scan file.
 void WriteJpeg(const std::string& path, int width, int height, bool progressive = false);
+// Whether the one-pixel line pattern is white at (x, y) of a photo `height` rows high:
+// vertical lines in the top half, horizontal lines in the bottom half.
+bool LinePatternWhite(int x, int y, int height);
+// Encodes the one-pixel line pattern as a grey JPEG of the highest quality, so that every
+// line survives the encoding.
+void WriteLineJpeg(const std::string& path, int width, int height);
 // Encodes a flat grey progressive JPEG of 570 scans (each
 // AC coefficient in its own scans, refined bit by bit): a photo that costs a decoder
 // one pass per scan.
