@@ -7,62 +7,22 @@
 #include <QPainter>
 #include <QSlider>
 #include <QTemporaryDir>
-#include <cstdio>
 #include <vector>
-// clang-format off
-#include <jpeglib.h>
-// clang-format on
 
 #include "media/clip_display.h"
+#include "jpeg_bench_support.h"
 
 namespace {
 
-constexpr int kWidth = 6000, kHeight = 4000;  // 24 megapixels
 const QSize kArea(1280, 720);
-
-// Writes a baseline JPEG of gradients and fine detail with sensor-like grain of `noise`
-// (a bit mask): 3 gives a smooth photo of about 3 MB, 15 a grainy one of about 5.4 MB.
-// Entropy decoding, which every decoder must do in full, grows with the grain.
-void WriteTexturedJpeg(const std::string& path, unsigned noise_mask) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, file);
-  cinfo.image_width = kWidth;
-  cinfo.image_height = kHeight;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(kWidth * 3);
-  unsigned noise = 12345;
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const unsigned y = cinfo.next_scanline;
-    for (unsigned x = 0; x < kWidth; ++x) {
-      noise = noise * 1103515245u + 12345u;
-      const unsigned grain = (noise >> 24) & noise_mask;
-      row[x * 3] = static_cast<JSAMPLE>(((x / 7 + y / 5) & 255) ^ grain);
-      row[x * 3 + 1] = static_cast<JSAMPLE>((((x * y) >> 12) & 255) ^ grain);
-      row[x * 3 + 2] = static_cast<JSAMPLE>(96 + ((x + 2 * y) >> 6 & 63) + grain);
-    }
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(file);
-}
 
 // Two copies of the photo, so that each ShowClip is a real switch to another clip.
 struct Photos {
   explicit Photos(unsigned noise_mask) {
     a = dir.filePath("a.jpg").toStdString();
     b = dir.filePath("b.jpg").toStdString();
-    WriteTexturedJpeg(a, noise_mask);
-    WriteTexturedJpeg(b, noise_mask);
+    mw::bench::WriteTexturedJpeg(a, noise_mask);
+    mw::bench::WriteTexturedJpeg(b, noise_mask);
   }
   QTemporaryDir dir;
   std::string a, b;
@@ -127,28 +87,9 @@ BENCHMARK(BM_QtLoadAndSmoothScale)->Arg(3)->Arg(15)->Unit(benchmark::kMillisecon
 // Baseline: libjpeg alone, 1/4 scale into a reused BGRX buffer, no checks and no widget.
 void BM_BareLibjpegQuarterDecode(benchmark::State& state) {
   const Photos& photos = TestPhotos(state);
-  std::vector<JSAMPLE> pixels;
+  std::vector<unsigned char> pixels;
   for (auto _ : state) {
-    std::FILE* file = std::fopen(photos.a.c_str(), "rb");
-    jpeg_decompress_struct cinfo;
-    jpeg_error_mgr errors;
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_EXT_BGRX;
-    cinfo.scale_num = 1;
-    cinfo.scale_denom = 4;
-    jpeg_start_decompress(&cinfo);
-    const std::size_t stride = cinfo.output_width * 4;
-    pixels.resize(stride * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = pixels.data() + cinfo.output_scanline * stride;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    std::fclose(file);
+    mw::bench::BareLibjpegDecode(photos.a, 4, pixels);
     benchmark::DoNotOptimize(pixels.data());
   }
 }

@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kBottomMargin = 12;
 const char* const kBannerResource = ":/about/banner.png";
+const char* const kSharpBannerResource = ":/about/banner@2x.png";
 const char* const kVersionText = "Version " MW_VERSION;
 
 // A read-only address field that looks like a link and acts on a left click.
@@ -85,6 +86,19 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text,
   return button;
 }
 
+// The ratio of the banner drawn for a screen of device pixel ratio `screen_ratio`: the
+// version at twice the size wherever a pixel has more than one device pixel.
+qreal BannerRatio(qreal screen_ratio) {
+  return screen_ratio <= 1.0 ? 1.0 : 2.0;
+}
+
+QPixmap BannerFor(qreal screen_ratio) {
+  const qreal ratio = BannerRatio(screen_ratio);
+  QPixmap banner(ratio == 1.0 ? kBannerResource : kSharpBannerResource);
+  banner.setDevicePixelRatio(ratio);
+  return banner;
+}
+
 }  // namespace
 
 TAdForm::TAdForm(Desktop& desktop, QWidget* parent)
@@ -107,11 +121,24 @@ TAdForm::TAdForm(Desktop& desktop, QWidget* parent)
 
 void TAdForm::BuildBanner() {
   MakeLabel(this, "Label1", "Powered by", 7, 0);
-  auto* image = new QLabel(this);
-  image->setObjectName("Image1");
-  image->setPixmap(QPixmap(kBannerResource));
-  image->setAlignment(Qt::AlignCenter);
-  image->setGeometry(0, 24, 445, 179);
+  banner_ = new QLabel(this);
+  banner_->setObjectName("Image1");
+  banner_->setAlignment(Qt::AlignCenter);
+  banner_->setGeometry(0, 24, 445, 179);
+  ShowBannerForScreen();
+}
+
+void TAdForm::ShowBannerForScreen() {
+  const qreal ratio = devicePixelRatioF();
+  if (!banner_->pixmap().isNull() && banner_->pixmap().devicePixelRatio() == BannerRatio(ratio))
+    return;
+  banner_->setPixmap(BannerFor(ratio));
+}
+
+bool TAdForm::event(QEvent* event) {
+  const bool handled = QDialog::event(event);
+  if (event->type() == QEvent::ScreenChangeInternal) ShowBannerForScreen();
+  return handled;
 }
 
 void TAdForm::BuildProductLines() {
@@ -155,6 +182,7 @@ void TAdForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (event->spontaneous()) return;  // the window coming back from being minimised
   CentreOnScreen();
+  ShowBannerForScreen();
   okButton_->setFocus(Qt::OtherFocusReason);
 }
 

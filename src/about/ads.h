@@ -3,6 +3,7 @@
 // author's mail address.
 
 #include <QDialog>
+#include <QLabel>
 
 #include "desktop/desktop.h"
 
@@ -30,10 +31,13 @@ class TAdForm : public QDialog {
   void reject() override;
 
  protected:
+  bool event(QEvent* event) override;
   void showEvent(QShowEvent* event) override;
 
  private:
   void BuildBanner();
+  // Shows the banner drawn for the ratio of the screen the window is on.
+  void ShowBannerForScreen();
   void BuildProductLines();
   void BuildAddressLines();
   void BuildButtons();
@@ -47,6 +51,7 @@ class TAdForm : public QDialog {
 
   Desktop& desktop_;
   QPushButton* okButton_ = nullptr;
+  QLabel* banner_ = nullptr;
 };
 
 }  // namespace mw

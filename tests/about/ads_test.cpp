@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,10 +75,25 @@ TEST_F(AdFormTest, ContentFitsInsideTheWindow) {
 TEST_F(AdFormTest, BannerIsAnUnscaledTrueColourPicture) {
   QLabel* image = Find<QLabel>("Image1");
   QImage banner = image->pixmap().toImage();
-  EXPECT_EQ(banner.size(), QSize(363, 149));
+  EXPECT_EQ(banner.deviceIndependentSize().toSize(), QSize(363, 149));
   EXPECT_FALSE(banner.hasAlphaChannel());
   EXPECT_FALSE(image->hasScaledContents());
   EXPECT_EQ(image->geometry(), QRect(0, 24, 445, 179));
+}
+
+// Run at ratios 1 and 2: on a dense screen the banner drawn at twice the size is shown, at
+// the same place and logical size.
+TEST_F(AdFormTest, BannerIsDrawnForTheScreensRatio) {
+  const bool dense = form.devicePixelRatioF() > 1.0;
+  ShowAndDo([&] {
+    const QPixmap banner = Find<QLabel>("Image1")->pixmap();
+    EXPECT_EQ(banner.size(), dense ? QSize(726, 298) : QSize(363, 149));
+    EXPECT_EQ(banner.devicePixelRatio(), dense ? 2.0 : 1.0);
+    const QImage shown = Find<QLabel>("Image1")->grab().toImage();
+    // The sun's centre, 318,30 of the banner, lies in its own colour on the screen.
+    const QPoint sun = (QPoint(318, 30) + QPoint(41, 15)) * shown.devicePixelRatio();
+    EXPECT_EQ(QColor(shown.pixel(sun)), QColor("#fff3b0"));
+  });
 }
 
 TEST_F(AdFormTest, AddressFieldsAreReadOnlyLinks) {
