@@ -11,6 +11,8 @@
 #include <QSpinBox>
 #include <QToolTip>
 
+#include <cmath>
+
 #include "editor/mark_panel.h"
 #include "editor_fixture.h"
 #include "media/clip_display.h"
@@ -208,6 +210,25 @@ TEST_F(EditorMarksTest, RightClickInPlayModeOpensNothing) {
 
 // --- the pointer and the left button, through real mouse events ---
 
+// Counts the device pixels of the raised bevel of `panel` (`line_width` pixels wide) that are
+// not exactly its light colour above and its dark colour below: a bevel drawn at part
+// pixels or smoothed gives shades in between.
+int BlurredBevelPixels(QWidget& panel, int line_width) {
+  const QImage shown = panel.grab().toImage();
+  const int bevel = static_cast<int>(std::lround(line_width * shown.devicePixelRatio()));
+  const QRgb light = panel.palette().color(QPalette::Light).rgb();
+  const QRgb dark = panel.palette().color(QPalette::Dark).rgb();
+  int blurred = 0;
+  for (int x = bevel; x < shown.width() - bevel; ++x) {
+    for (int i = 0; i < bevel; ++i) {
+      blurred += shown.pixel(x, i) != light;
+      blurred += shown.pixel(x, shown.height() - 1 - i) != dark;
+    }
+    blurred += shown.pixel(x, bevel) == light;  // the bevel ends on a device pixel
+  }
+  return blurred;
+}
+
 class EditorPointerTest : public EditorMarksTest {
  protected:
   // Photo A with one mark in its middle leading to `target`.
@@ -346,6 +367,18 @@ TEST_F(EditorPointerTest, HoverSquareFollowsThePointerInEditMode) {
   // A move on the square itself counts in clip-area pixels.
   QTest::mouseMove(shape, QPoint(5, 5));
   EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), "(180 , 130)");
+}
+
+TEST_F(EditorPointerTest, MarkPanelAndHoverSquareAreDrawnCrisp) {
+  StartWithMarkTo(Photo("b.jpg"));
+  Control<QCheckBox>("EditMode")->click();
+  QTest::mouseMove(Panel1(), QPoint(200, 150));
+  EXPECT_EQ(BlurredBevelPixels(*Control<QWidget>("Shape1"), 2), 0);
+  MarkPanel* panel = nullptr;
+  for (QFrame* frame : form_->findChildren<QFrame*>())
+    if (auto* mark = dynamic_cast<MarkPanel*>(frame)) panel = mark;
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(BlurredBevelPixels(*panel, 1), 0);
 }
 
 TEST_F(EditorPointerTest, LeftClickFollowsTheMarkInBothModes) {
