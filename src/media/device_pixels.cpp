@@ -2,6 +2,7 @@
 
 #include <QTransform>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 
 namespace mw {
@@ -26,6 +27,16 @@ void PaintInDevicePixels(QPainter& painter, qreal ratio) {
   QTransform world = painter.worldTransform();
   world.scale(1.0 / ratio, 1.0 / ratio);
   painter.setWorldTransform(world);
+}
+
+void FillFrame(QPainter& painter, const QRect& outer, int width, const QColor& colour) {
+  const int side = std::min(width, std::min(outer.width(), outer.height()) / 2);
+  if (side <= 0) return;
+  const int rows = outer.height() - 2 * side;
+  painter.fillRect(QRect(outer.left(), outer.top(), outer.width(), side), colour);
+  painter.fillRect(QRect(outer.left(), outer.bottom() - side + 1, outer.width(), side), colour);
+  painter.fillRect(QRect(outer.left(), outer.top() + side, side, rows), colour);
+  painter.fillRect(QRect(outer.right() - side + 1, outer.top() + side, side, rows), colour);
 }
 
 }  // namespace mw

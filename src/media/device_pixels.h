@@ -21,5 +21,7 @@ QRect MovieTargetRect(const QWidget& clip_area);
 // Makes one unit of `painter`'s coordinates one device pixel of a device at `ratio`, with
 // the origin where it was: whole-number coordinates then fall on whole device pixels.
 void PaintInDevicePixels(QPainter& painter, qreal ratio);
+// Fills the band `width` wide along the inside of `outer`, in whole units of the painter.
+void FillFrame(QPainter& painter, const QRect& outer, int width, const QColor& colour);
 
 }  // namespace mw

@@ -2,6 +2,10 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "media/device_pixels.h"
 
 namespace mw {
 namespace {
@@ -136,17 +140,22 @@ void FocusRing::Surround(const QRect& markRect) {
   raise();
 }
 
-// A bright ring inside a dark one, so that it shows on light and dark pictures alike.
+// A bright ring between two dark lines, so that it shows on light and dark pictures alike.
+// Drawn in device pixels, each band a whole number of them, so that it stays sharp and even
+// on screens of any ratio.
 void FocusRing::paintEvent(QPaintEvent*) {
   QPainter painter(this);
-  painter.setBrush(Qt::NoBrush);
-  painter.setPen(QPen(QColor(20, 20, 20), 1));
-  painter.drawRect(rect().adjusted(0, 0, -1, -1));
-  painter.drawRect(
-      rect().adjusted(kRingWidth + 1, kRingWidth + 1, -kRingWidth - 2, -kRingWidth - 2));
-  const int inset = 1 + kRingWidth / 2;
-  painter.setPen(QPen(QColor(255, 200, 0), kRingWidth));
-  painter.drawRect(rect().adjusted(inset, inset, -inset - 1, -inset - 1));
+  const qreal ratio = devicePixelRatioF();
+  PaintInDevicePixels(painter, ratio);
+  const int line = std::max(1, static_cast<int>(std::lround(ratio)));
+  const int ring = std::max(1, static_cast<int>(std::lround(kRingWidth * ratio)));
+  const QColor dark(20, 20, 20);
+  QRect band(QPoint(0, 0), DeviceSize(size(), ratio));
+  FillFrame(painter, band, line, dark);
+  band.adjust(line, line, -line, -line);
+  FillFrame(painter, band, ring, QColor(255, 200, 0));
+  band.adjust(ring, ring, -ring, -ring);
+  FillFrame(painter, band, line, dark);
 }
 
 }  // namespace mw

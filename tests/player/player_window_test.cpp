@@ -9,8 +9,11 @@
 
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "jpeg_fixtures.h"
 #include "player_folder.h"
@@ -159,6 +162,41 @@ TEST_F(PlayerWindowTest, AMovieTargetPlaysAtOnceAndSpacePausesAndResumesIt) {
   Key(Qt::Key_Backspace);
   EXPECT_EQ(player.ClipOnScreen(), kHall);
   EXPECT_FALSE(movie.IsOpen());
+}
+
+// The colour bands met walking from the edge of `shown` inwards along row `y`, on the left
+// and (mirrored) on the right, as "D" for the dark line, "B" for the bright ring, "?" for
+// anything else; one letter per device pixel.
+std::string RingBands(const QImage& shown, int y, int count, bool from_right) {
+  std::string bands;
+  for (int i = 0; i < count; ++i) {
+    const QRgb pixel = shown.pixel(from_right ? shown.width() - 1 - i : i, y) & 0xffffff;
+    bands += pixel == 0x141414 ? 'D' : pixel == 0xffc800 ? 'B' : '?';
+  }
+  return bands;
+}
+
+// Run at ratios 1, 1.5 and 2: each band of the ring is a whole number of device pixels,
+// the same on every side, in its exact colour.
+TEST_F(PlayerWindowTest, FocusRingIsDrawnCrisp) {
+  folder.MakeTour();
+  Start();
+  Key(Qt::Key_Tab);
+  auto* ring = window->findChild<QWidget*>("FocusRing");
+  ASSERT_NE(ring, nullptr);
+  const QImage shown = ring->grab().toImage();
+  const qreal ratio = shown.devicePixelRatio();
+  const int line = std::max(1, static_cast<int>(std::lround(ratio)));
+  const int bright = static_cast<int>(std::lround(3 * ratio));
+  const std::string expected =
+      std::string(line, 'D') + std::string(bright, 'B') + std::string(line, 'D');
+  const int count = static_cast<int>(expected.size());
+  const int middle = shown.height() / 2;
+  EXPECT_EQ(RingBands(shown, middle, count, false), expected);
+  EXPECT_EQ(RingBands(shown, middle, count, true), expected);
+  const QImage turned = shown.transformed(QTransform().rotate(90));
+  EXPECT_EQ(RingBands(turned, turned.height() / 2, count, false), expected);
+  EXPECT_EQ(RingBands(turned, turned.height() / 2, count, true), expected);
 }
 
 TEST_F(PlayerWindowTest, TabChoosesTheMarksInMapOrderAndEnterFollows) {
