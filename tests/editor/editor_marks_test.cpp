@@ -63,6 +63,8 @@ TEST_F(EditorMarksTest, AddWithGotoNewClipEndsOnTheTarget) {
   EXPECT_EQ(mark.Size, 10);
   EXPECT_EQ(mark.AreaWidth, area.width);
   EXPECT_EQ(mark.AreaHeight, area.height);
+  // Logical pixels on any screen (this case also runs at a ratio of 2).
+  EXPECT_EQ(QSize(area.width, area.height), Panel1()->size());
   EXPECT_EQ(form.ClipOnScreen(), b);
   EXPECT_EQ(form.History().Count(), entries + 1);
   EXPECT_TRUE(form.MapChanged());
