@@ -105,9 +105,12 @@ MapFileContent ParseMap(std::string_view data) {
 
 MapFileContent ReadMapFile(const std::string& path) {
   FileBytes text;
-  if (!ReadWholeFile(path, text)) {
+  const FileReadStatus read = ReadRegularFile(path, kMaxMapBytes, text);
+  if (read != FileReadStatus::Read) {
+    // A map larger than any map could be is taken as damaged.
     MapFileContent content;
-    content.status = MapReadStatus::OpenFailed;
+    content.status =
+        read == FileReadStatus::TooLarge ? MapReadStatus::InvalidHeader : MapReadStatus::OpenFailed;
     return content;
   }
   return ParseMapText(std::move(text));
@@ -183,7 +186,9 @@ std::string MapWriteFailureMessage(const MapWriteOutcome& outcome) {
     case MapWriteStatus::WriteFailed:
       break;
   }
-  return "Failed to open the map file for writing!";
+  std::string message = "Failed to open the map file for writing!";
+  if (!outcome.detail.empty()) message += "\n" + outcome.detail;
+  return message;
 }
 
 MapWriteOutcome WriteMapFile(const std::string& path, WindowSize size,
@@ -197,7 +202,7 @@ MapWriteOutcome WriteMapFile(const std::string& path, WindowSize size,
   WriteOutcome written = ReplaceFileContent(path, FormatMap(size, marks));
   if (!written.ok) {
     outcome.status = MapWriteStatus::WriteFailed;
-    outcome.detail = written.error;
+    outcome.detail = written.reason;
   }
   return outcome;
 }

@@ -65,6 +65,9 @@ class MapLineReader {
 // lines were read.
 bool ReadMark(MapLineReader& reader, ClickerMark& mark);
 
+// Most bytes a map file may have; a larger one is refused as damaged.
+inline constexpr std::size_t kMaxMapBytes = std::size_t{1} << 30;
+
 enum class MapReadStatus { Loaded, OpenFailed, InvalidHeader, BadSizeLine };
 
 // What a map file holds, or why it could not be read.
@@ -93,7 +96,7 @@ enum class MapWriteStatus { Written, UnstorableText, WriteFailed };
 struct MapWriteOutcome {
   MapWriteStatus status = MapWriteStatus::Written;
   std::size_t markIndex = 0;  // for UnstorableText: the mark at fault
-  std::string detail;         // for WriteFailed: what the system said
+  std::string detail;         // for WriteFailed: the system's reason, shown to the user
 };
 
 // What to tell the user when a map could not be written; empty when it was.

@@ -1,10 +1,14 @@
 #include "map/safe_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <ctime>
 #include <climits>
 #include <cstring>
 #include <future>
@@ -14,6 +18,12 @@ namespace mw {
 namespace {
 
 std::string ErrnoText(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// Records a failure with the system's reason of the moment.
+void Fail(WriteOutcome& outcome, const std::string& what) {
+  outcome.reason = std::strerror(errno);
+  outcome.error = what + ": " + outcome.reason;
+}
 
 std::string FolderOf(const std::string& path) {
   auto slash = path.rfind('/');
@@ -79,14 +89,49 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
+// True for the name of one of our temporary files for `bare`: "." + bare + "." and six
+// characters of those mkstemp chooses from.
+bool IsTemporaryName(std::string_view name, std::string_view bare) {
+  const std::size_t prefix = bare.size() + 2;
+  if (name.size() != prefix + 6 || name[0] != '.' || name.substr(1, bare.size()) != bare ||
+      name[prefix - 1] != '.')
+    return false;
+  for (char c : name.substr(prefix))
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// How old a temporary file must be before it counts as left behind by a cut-off save
+// (a save in progress elsewhere is never that slow).
+constexpr time_t kStaleTemporarySeconds = 10 * 60;
+
+// Removes temporary files of `bare` in `folder` that a cut-off save left behind.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& bare) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return;
+  const time_t now = time(nullptr);
+  while (const dirent* entry = readdir(dir)) {
+    if (!IsTemporaryName(entry->d_name, bare)) continue;
+    struct stat info {};
+    if (fstatat(dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (S_ISREG(info.st_mode) && now - info.st_mtime > kStaleTemporarySeconds)
+      unlinkat(dirfd(dir), entry->d_name, 0);
+  }
+  closedir(dir);
+}
+
 }  // namespace
 
 WriteOutcome ReplaceFileContent(const std::string& path, std::string_view content) {
   WriteOutcome outcome;
   std::string target;
-  if (!ResolveLinks(path, target, outcome.error)) return outcome;
+  if (!ResolveLinks(path, target, outcome.error)) {
+    outcome.reason = outcome.error;
+    return outcome;
+  }
   struct stat info {};
   if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    outcome.reason = "Not a regular file";
     outcome.error = target + " is not a regular file";
     return outcome;
   }
@@ -96,35 +141,50 @@ WriteOutcome ReplaceFileContent(const std::string& path, std::string_view conten
   std::string temp = folder + "/." + bare + ".XXXXXX";
   int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) {
-    outcome.error = ErrnoText("cannot create a file in " + folder);
+    Fail(outcome, "cannot create a file in " + folder);
     return outcome;
   }
   CopyAttributes(fd, target);
   bool written = WriteAll(fd, content);
-  if (!written) outcome.error = ErrnoText("cannot write " + temp);
+  if (!written) Fail(outcome, "cannot write " + temp);
   if (written && fsync(fd) != 0) {
     written = false;
-    outcome.error = ErrnoText("cannot flush " + temp);
+    Fail(outcome, "cannot flush " + temp);
   }
   if (close(fd) != 0 && written) {
     written = false;
-    outcome.error = ErrnoText("cannot close " + temp);
+    Fail(outcome, "cannot close " + temp);
   }
   if (written && rename(temp.c_str(), target.c_str()) != 0) {
     written = false;
-    outcome.error = ErrnoText("cannot replace " + target);
+    Fail(outcome, "cannot replace " + target);
   }
   if (!written) {
     unlink(temp.c_str());
     return outcome;
   }
   SyncFolder(folder);
+  RemoveStaleTemporaries(folder, bare);
   outcome.ok = true;
   return outcome;
 }
 
+int OpenRegularFile(const std::string& path) {
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    const int reason = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    close(fd);
+    errno = reason;
+    return -1;
+  }
+  return fd;
+}
+
 bool CanOpenForReading(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = OpenRegularFile(path);
   if (fd < 0) return false;
   close(fd);
   return true;
@@ -179,31 +239,39 @@ void ReadKnownBytesInHalves(int fd, std::size_t size, FileBytes& content) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::string& path, FileBytes& content) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-    close(fd);
-    return false;
-  }
-  // Read straight into the buffer; a file that grows meanwhile (or a pipe) is read on.
+FileReadStatus ReadRegularFile(const std::string& path, std::size_t maxBytes,
+                               FileBytes& content) {
   content.Clear();
-  const bool regular = S_ISREG(info.st_mode);
+  int fd = OpenRegularFile(path);
+  if (fd < 0) return FileReadStatus::CannotRead;
+  struct stat info {};
+  fstat(fd, &info);
   const auto expected = static_cast<std::size_t>(info.st_size);
-  content.Reserve(regular ? expected + 1 : 1 << 16);
-  if (regular && expected >= kTwoThreadReadBytes) ReadKnownBytesInHalves(fd, expected, content);
-  bool ok = true;
+  if (expected > maxBytes) {
+    close(fd);
+    return FileReadStatus::TooLarge;
+  }
+  // Read straight into the buffer; a file that grows meanwhile is read on, up to the limit.
+  content.Reserve(expected + 1);
+  if (expected >= kTwoThreadReadBytes) ReadKnownBytesInHalves(fd, expected, content);
+  FileReadStatus status = FileReadStatus::Read;
   for (;;) {
-    if (content.Room() == 0) content.Reserve(content.Size() * 2);
+    if (content.Size() > maxBytes) status = FileReadStatus::TooLarge;
+    if (status != FileReadStatus::Read) break;
+    if (content.Room() == 0) content.Reserve(std::min(content.Size() * 2, maxBytes + 1));
     ssize_t got = read(fd, content.End(), content.Room());
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) ok = false;
+    if (got < 0) status = FileReadStatus::CannotRead;
     if (got <= 0) break;
     content.Commit(static_cast<std::size_t>(got));
   }
   close(fd);
-  return ok;
+  if (status != FileReadStatus::Read) content.Clear();
+  return status;
+}
+
+bool ReadWholeFile(const std::string& path, FileBytes& content) {
+  return ReadRegularFile(path, kMaxReadBytes, content) == FileReadStatus::Read;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& content) {

@@ -132,6 +132,27 @@ TEST_F(EditorWindowTest, InvalidHeaderAndUnreadableMapAreReported) {
   EXPECT_EQ(form.MapFileNameText(), "other.clm");
 }
 
+TEST_F(EditorWindowTest, PipesAndDevicesAsMapOrStartClipNeitherBlockNorExhaustMemory) {
+  ASSERT_EQ(mkfifo("pipe.clm", 0600), 0);
+  WriteText("markweaver.ini", "pipe.clm\r\n");
+  TForm1& form = Start();
+  EXPECT_EQ(desktop_.MessageTexts(), std::vector<std::string>{"Failed to open the map file!"});
+  EXPECT_TRUE(form.Map().Empty());
+
+  form.SetMapFileNameText("/dev/zero");
+  form.LoadMap();
+  EXPECT_EQ(desktop_.messages.back().text, "Failed to open the map file!");
+
+  // A map whose start clip is a pipe named as a photo: the map loads, no clip shows.
+  ASSERT_EQ(mkfifo("start.jpg", 0600), 0);
+  WriteText("tour.clm", "markweaverdata1.01\r\n700\r\n500\r\n" + here_ +
+                            "/start.jpg\r\n0.5\r\n0.5\r\n10\r\nb.jpg\r\n\r\n600\r\n400\r\nto b\r\n");
+  form.SetMapFileNameText("tour.clm");
+  form.LoadMap();
+  EXPECT_EQ(form.Map().Count(), 1u);
+  EXPECT_FALSE(form.ClipShown());
+}
+
 TEST_F(EditorWindowTest, ExitAsksOnlyForAChangedMapWithMarks) {
   WriteText("tour.clm", kOneMarkMap);
   WriteText("markweaver.ini", "tour.clm\r\n");
@@ -178,7 +199,8 @@ TEST_F(EditorWindowTest, FailedSaveKeepsTheMapChangedAndTheOldFile) {
   fs::remove("locked/tour.clm");
   fs::create_directory("locked/tour.clm");  // the target is now a folder
   form.SaveMapButtonClick();
-  EXPECT_EQ(desktop_.messages.back().text, "Failed to open the map file for writing!");
+  EXPECT_EQ(desktop_.messages.back().text,
+            "Failed to open the map file for writing!\nNot a regular file");
   EXPECT_TRUE(form.MapChanged());
   EXPECT_TRUE(fs::is_directory("locked/tour.clm"));
   EXPECT_EQ(test::EntriesIn("locked"), 1u);

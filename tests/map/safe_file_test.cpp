@@ -2,6 +2,7 @@
 #include "map/safe_file.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -81,6 +83,9 @@ TEST(SafeSave, FullDiskKeepsTheOldFile) {
   WriteText(path, "old map");
   WriteText(disk + "/filler", std::string(40 * 1024, 'f'));
   WriteOutcome outcome = ReplaceFileContent(path, std::string(48 * 1024, 'n'));
+  ClickerMark mark;
+  mark.Hint = MarkText::Lasting(std::string(48 * 1024, 'h'));
+  MapWriteOutcome mapOutcome = WriteMapFile(path, {1, 1}, std::span(&mark, 1));
   std::string after = ReadText(path);
   std::size_t entries = EntriesIn(disk);
   umount(disk.c_str());
@@ -88,6 +93,41 @@ TEST(SafeSave, FullDiskKeepsTheOldFile) {
   EXPECT_FALSE(outcome.error.empty());
   EXPECT_EQ(after, "old map");
   EXPECT_EQ(entries, 2u);
+  // The user is told the system's reason on a line of its own.
+  EXPECT_EQ(MapWriteFailureMessage(mapOutcome),
+            "Failed to open the map file for writing!\nNo space left on device");
+}
+
+// Makes a file of `text` whose last change lies `ageSeconds` back.
+void WriteAgedFile(const std::string& path, const std::string& text, int ageSeconds) {
+  WriteText(path, text);
+  timespec times[2] = {{time(nullptr) - ageSeconds, 0}, {time(nullptr) - ageSeconds, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+TEST(SafeSave, SuccessfulSaveRemovesOnlyOldTemporariesOfTheSameFile) {
+  TempFolder folder;
+  const std::string path = folder.File("map.clm");
+  const int old = 11 * 60;
+  WriteAgedFile(folder.File(".map.clm.Ab3xZ9"), "cut off", old);
+  WriteAgedFile(folder.File(".map.clm.q1W2e3"), "cut off", old);
+  // Kept: a fresh one (a save may be running), other names, and what is no plain file.
+  WriteAgedFile(folder.File(".map.clm.young1"), "running", 60);
+  WriteAgedFile(folder.File(".map.clm.toolong7"), "other", old);
+  WriteAgedFile(folder.File(".map.clm.ab-cd1"), "other", old);
+  WriteAgedFile(folder.File(".other.clm.ABCDEF"), "other", old);
+  WriteAgedFile(folder.File("map.clm.ABCDEF"), "other", old);
+  fs::create_directory(folder.File(".map.clm.Folder"));
+  fs::create_symlink(folder.File("map.clm.ABCDEF"), folder.File(".map.clm.Linked"));
+
+  ASSERT_TRUE(ReplaceFileContent(path, "new map").ok);
+  EXPECT_FALSE(fs::exists(folder.File(".map.clm.Ab3xZ9")));
+  EXPECT_FALSE(fs::exists(folder.File(".map.clm.q1W2e3")));
+  for (const char* kept : {".map.clm.young1", ".map.clm.toolong7", ".map.clm.ab-cd1",
+                           ".other.clm.ABCDEF", "map.clm.ABCDEF", ".map.clm.Folder"})
+    EXPECT_TRUE(fs::exists(folder.File(kept))) << kept;
+  EXPECT_TRUE(fs::is_symlink(folder.File(".map.clm.Linked")));
+  EXPECT_EQ(ReadText(path), "new map");
 }
 
 TEST(SafeSave, TargetThatIsAFolderIsRefused) {
@@ -169,18 +209,38 @@ TEST(FileReading, FilesOfEverySizeReadWhole) {
   }
 }
 
-TEST(FileReading, APipeIsReadToItsEndAndFoldersAndMissingFilesAreRefused) {
+TEST(FileReading, OnlyRegularFilesAreReadAndNoneBlocks) {
+  // A pipe without a writer would block a reading open; a device would never end.
   TempFolder folder;
-  const std::string pipe = folder.File("pipe");
+  const std::string pipe = folder.File("pipe.clm");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const std::string expected = VariedBytes(300000);
-  std::thread writer([&] { WriteText(pipe, expected); });
   std::string read;
-  EXPECT_TRUE(ReadWholeFile(pipe, read));
-  writer.join();
-  EXPECT_TRUE(read == expected);
-  EXPECT_FALSE(ReadWholeFile(folder.Path(), read));
-  EXPECT_FALSE(ReadWholeFile(folder.File("missing"), read));
+  for (const std::string& path : {pipe, std::string("/dev/zero"), folder.Path(),
+                                  folder.File("missing")}) {
+    EXPECT_FALSE(ReadWholeFile(path, read)) << path;
+    EXPECT_FALSE(CanOpenForReading(path)) << path;
+    EXPECT_EQ(OpenRegularFile(path), -1) << path;
+  }
+  EXPECT_EQ(ReadMapFile(pipe).status, MapReadStatus::OpenFailed);
+  EXPECT_EQ(ReadMapFile("/dev/zero").status, MapReadStatus::OpenFailed);
+  WriteText(folder.File("map.clm"), "markweaverdata1.0\r\n");
+  const int fd = OpenRegularFile(folder.File("map.clm"));
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+  close(fd);
+}
+
+TEST(FileReading, FilesOverTheLimitAreRefusedUnread) {
+  TempFolder folder;
+  const std::string path = folder.File("huge.clm");
+  WriteText(path, "markweaverdata1.0\r\n");
+  FileBytes bytes;
+  EXPECT_EQ(ReadRegularFile(path, 19, bytes), FileReadStatus::Read);
+  EXPECT_EQ(ReadRegularFile(path, 18, bytes), FileReadStatus::TooLarge);
+  EXPECT_EQ(bytes.Size(), 0u);
+  // A sparse map just over the limit: refused as damaged without a byte allocated for it.
+  fs::resize_file(path, kMaxMapBytes + 1);
+  EXPECT_EQ(ReadMapFile(path).status, MapReadStatus::InvalidHeader);
 }
 
 }  // namespace
