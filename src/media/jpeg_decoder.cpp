@@ -6,8 +6,13 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <new>
+
+#include "map/safe_file.h"
 
 namespace mw {
 
@@ -48,6 +53,40 @@ void LimitScans(j_common_ptr cinfo) {
   auto* errors = reinterpret_cast<ErrorManager*>(cinfo->err);
   std::snprintf(errors->message, sizeof errors->message, "too many scans");
   std::longjmp(errors->jump, 1);
+}
+
+// A progressive photo keeps every coefficient of the photo while it decodes: two bytes for
+// each of the 64 of every block of every component.
+std::uint64_t CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+  std::uint64_t bytes = 0;
+  for (int i = 0; i < cinfo.num_components; ++i) {
+    const jpeg_component_info& component = cinfo.comp_info[i];
+    const std::uint64_t across_blocks = static_cast<std::uint64_t>(cinfo.max_h_samp_factor) * 8;
+    const std::uint64_t down_blocks = static_cast<std::uint64_t>(cinfo.max_v_samp_factor) * 8;
+    const std::uint64_t across =
+        (std::uint64_t{cinfo.image_width} * component.h_samp_factor + across_blocks - 1) /
+        across_blocks;
+    const std::uint64_t down =
+        (std::uint64_t{cinfo.image_height} * component.v_samp_factor + down_blocks - 1) /
+        down_blocks;
+    bytes += across * down * 64 * 2;
+  }
+  return bytes;
+}
+
+// Coefficient memory a progressive photo may claim for each byte of its file: real photos
+// stay far below; a tiny file that claims a huge size is refused. Every photo may have the
+// floor, so that flat photos, which compress very well, still decode.
+constexpr std::uint64_t kCoefficientBytesPerFileByte = 1000;
+constexpr std::uint64_t kCoefficientFloorBytes = std::uint64_t{64} << 20;
+
+bool ClaimsMoreThanItsFileHolds(const jpeg_decompress_struct& cinfo, std::FILE* file) {
+  if (!cinfo.progressive_mode) return false;
+  struct stat info {};
+  if (fstat(fileno(file), &info) != 0) return true;
+  const std::uint64_t allowed = std::max(
+      kCoefficientFloorBytes, static_cast<std::uint64_t>(info.st_size) * kCoefficientBytesPerFileByte);
+  return CoefficientBytes(cinfo) > allowed;
 }
 
 // Everything one decode needs, plain C data only, so that a longjmp out of libjpeg skips
@@ -144,8 +183,13 @@ JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height
   s.cinfo.err = jpeg_std_error(&s.errors.pub);
   s.errors.pub.error_exit = JumpOnError;
   s.errors.pub.output_message = KeepQuiet;
-  s.file = std::fopen(path.c_str(), "rb");
-  if (!s.file) return Failure("cannot open the file");
+  // Only a regular file is read: a pipe or device could block or never end.
+  const int fd = OpenRegularFile(path);
+  if (fd >= 0) s.file = fdopen(fd, "rb");
+  if (!s.file) {
+    if (fd >= 0) close(fd);
+    return Failure("cannot open the file");
+  }
   if (!ReadHeaderAndScale(s, cover_width, cover_height)) return Failure(s.errors.message);
 
   JpegResult result;
@@ -154,6 +198,8 @@ JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height
   const std::uint64_t pixels =
       static_cast<std::uint64_t>(s.cinfo.image_width) * s.cinfo.image_height;
   if (pixels == 0 || pixels > limits.max_pixels) return Failure("photo too large");
+  if (ClaimsMoreThanItsFileHolds(s.cinfo, s.file))
+    return Failure("photo claims a size far beyond what its file holds");
   s.cinfo.mem->max_memory_to_use = limits.max_decoder_memory;
   s.progress.progress_monitor = LimitScans;
   s.cinfo.progress = &s.progress;

@@ -89,6 +89,22 @@ void WriteLineJpeg(const std::string& path, int width, int height) {
       });
 }
 
+void WriteGrayJpeg(const std::string& path, int width, int height) {
+  // The pattern's brightness: left half dark, right half light.
+  Encode(
+      path, width, height, 1, JCS_GRAYSCALE, [](jpeg_compress_struct&) {},
+      [=](int, JSAMPLE* row) {
+        for (int x = 0; x < width; ++x) row[x] = x < width / 2 ? 40 : 220;
+      });
+}
+
+void WriteArithmeticJpeg(const std::string& path, int width, int height) {
+  Encode(
+      path, width, height, 3, JCS_RGB,
+      [](jpeg_compress_struct& cinfo) { cinfo.arith_code = TRUE; },
+      [=](int y, JSAMPLE* row) { FillPattern(y, width, height, 3, row); });
+}
+
 void WriteCmykJpeg(const std::string& path, int width, int height) {
   // Inverted inks with no black: the stored ink is the colour's own channel.
   Encode(

@@ -22,6 +22,10 @@ void WriteLineJpeg(const std::string& path, int width, int height);
 // AC coefficient in its own scans, refined bit by bit): a photo that costs a decoder
 // one pass per scan.
 void WriteManyScanJpeg(const std::string& path, int width, int height);
+// Encodes a grayscale JPEG, dark on its left half and light on its right.
+void WriteGrayJpeg(const std::string& path, int width, int height);
+// Encodes the quadrant pattern with arithmetic coding instead of Huffman tables.
+void WriteArithmeticJpeg(const std::string& path, int width, int height);
 // Encodes the quadrant pattern as a CMYK JPEG with inverted inks, as Adobe's programs do.
 void WriteCmykJpeg(const std::string& path, int width, int height);
 // Cuts the file to `keep` of its bytes.

@@ -2,9 +2,11 @@
 #include "media/photo_image.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QTemporaryDir>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 
 #include "jpeg_fixtures.h"
@@ -135,6 +137,19 @@ TEST_F(PhotoTest, CmykPhotoShowsItsColours) {
   }
 }
 
+TEST_F(PhotoTest, GrayscaleAndArithmeticCodedPhotosShow) {
+  PhotoImage photo;
+  const std::string gray = Path("gray.jpg");
+  test::WriteGrayJpeg(gray, 160, 120);
+  ASSERT_TRUE(photo.Load(gray, QSize(160, 120))) << photo.LastError();
+  EXPECT_LT(qGray(photo.Image().pixel(40, 60)), 60);
+  EXPECT_GT(qGray(photo.Image().pixel(120, 60)), 200);
+  const std::string arithmetic = Path("arith.jpg");
+  test::WriteArithmeticJpeg(arithmetic, 160, 120);
+  ASSERT_TRUE(photo.Load(arithmetic, QSize(160, 120))) << photo.LastError();
+  ExpectPattern(photo.Image());
+}
+
 class RefusedPhotoTest : public PhotoTest {
  protected:
   // A refused photo gives false and leaves the photo shown before.
@@ -167,6 +182,38 @@ TEST_F(RefusedPhotoTest, NotAJpegAtAllOrMissing) {
   std::ofstream(Path("empty.jpg"));
   ExpectRefused(Path("empty.jpg"));
   ExpectRefused(Path("missing.jpg"));
+}
+
+TEST_F(RefusedPhotoTest, PipesAndDevicesNamedAsPhotosAreRefusedWithoutWaiting) {
+  // A pipe without a writer would block the open; a device would be read for ever.
+  ASSERT_EQ(mkfifo(Path("pipe.jpg").c_str(), 0600), 0);
+  ExpectRefused(Path("pipe.jpg"));
+  std::filesystem::create_symlink("/dev/zero", Path("zero.jpg"));
+  ExpectRefused(Path("zero.jpg"));
+}
+
+TEST_F(RefusedPhotoTest, TinyProgressivePhotoClaimingAHugeSizeIsRefused) {
+  // About a kilobyte that claims 10000 x 10000: its coefficients alone would take 300 MB.
+  const std::string path = MakeJpeg("claim.jpg", 64, 64, true);
+  test::PatchFrameSize(path, 10000, 10000);
+  ExpectRefused(path);
+  // The same claim in a baseline photo costs no coefficient memory: it shows as incomplete.
+  PhotoImage photo;
+  const std::string baseline = MakeJpeg("baseline.jpg", 64, 64);
+  test::PatchFrameSize(baseline, 10000, 10000);
+  ASSERT_TRUE(photo.Load(baseline, QSize(100, 100))) << photo.LastError();
+  EXPECT_TRUE(photo.Incomplete());
+}
+
+TEST_F(PhotoTest, LargeFlatProgressivePhotoStillDecodes) {
+  // Four flat quadrants compress to almost nothing, far below a thousandth of its
+  // coefficients: the floor keeps such a photo decodable.
+  PhotoImage photo;
+  const std::string path = MakeJpeg("flat.jpg", 4000, 3000, true);
+  ASSERT_LT(std::filesystem::file_size(path), 100'000u);
+  ASSERT_TRUE(photo.Load(path, QSize(500, 375))) << photo.LastError();
+  EXPECT_FALSE(photo.Incomplete());
+  ExpectPattern(photo.Image());
 }
 
 TEST_F(RefusedPhotoTest, HugeDimensionsAreRefusedBeforeDecoding) {
