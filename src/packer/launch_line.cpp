@@ -1,6 +1,7 @@
 #include "packer/launch_line.h"
 
 #include "packer/packer_error.h"
+#include "packer/printable_text.h"
 
 namespace mw::packer {
 namespace {
@@ -37,7 +38,7 @@ LaunchCommand ParseLaunchLine(std::string_view line) {
   if (command.program.empty() || command.program == "." || command.program == ".." ||
       command.program.find('/') != std::string::npos) {
     throw PackerError("the launch line does not start with a program of the package: \"" +
-                      std::string(line.substr(0, 200)) + "\"");
+                      PrintableName(line) + "\"");
   }
   if (!rest.empty()) {
     const std::string_view message = StripEnclosingQuotes(rest);

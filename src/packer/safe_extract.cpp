@@ -4,10 +4,13 @@
 #include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <memory>
 #include <set>
 #include <string_view>
@@ -18,21 +21,6 @@
 
 namespace mw::packer {
 
-std::string Printable(std::string_view text) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(text.size());
-  for (unsigned char c : text) {
-    if (c >= 0x20 && c != 0x7f) {
-      out += static_cast<char>(c);
-    } else {
-      out += "\\x";
-      out += digits[c >> 4];
-      out += digits[c & 15];
-    }
-  }
-  return out;
-}
 namespace {
 
 // The user's umask: unpacked files get the packed bits less it, as any unpacking tool
@@ -57,7 +45,7 @@ using ReadArchivePtr = std::unique_ptr<archive, ReadDeleter>;
 
 std::string ArchiveErrorText(archive* a) {
   const char* reason = archive_error_string(a);
-  return reason ? reason : "damaged archive";
+  return reason ? PrintableName(reason) : "damaged archive";
 }
 
 ReadArchivePtr OpenArchive(SpanSource* source) {
@@ -100,12 +88,14 @@ PackedFile CheckEntry(archive_entry* entry, const std::set<std::string>& seen, s
                       const ExtractLimits& limits) {
   const char* raw_name = archive_entry_pathname(entry);
   const std::string name = raw_name ? raw_name : "";
-  if (!IsBareName(name)) Refuse("\"" + name + "\" is not a plain file name");
-  if (const char* kind = KindOf(entry)) Refuse(name + " is " + kind);
-  if (archive_entry_symlink(entry)) Refuse(name + " is a symbolic link");
-  if (seen.count(name)) Refuse("it holds " + name + " twice");
+  const std::string printed = PrintableName(name);
+  if (!IsBareName(name)) Refuse("\"" + printed + "\" is not a plain file name");
+  if (name.size() > NAME_MAX) Refuse("\"" + printed + "\" is too long a file name");
+  if (const char* kind = KindOf(entry)) Refuse(printed + " is " + kind);
+  if (archive_entry_symlink(entry)) Refuse(printed + " is a symbolic link");
+  if (seen.count(name)) Refuse("it holds " + printed + " twice");
   if (!archive_entry_size_is_set(entry) || archive_entry_size(entry) < 0) {
-    Refuse(name + " has no size");
+    Refuse(printed + " has no size");
   }
   const auto size = static_cast<std::uint64_t>(archive_entry_size(entry));
   if (size > limits.max_total_bytes - total) {
@@ -132,7 +122,7 @@ class OutputFile {
     while (!bytes.empty()) {
       const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0 && errno == EINTR) continue;
-      if (written < 0) throw PackerError(ErrnoText("cannot write " + file_.name, errno));
+      if (written < 0) throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
     }
@@ -142,11 +132,11 @@ class OutputFile {
   void Finish() {
     if (ftruncate(fd_, static_cast<off_t>(file_.size)) != 0 ||
         fchmod(fd_, file_.permissions) != 0) {
-      throw PackerError(ErrnoText("cannot finish " + file_.name, errno));
+      throw PackerError(ErrnoText("cannot finish " + PrintableName(file_.name), errno));
     }
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0) throw PackerError(ErrnoText("cannot write " + file_.name, errno));
+    if (closed != 0) throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
   }
 
  private:
@@ -165,35 +155,64 @@ void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out
   }
 }
 
-void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
-                 const PackedFile& file) {
+// Reads the entry's content block by block, checking that each lies inside its declared
+// size, and hands each block to `use` (with its offset).
+void ReadContent(archive* a, const PackedFile& file,
+                 const std::function<void(const char*, std::size_t, std::uint64_t)>& use) {
   for (;;) {
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
     const int status = archive_read_data_block(a, &block, &size, &offset);
     if (status == ARCHIVE_EOF) break;
-    if (status != ARCHIVE_OK) Refuse(file.name + ": " + ArchiveErrorText(a));
-    if (offset < 0 || static_cast<std::uint64_t>(offset) + size > file.size) {
-      Refuse(file.name + " holds more than its declared size");
+    if (status != ARCHIVE_OK) Refuse(PrintableName(file.name) + ": " + ArchiveErrorText(a));
+    if (offset < 0 || static_cast<std::uint64_t>(offset) > file.size ||
+        size > file.size - static_cast<std::uint64_t>(offset)) {
+      Refuse(PrintableName(file.name) + " holds more than its declared size");
     }
-    QueueBlock(writer, out, static_cast<const char*>(block), size,
-               static_cast<std::uint64_t>(offset));
+    use(static_cast<const char*>(block), size, static_cast<std::uint64_t>(offset));
   }
+}
+
+void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
+                 const PackedFile& file) {
+  ReadContent(a, file, [&](const char* data, std::size_t size, std::uint64_t offset) {
+    QueueBlock(writer, out, data, size, offset);
+  });
 }
 
 // Creates the file in the folder and queues its content and its finish on writer.
 void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer) {
   const int fd =
       openat(dir_fd, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) throw PackerError(ErrnoText("cannot create " + file.name, errno));
+  if (fd < 0) throw PackerError(ErrnoText("cannot create " + PrintableName(file.name), errno));
   const auto out = std::make_shared<OutputFile>(fd, file);
   CopyContent(a, writer, out, file);
   writer.Then([out] { out->Finish(); });
 }
 
-void SkipEntry(archive* a, const PackedFile& file) {
-  if (archive_read_data_skip(a) != ARCHIVE_OK) Refuse(file.name + ": " + ArchiveErrorText(a));
+// Checks the entry's content the way unpacking it would, writing nothing.
+void CheckContent(archive* a, const PackedFile& file) {
+  ReadContent(a, file, [](const char*, std::size_t, std::uint64_t) {});
+}
+
+// Bytes free to an ordinary user in the folder dir_fd.
+std::uint64_t FreeBytes(int dir_fd) {
+  struct statvfs info {};
+  if (fstatvfs(dir_fd, &info) != 0) return UINT64_MAX;  // unknown: the writes will tell
+  return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+}
+
+std::string InMebibytes(std::uint64_t bytes) {
+  return std::to_string(bytes / (1 << 20) + (bytes % (1 << 20) != 0 ? 1 : 0)) + " MiB";
+}
+
+// Refuses at once when the files declared so far cannot fit into the free space found
+// before unpacking began.
+void CheckRoom(std::uint64_t needed, std::uint64_t free) {
+  if (needed <= free) return;
+  Refuse("it needs at least " + InMebibytes(needed) + " (" + std::to_string(needed) +
+         " bytes) of free space to unpack, and only " + InMebibytes(free) + " are free there");
 }
 
 }  // namespace
@@ -207,6 +226,7 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
+  const std::uint64_t free = dir_fd >= 0 ? FreeBytes(dir_fd) : UINT64_MAX;
   for (;;) {
     if (poll) poll();
     archive_entry* entry = nullptr;
@@ -218,9 +238,10 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
     }
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
+      CheckRoom(total + file.size, free);
       ExtractEntry(a.get(), dir_fd, file, writer);
     } else {
-      SkipEntry(a.get(), file);
+      CheckContent(a.get(), file);
     }
     total += file.size;
     seen.insert(file.name);

@@ -8,13 +8,11 @@
 #include <string_view>
 #include <vector>
 
+#include "packer/printable_text.h"
+
 namespace mw::packer {
 
 // What an archive may hold at most.
-// `text` safe to print on a terminal: control characters become "\xNN", so a name in
-// a hostile package can neither move the cursor nor fake a line of its own.
-std::string Printable(std::string_view text);
-
 struct ExtractLimits {
   std::uint64_t max_entries = 10000;
   std::uint64_t max_total_bytes = std::uint64_t{16} << 30;  // 16 GiB
@@ -36,9 +34,11 @@ struct ArchiveSpan {
 
 // Reads the zstd tar archive in span and checks every entry before its content is used: a
 // regular file (no link, device or folder) with a bare name (no "/", not "." or ".."), each
-// name once, within limits on the count and on the total declared size. With dir_fd >= 0
-// each file is written into that folder (new files only) with its permission bits less
-// set-id bits; with -1 the content is only checked. poll is called between entries and may
+// name once, within limits on the count and on the total declared size, every block of
+// content inside its file's declared size. With dir_fd >= 0 each file is written into that
+// folder (new files only) with its permission bits less set-id bits, and the package is
+// refused as soon as its declared sizes exceed the folder's free space; with -1 the content
+// is only checked. poll is called between entries and may
 // throw to stop. Throws PackerError naming the first broken rule; files written so far stay
 // for the caller to remove.
 std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,

@@ -51,19 +51,26 @@ void StopOnInterrupt() {
   if (PendingInterrupt() != 0) throw PackerError("interrupted");
 }
 
+// The packed file that the launch line starts; throws when the package lacks it.
+const PackedFile& LaunchProgram(const Package& package, const std::vector<PackedFile>& files) {
+  const std::string& program = package.command.program;
+  const auto it = std::find_if(files.begin(), files.end(),
+                               [&](const PackedFile& f) { return f.name == program; });
+  if (it == files.end()) {
+    throw PackerError("the package is refused: it lacks its program " + PrintableName(program));
+  }
+  return *it;
+}
+
 // Unpacks into dir and gives the launch program its run bit.
 void UnpackInto(const Package& package, const std::string& dir, const ExtractLimits& limits) {
   const OpenFile folder(dir, O_RDONLY | O_DIRECTORY);
   const std::vector<PackedFile> files =
       ReadArchive(package.span(), folder.get(), limits, StopOnInterrupt);
-  const std::string& program = package.command.program;
-  const auto it = std::find_if(files.begin(), files.end(),
-                               [&](const PackedFile& f) { return f.name == program; });
-  if (it == files.end()) {
-    throw PackerError("the package is refused: it lacks its program " + program);
-  }
-  if (fchmodat(folder.get(), program.c_str(), it->permissions | S_IRUSR | S_IXUSR, 0) != 0) {
-    throw PackerError(ErrnoText("cannot make " + program + " runnable", errno));
+  const PackedFile& program = LaunchProgram(package, files);
+  if (fchmodat(folder.get(), program.name.c_str(), program.permissions | S_IRUSR | S_IXUSR, 0) !=
+      0) {
+    throw PackerError(ErrnoText("cannot make " + PrintableName(program.name) + " runnable", errno));
   }
 }
 
@@ -105,12 +112,17 @@ void ExtractPackage(const std::string& package_path, const std::string& dir,
 
 void ListPackage(const std::string& package_path, std::ostream& out, const ExtractLimits& limits) {
   const Package package(package_path);
-  for (const PackedFile& file : ReadArchive(package.span(), -1, limits)) {
+  const std::vector<PackedFile> files = ReadArchive(package.span(), -1, limits);
+  LaunchProgram(package, files);
+  for (const PackedFile& file : files) {
     char size[32];
     std::snprintf(size, sizeof size, "%12llu  ", static_cast<unsigned long long>(file.size));
     out << size << Printable(file.name) << "\n";
   }
   out << "launch line: " << Printable(package.layout.launch_line) << "\n";
+  errno = 0;
+  out.flush();
+  if (!out) throw PackerError(ErrnoText("cannot write the list", errno != 0 ? errno : EIO));
 }
 
 }  // namespace mw::packer

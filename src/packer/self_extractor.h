@@ -20,7 +20,8 @@ void ExtractPackage(const std::string& package_path, const std::string& dir,
                     const ExtractLimits& limits = {});
 
 // Writes one line per packed file (size and name) and the launch line to out, after checking
-// the whole package. Throws PackerError.
+// the whole package as running it would, contents and launch program included. Throws
+// PackerError, also when out fails.
 void ListPackage(const std::string& package_path, std::ostream& out,
                  const ExtractLimits& limits = {});
 

@@ -3,6 +3,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -11,6 +13,8 @@
 #include <memory>
 
 #include "packer/package_trailer.h"
+#include "packer/packer_error.h"
+#include "packer/safe_extract.h"
 #include "packer_test_support.h"
 
 namespace mw::test {
@@ -225,6 +229,120 @@ TEST_F(HostilePackageTest, PackageWithoutItsProgramIsRefused) {
   ArchiveBuilder other;
   WritePackage(WithPlayer(other).Finish(), true, "../bin/sh -c x");
   ExpectRefused("launch line");
+}
+
+// Names that would drive a terminal: set its title, clear the line and fake a verdict.
+const std::string kTerminalTrick = "\x1b]0;owned\x07\x1b[2K\rOK\x9b";
+
+// A message names no raw control character: no escape, no bell, no carriage return.
+void ExpectNoControlCharacters(const std::string& text) {
+  for (const char c : text)
+    EXPECT_FALSE(c == '\x1b' || c == '\a' || c == '\r' || c == '\x9b') << text;
+}
+
+TEST_F(HostilePackageTest, NamesInMessagesAreEscapedAndCut) {
+  ArchiveBuilder builder;
+  WritePackage(builder.File("mwRun", "map").Finish(), true, kTerminalTrick + "x \"m\"");
+  RunResult result = RunIt();
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("lacks its program \\x1b]0;owned\\x07\\x1b[2K\\x0dOK\\x9b"),
+            std::string::npos)
+      << result.err;
+  ExpectNoControlCharacters(result.err);
+
+  ArchiveBuilder other;
+  WritePackage(WithPlayer(other).Finish(), true, std::string(300, 'a') + "/" + kTerminalTrick);
+  result = RunIt();
+  EXPECT_NE(result.err.find("package: \"" + std::string(200, 'a') + "...\""), std::string::npos)
+      << result.err;
+  ExpectNoControlCharacters(result.err);
+}
+
+TEST_F(HostilePackageTest, FileThatCannotBeCreatedIsNamedEscaped) {
+  ArchiveBuilder builder;
+  const std::string archive = WithPlayer(builder).File(kTerminalTrick, "x").Finish();
+  WritePackage(archive);
+  const std::string into = root_ / "into";
+  fs::create_directory(into);
+  WriteFile(into + "/" + kTerminalTrick, "here already");
+  const int dir = open(into.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const std::string head = ReadFile(BinPath("tract.dll"));
+  const int package = open(package_.c_str(), O_RDONLY | O_CLOEXEC);
+  try {
+    packer::ReadArchive({package, head.size(), archive.size()}, dir);
+    ADD_FAILURE() << "an existing file was written over";
+  } catch (const packer::PackerError& e) {
+    EXPECT_NE(std::string(e.what()).find("cannot create \\x1b]0;owned"), std::string::npos)
+        << e.what();
+    ExpectNoControlCharacters(e.what());
+  }
+  close(package);
+  close(dir);
+}
+
+// --list runs the checks that running does, and says the same.
+class ListedPackageTest : public HostilePackageTest {
+ protected:
+  RunResult ListIt() {
+    return RunProgram({{package_, "--list"}, root_.path(), {{"TMPDIR", tmp_}}});
+  }
+  void ExpectBothRefuse(const std::string& reason) {
+    const RunResult listed = ListIt();
+    EXPECT_EQ(listed.exit_code, 1) << listed.out;
+    EXPECT_NE(listed.err.find(reason), std::string::npos) << listed.err;
+    ExpectRefused(reason);
+  }
+};
+
+TEST_F(ListedPackageTest, SparseEntryReachingBeyondItsSizeIsRefused) {
+  // A sparse file whose map places data at 200000 while its header declares 100 bytes.
+  WritePackage(ReadFile(std::string(MW_TEST_DATA_DIR) + "/archive-corpus/sparse-beyond-size.tar"));
+  ExpectBothRefuse("holds more than its declared size");
+}
+
+TEST_F(ListedPackageTest, MissingLaunchProgramIsRefused) {
+  ArchiveBuilder builder;
+  WritePackage(builder.File("mwRun", "map").Finish());
+  ExpectBothRefuse("lacks its program mwRun.exe");
+}
+
+TEST_F(ListedPackageTest, NameTooLongToCreateIsRefused) {
+  ArchiveBuilder builder;
+  WritePackage(WithPlayer(builder).File(std::string(256, 'n'), "x").Finish());
+  ExpectBothRefuse("too long a file name");
+  ArchiveBuilder longest;
+  WritePackage(WithPlayer(longest).File(std::string(255, 'n'), "x").Finish());
+  EXPECT_EQ(ListIt().exit_code, 0);
+}
+
+TEST_F(ListedPackageTest, OutputThatCannotBeWrittenFails) {
+  ArchiveBuilder builder;
+  WritePackage(WithPlayer(builder).Finish());
+  ASSERT_EQ(ListIt().exit_code, 0);
+  const pid_t pid = Start({{package_, "--list"}, root_.path(), {}}, "/dev/full", root_ / "err");
+  EXPECT_EQ(WaitExitCode(pid), 1);
+  EXPECT_NE(ReadFile(root_ / "err").find("cannot write the list"), std::string::npos);
+  fs::remove(root_ / "err");
+}
+
+TEST_F(HostilePackageTest, PackageLargerThanTheFreeSpaceIsRefusedAtOnce) {
+  if (mount("tmpfs", tmp_.c_str(), "tmpfs", 0, "size=4m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  // A header of 64 MiB with a cut-off body: refused before any byte is written.
+  ArchiveBuilder builder(false, 1 << 20);
+  WithPlayer(builder).Entry(
+      "huge.mpg", AE_IFREG, 0644, std::int64_t{64} << 20, [](archive_entry*) {},
+      std::string(1000, 'x'));
+  WritePackage(builder.Finish());
+  const RunResult result = RunIt();
+  const std::vector<std::string> left = ListFolder(tmp_);
+  umount(tmp_.c_str());
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("it needs at least 65 MiB"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("of free space to unpack, and only 4 MiB are free"),
+            std::string::npos)
+      << result.err;
+  EXPECT_TRUE(left.empty());
 }
 
 }  // namespace

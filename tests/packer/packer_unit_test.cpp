@@ -311,6 +311,20 @@ TEST(PrintableTest, ControlCharactersOfHostileNamesAreShownAsCodes) {
   EXPECT_EQ(Printable("a\x1b[31mb\nfake line"), "a\\x1b[31mb\\x0afake line");
   EXPECT_EQ(Printable(std::string("x\0y\x7f", 4)), "x\\x00y\\x7f");
   EXPECT_EQ(Printable("caf\xC3\xA9"), "caf\xC3\xA9");  // letters of other scripts stay
+  // The 8-bit controls (CSI alone, or as UTF-8) and bytes that are no UTF-8 are codes too.
+  EXPECT_EQ(Printable("a\x9b" "2Kb"), "a\\x9b2Kb");
+  EXPECT_EQ(Printable("a\xC2\x9b" "2K"), "a\\xc2\\x9b2K");
+  EXPECT_EQ(Printable("\xC3(\xE2\x82"), "\\xc3(\\xe2\\x82");
+  EXPECT_EQ(Printable("\xED\xA0\x80\xF0\x9F\x98\x80"), "\\xed\\xa0\\x80\xF0\x9F\x98\x80");
+}
+
+TEST(PrintableTest, NamesInMessagesAreCutAfter200Characters) {
+  EXPECT_EQ(PrintableName(std::string(200, 'n')), std::string(200, 'n'));
+  EXPECT_EQ(PrintableName(std::string(201, 'n')), std::string(200, 'n') + "...");
+  // A character is one letter or one code, never cut in the middle.
+  const std::string accents = std::string(199, 'n') + "\xC3\xA9\xC3\xA9";
+  EXPECT_EQ(PrintableName(accents), std::string(199, 'n') + "\xC3\xA9...");
+  EXPECT_EQ(PrintableName(std::string(199, 'n') + "\x1b\x1b"), std::string(199, 'n') + "\\x1b...");
 }
 
 }  // namespace
