@@ -85,4 +85,14 @@ WindowSize UsableWindowSize(const std::optional<WindowSize>& wanted) {
           std::clamp(wanted->height, kSmallestWindow.height, kLargestWindow.height)};
 }
 
+WindowSize FitWithin(WindowSize size, WindowSize bounds) {
+  if (bounds.width <= 0 || bounds.height <= 0 || size.width <= 0 || size.height <= 0 ||
+      (size.width <= bounds.width && size.height <= bounds.height))
+    return size;
+  const double scale = std::min(static_cast<double>(bounds.width) / size.width,
+                                static_cast<double>(bounds.height) / size.height);
+  return {std::max(1, static_cast<int>(size.width * scale)),
+          std::max(1, static_cast<int>(size.height * scale))};
+}
+
 }  // namespace mw

@@ -37,4 +37,8 @@ std::string ClipFilePath(const std::string& folder, const std::string& clipName)
 // 8192 by 8192, the default when the map carries none.
 WindowSize UsableWindowSize(const std::optional<WindowSize>& wanted);
 
+// `size` made small enough to fit within `bounds` (the screen), keeping its aspect ratio;
+// a size that fits already, or empty bounds, leave it as it is.
+WindowSize FitWithin(WindowSize size, WindowSize bounds);
+
 }  // namespace mw

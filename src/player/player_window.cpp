@@ -2,6 +2,7 @@
 // moving between them.
 #include "player/player_window.h"
 
+#include <QScreen>
 #include <QSlider>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -17,6 +18,18 @@ constexpr int kMovieStepMs = 30;
 bool IsRegularFile(const std::string& path) {
   std::error_code error;
   return !path.empty() && std::filesystem::is_regular_file(path, error);
+}
+
+// Why a clip that is there cannot be opened as one: empty when nothing is there or it
+// is a plain file.
+std::string NotAPlainFileReason(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (path.empty() || error || !std::filesystem::exists(status) ||
+      std::filesystem::is_regular_file(status))
+    return {};
+  if (std::filesystem::is_directory(status)) return "It is a folder, not a plain file.";
+  return "It is not a plain file.";
 }
 
 QString Local(const std::string& text) {
@@ -76,7 +89,10 @@ void PlayerWindow::ConnectClipArea() {
 void PlayerWindow::StartPackage() {
   package_ = ReadPackageContent(setup_.folder, setup_.dataFileName);
   walk_ = MapWalk(package_.map);
-  resize(package_.windowSize.width, package_.windowSize.height);
+  const QSize screenSize = screen()->availableGeometry().size();
+  const WindowSize size =
+      FitWithin(package_.windowSize, {screenSize.width(), screenSize.height()});
+  resize(size.width, size.height);
   layout()->activate();
   if (package_.problem == PackageProblem::Usable) {
     ShowStartClip();
@@ -181,8 +197,12 @@ void PlayerWindow::TellProblem(Outcome outcome, const std::string& clip) {
 
 QString PlayerWindow::ProblemText(Outcome outcome, const std::string& clip) const {
   const QString name = Local(clip);
-  if (outcome == Outcome::Missing)
-    return QString("The clip \"%1\" is missing from this package.").arg(name);
+  if (outcome == Outcome::Missing) {
+    QString text = QString("The clip \"%1\" is missing from this package.").arg(name);
+    const std::string reason = NotAPlainFileReason(ClipFilePath(setup_.folder, clip));
+    if (!reason.empty()) text += "\n" + Local(reason);
+    return text;
+  }
   return QString(
              "The clip \"%1\" cannot be shown: it is damaged or of a kind this player "
              "cannot play.")

@@ -84,6 +84,14 @@ TEST(PlayerPackageContentTest, KeepsTheWindowSizeWithinBounds) {
   EXPECT_EQ(UsableWindowSize(WindowSize{1024, 768}), (WindowSize{1024, 768}));
 }
 
+TEST(PlayerPackageContentTest, FitsTheWindowWithinTheScreenKeepingItsShape) {
+  EXPECT_EQ(FitWithin({8192, 8192}, {1920, 1080}), (WindowSize{1080, 1080}));
+  EXPECT_EQ(FitWithin({4000, 1000}, {1920, 1080}), (WindowSize{1920, 480}));
+  EXPECT_EQ(FitWithin({1024, 768}, {1920, 1080}), (WindowSize{1024, 768}));
+  EXPECT_EQ(FitWithin({1920, 1080}, {1920, 1080}), (WindowSize{1920, 1080}));
+  EXPECT_EQ(FitWithin({2000, 1000}, {0, 0}), (WindowSize{2000, 1000}));  // no screen known
+}
+
 TEST(PlayerPackageContentTest, LooksClipsUpInThePackageFolderOnly) {
   EXPECT_EQ(ClipFilePath("/p", "hall.jpg"), "/p/hall.jpg");
   EXPECT_EQ(ClipFilePath("/p", "../../etc/passwd"), "/p/passwd");

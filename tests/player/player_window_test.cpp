@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
@@ -224,6 +225,17 @@ TEST_F(PlayerWindowTest, TabChoosesTheMarksInMapOrderAndEnterFollows) {
   EXPECT_EQ(player.ClipOnScreen(), kHall);
 }
 
+TEST_F(PlayerWindowTest, AWindowLargerThanTheScreenIsFittedKeepingItsShape) {
+  folder.AddTourClips();
+  folder.WriteMap({Mark(kHall, 0.5f, 0.5f, 10, kKitchen, "Far")}, {8192, 4096});
+  PlayerWindow& player = Start();
+  const QSize screen = player.screen()->availableGeometry().size();
+  ASSERT_LT(screen.width(), 8192);
+  EXPECT_LE(player.width(), screen.width());
+  EXPECT_LE(player.height(), screen.height());
+  EXPECT_NEAR(static_cast<double>(player.width()) / player.height(), 2.0, 0.01);
+}
+
 TEST_F(PlayerWindowTest, MarksScaleWithTheWindow) {
   folder.AddTourClips();
   ClickerMark mark = Mark(kHall, 0.5f, 0.5f, 10, kKitchen, "Scaled");
@@ -348,7 +360,8 @@ TEST_F(PlayerWindowTest, ATargetThatCannotBeOpenedLeavesTheClipOnScreen) {
   Click({320, 48});
   EXPECT_EQ(player.ClipOnScreen(), kMovie);
   Click({64, 48});
-  EXPECT_EQ(player.ProblemShown(), "The clip \".\" is missing from this package.");
+  EXPECT_EQ(player.ProblemShown(),
+            "The clip \".\" is missing from this package.\nIt is a folder, not a plain file.");
   EXPECT_EQ(player.ClipOnScreen(), kMovie);
   EXPECT_TRUE(player.isVisible());
 }
