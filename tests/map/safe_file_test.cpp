@@ -84,7 +84,7 @@ TEST(SafeSave, FullDiskKeepsTheOldFile) {
   WriteText(disk + "/filler", std::string(40 * 1024, 'f'));
   WriteOutcome outcome = ReplaceFileContent(path, std::string(48 * 1024, 'n'));
   ClickerMark mark;
-  mark.Hint = MarkText::Lasting(std::string(48 * 1024, 'h'));
+  mark.Hint = std::string(48 * 1024, 'h');
   MapWriteOutcome mapOutcome = WriteMapFile(path, {1, 1}, std::span(&mark, 1));
   std::string after = ReadText(path);
   std::size_t entries = EntriesIn(disk);
