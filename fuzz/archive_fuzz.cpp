@@ -41,8 +41,7 @@ std::set<std::string> PlainFilesIn(int dir_fd, const std::vector<mw::packer::Pac
     if (fstatat(dir_fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) std::abort();
     if (!S_ISREG(info.st_mode) || (info.st_mode & (S_ISUID | S_ISGID)) != 0) std::abort();
     for (const mw::packer::PackedFile& file : files)
-      if (file.name == name && static_cast<std::uint64_t>(info.st_size) != file.size)
-        std::abort();
+      if (file.name == name && static_cast<std::uint64_t>(info.st_size) != file.size) std::abort();
     names.insert(name);
   }
   closedir(dir);

@@ -18,8 +18,7 @@ void CheckResult(const mw::JpegResult& result, const mw::PixelBuffer& buffer) {
   if (result.width != (result.source_width + d - 1) / d ||
       result.height != (result.source_height + d - 1) / d)
     std::abort();
-  if (buffer.Capacity() < static_cast<std::size_t>(result.width) * result.height * 4)
-    std::abort();
+  if (buffer.Capacity() < static_cast<std::size_t>(result.width) * result.height * 4) std::abort();
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ void CheckLaunchLine(std::string_view line) {
     std::abort();
   if (command.arguments.size() > 1) std::abort();
   for (const std::string& argument : command.arguments)
-    if (argument.size() > mw::packer::kMaxArgumentBytes ||
-        argument.find('\0') != std::string::npos)
+    if (argument.size() > mw::packer::kMaxArgumentBytes || argument.find('\0') != std::string::npos)
       std::abort();
 }
 

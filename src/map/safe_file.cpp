@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <ctime>
 #include <climits>
 #include <cstring>
+#include <ctime>
 #include <future>
 #include <system_error>
 
@@ -239,8 +239,7 @@ void ReadKnownBytesInHalves(int fd, std::size_t size, FileBytes& content) {
 
 }  // namespace
 
-FileReadStatus ReadRegularFile(const std::string& path, std::size_t maxBytes,
-                               FileBytes& content) {
+FileReadStatus ReadRegularFile(const std::string& path, std::size_t maxBytes, FileBytes& content) {
   content.Clear();
   int fd = OpenRegularFile(path);
   if (fd < 0) return FileReadStatus::CannotRead;

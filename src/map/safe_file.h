@@ -43,8 +43,7 @@ inline constexpr std::size_t kMaxReadBytes = std::size_t{1} << 30;
 enum class FileReadStatus { Read, CannotRead, TooLarge };
 
 // Reads a whole regular file of at most `maxBytes` into `content`.
-FileReadStatus ReadRegularFile(const std::string& path, std::size_t maxBytes,
-                               FileBytes& content);
+FileReadStatus ReadRegularFile(const std::string& path, std::size_t maxBytes, FileBytes& content);
 
 // Reads a whole regular file of at most kMaxReadBytes into `content`; false when it
 // cannot be opened or read, is no regular file or is larger.

@@ -84,8 +84,9 @@ bool ClaimsMoreThanItsFileHolds(const jpeg_decompress_struct& cinfo, std::FILE* 
   if (!cinfo.progressive_mode) return false;
   struct stat info {};
   if (fstat(fileno(file), &info) != 0) return true;
-  const std::uint64_t allowed = std::max(
-      kCoefficientFloorBytes, static_cast<std::uint64_t>(info.st_size) * kCoefficientBytesPerFileByte);
+  const std::uint64_t allowed =
+      std::max(kCoefficientFloorBytes,
+               static_cast<std::uint64_t>(info.st_size) * kCoefficientBytesPerFileByte);
   return CoefficientBytes(cinfo) > allowed;
 }
 

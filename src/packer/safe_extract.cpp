@@ -122,7 +122,8 @@ class OutputFile {
     while (!bytes.empty()) {
       const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0 && errno == EINTR) continue;
-      if (written < 0) throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+      if (written < 0)
+        throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
     }
@@ -136,7 +137,8 @@ class OutputFile {
     }
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0) throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+    if (closed != 0)
+      throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
   }
 
  private:

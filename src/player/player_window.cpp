@@ -90,8 +90,7 @@ void PlayerWindow::StartPackage() {
   package_ = ReadPackageContent(setup_.folder, setup_.dataFileName);
   walk_ = MapWalk(package_.map);
   const QSize screenSize = screen()->availableGeometry().size();
-  const WindowSize size =
-      FitWithin(package_.windowSize, {screenSize.width(), screenSize.height()});
+  const WindowSize size = FitWithin(package_.windowSize, {screenSize.width(), screenSize.height()});
   resize(size.width, size.height);
   layout()->activate();
   if (package_.problem == PackageProblem::Usable) {

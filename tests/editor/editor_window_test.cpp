@@ -145,8 +145,9 @@ TEST_F(EditorWindowTest, PipesAndDevicesAsMapOrStartClipNeitherBlockNorExhaustMe
 
   // A map whose start clip is a pipe named as a photo: the map loads, no clip shows.
   ASSERT_EQ(mkfifo("start.jpg", 0600), 0);
-  WriteText("tour.clm", "markweaverdata1.01\r\n700\r\n500\r\n" + here_ +
-                            "/start.jpg\r\n0.5\r\n0.5\r\n10\r\nb.jpg\r\n\r\n600\r\n400\r\nto b\r\n");
+  WriteText("tour.clm",
+            "markweaverdata1.01\r\n700\r\n500\r\n" + here_ +
+                "/start.jpg\r\n0.5\r\n0.5\r\n10\r\nb.jpg\r\n\r\n600\r\n400\r\nto b\r\n");
   form.SetMapFileNameText("tour.clm");
   form.LoadMap();
   EXPECT_EQ(form.Map().Count(), 1u);

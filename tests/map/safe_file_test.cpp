@@ -1,8 +1,8 @@
 // Saving under faults: the old file stays byte for byte and nothing is left behind.
 #include "map/safe_file.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -215,8 +215,8 @@ TEST(FileReading, OnlyRegularFilesAreReadAndNoneBlocks) {
   const std::string pipe = folder.File("pipe.clm");
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
   std::string read;
-  for (const std::string& path : {pipe, std::string("/dev/zero"), folder.Path(),
-                                  folder.File("missing")}) {
+  for (const std::string& path :
+       {pipe, std::string("/dev/zero"), folder.Path(), folder.File("missing")}) {
     EXPECT_FALSE(ReadWholeFile(path, read)) << path;
     EXPECT_FALSE(CanOpenForReading(path)) << path;
     EXPECT_EQ(OpenRegularFile(path), -1) << path;

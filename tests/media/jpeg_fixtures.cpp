@@ -100,8 +100,7 @@ void WriteGrayJpeg(const std::string& path, int width, int height) {
 
 void WriteArithmeticJpeg(const std::string& path, int width, int height) {
   Encode(
-      path, width, height, 3, JCS_RGB,
-      [](jpeg_compress_struct& cinfo) { cinfo.arith_code = TRUE; },
+      path, width, height, 3, JCS_RGB, [](jpeg_compress_struct& cinfo) { cinfo.arith_code = TRUE; },
       [=](int y, JSAMPLE* row) { FillPattern(y, width, height, 3, row); });
 }
 

@@ -2,8 +2,8 @@
 // package, writes nothing outside its temporary folder, and removes that folder.
 #include <archive.h>
 #include <archive_entry.h>
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -339,8 +339,7 @@ TEST_F(HostilePackageTest, PackageLargerThanTheFreeSpaceIsRefusedAtOnce) {
   umount(tmp_.c_str());
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find("it needs at least 65 MiB"), std::string::npos) << result.err;
-  EXPECT_NE(result.err.find("of free space to unpack, and only 4 MiB are free"),
-            std::string::npos)
+  EXPECT_NE(result.err.find("of free space to unpack, and only 4 MiB are free"), std::string::npos)
       << result.err;
   EXPECT_TRUE(left.empty());
 }

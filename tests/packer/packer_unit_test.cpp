@@ -312,8 +312,12 @@ TEST(PrintableTest, ControlCharactersOfHostileNamesAreShownAsCodes) {
   EXPECT_EQ(Printable(std::string("x\0y\x7f", 4)), "x\\x00y\\x7f");
   EXPECT_EQ(Printable("caf\xC3\xA9"), "caf\xC3\xA9");  // letters of other scripts stay
   // The 8-bit controls (CSI alone, or as UTF-8) and bytes that are no UTF-8 are codes too.
-  EXPECT_EQ(Printable("a\x9b" "2Kb"), "a\\x9b2Kb");
-  EXPECT_EQ(Printable("a\xC2\x9b" "2K"), "a\\xc2\\x9b2K");
+  EXPECT_EQ(Printable("a\x9b"
+                      "2Kb"),
+            "a\\x9b2Kb");
+  EXPECT_EQ(Printable("a\xC2\x9b"
+                      "2K"),
+            "a\\xc2\\x9b2K");
   EXPECT_EQ(Printable("\xC3(\xE2\x82"), "\\xc3(\\xe2\\x82");
   EXPECT_EQ(Printable("\xED\xA0\x80\xF0\x9F\x98\x80"), "\\xed\\xa0\\x80\xF0\x9F\x98\x80");
 }

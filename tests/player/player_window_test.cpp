@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QMouseEvent>
-
 #include <QScreen>
 #include <QTest>
 #include <QToolButton>
