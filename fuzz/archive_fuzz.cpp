@@ -19,10 +19,11 @@
 
 namespace {
 
-// The folder every input unpacks into, emptied after each.
+// The folder every input unpacks into, emptied after each; made in TMPDIR.
 const std::string& UnpackFolder() {
   static const std::string folder = [] {
-    std::string pattern = "/tmp/mw-archive-fuzz.XXXXXX";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/mw-archive-fuzz.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     return pattern;
   }();
