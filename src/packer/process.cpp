@@ -8,6 +8,7 @@
 #include <cerrno>
 
 #include "packer/packer_error.h"
+#include "packer/printable_text.h"
 
 extern char** environ;
 
@@ -95,7 +96,9 @@ pid_t Spawn(const ProcessRequest& request) {
   pid_t pid = 0;
   const int error = posix_spawn(&pid, request.program.c_str(), actions.get(), attributes.get(),
                                 argv.data(), environ);
-  if (error != 0) throw PackerError(ErrnoText("cannot start " + request.program, error));
+  // The program may be named by a package: its name is printed escaped.
+  if (error != 0)
+    throw PackerError(ErrnoText("cannot start " + PrintableName(request.program), error));
   return pid;
 }
 

@@ -250,6 +250,16 @@ TEST_F(HostilePackageTest, NamesInMessagesAreEscapedAndCut) {
       << result.err;
   ExpectNoControlCharacters(result.err);
 
+  // A packed program of that name that cannot start.
+  ArchiveBuilder unstartable;
+  WritePackage(
+      unstartable.File(kTerminalTrick, "not a program", 0755).File("mwRun", "map").Finish(), true,
+      kTerminalTrick);
+  result = RunIt();
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("cannot start "), std::string::npos) << result.err;
+  ExpectNoControlCharacters(result.err);
+
   ArchiveBuilder other;
   WritePackage(WithPlayer(other).Finish(), true, std::string(300, 'a') + "/" + kTerminalTrick);
   result = RunIt();
