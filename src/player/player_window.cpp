@@ -89,9 +89,10 @@ void PlayerWindow::ConnectClipArea() {
 void PlayerWindow::StartPackage() {
   package_ = ReadPackageContent(setup_.folder, setup_.dataFileName);
   walk_ = MapWalk(package_.map);
+  // The outer size never outgrows the screen the window opens on.
   const QSize screenSize = screen()->availableGeometry().size();
-  const WindowSize size = FitWithin(package_.windowSize, {screenSize.width(), screenSize.height()});
-  resize(size.width, size.height);
+  package_.windowSize = FitWithin(package_.windowSize, {screenSize.width(), screenSize.height()});
+  resize(package_.windowSize.width, package_.windowSize.height);
   layout()->activate();
   if (package_.problem == PackageProblem::Usable) {
     ShowStartClip();
