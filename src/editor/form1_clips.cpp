@@ -8,17 +8,28 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "media/clip_display.h"
+#include "media/mark_geometry.h"
 
 namespace mw {
 namespace {
 
-QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
+QString FromLocal(const std::string& text) {
+  return QString::fromLocal8Bit(text);
+}
 
 }  // namespace
 
-ClipKind TForm1::ShowClip() { return clips_->ShowClip(ClipOnScreen()); }
+// A clip that is shown has the photos its marks open decoded ahead.
+ClipKind TForm1::ShowClip() {
+  const std::string clip = ClipOnScreen();
+  const ClipKind kind = clips_->ShowClip(clip);
+  if (kind != ClipKind::NoClip) clips_->PrefetchTargets(MarkTargetsOn(clipMap_, clip));
+  return kind;
+}
 
-bool TForm1::ClipShown() const { return clips_->ClipShown(); }
+bool TForm1::ClipShown() const {
+  return clips_->ClipShown();
+}
 
 void TForm1::RecordClip(const std::string& path) {
   Edit1->setText(FromLocal(path));
@@ -49,7 +60,9 @@ bool TForm1::BrowseForClip() {
   return chosen && GoToClip(*chosen) != ClipKind::NoClip;
 }
 
-void TForm1::OpenClipButtonClick() { BrowseForClip(); }
+void TForm1::OpenClipButtonClick() {
+  BrowseForClip();
+}
 
 void TForm1::PreviousClipButtonClick() {
   if (!history_.Previous()) return;
@@ -81,6 +94,8 @@ void TForm1::PlayButtonClick() {
   if (GoToClip(clipMap_.First().Clip.str()) == ClipKind::MovieClip) clips_->Player().Play();
 }
 
-void TForm1::FormResize() { clips_->FormResize(); }
+void TForm1::FormResize() {
+  clips_->FormResize();
+}
 
 }  // namespace mw
