@@ -13,9 +13,7 @@
 namespace mw {
 namespace {
 
-QString FromLocal(const std::string& text) {
-  return QString::fromLocal8Bit(text);
-}
+QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
 
 }  // namespace
 
@@ -27,9 +25,7 @@ ClipKind TForm1::ShowClip() {
   return kind;
 }
 
-bool TForm1::ClipShown() const {
-  return clips_->ClipShown();
-}
+bool TForm1::ClipShown() const { return clips_->ClipShown(); }
 
 void TForm1::RecordClip(const std::string& path) {
   Edit1->setText(FromLocal(path));
@@ -60,9 +56,7 @@ bool TForm1::BrowseForClip() {
   return chosen && GoToClip(*chosen) != ClipKind::NoClip;
 }
 
-void TForm1::OpenClipButtonClick() {
-  BrowseForClip();
-}
+void TForm1::OpenClipButtonClick() { BrowseForClip(); }
 
 void TForm1::PreviousClipButtonClick() {
   if (!history_.Previous()) return;
@@ -94,8 +88,6 @@ void TForm1::PlayButtonClick() {
   if (GoToClip(clipMap_.First().Clip.str()) == ClipKind::MovieClip) clips_->Player().Play();
 }
 
-void TForm1::FormResize() {
-  clips_->FormResize();
-}
+void TForm1::FormResize() { clips_->FormResize(); }
 
 }  // namespace mw

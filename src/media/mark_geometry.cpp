@@ -7,9 +7,7 @@
 namespace mw {
 namespace {
 
-bool HasArea(AreaSize area) {
-  return area.width > 0 && area.height > 0;
-}
+bool HasArea(AreaSize area) { return area.width > 0 && area.height > 0; }
 
 float Scale(int present, std::int32_t recorded) {
   if (present <= 0) return 1.0f;
