@@ -2,12 +2,11 @@
 // clip display with real photos, offscreen.
 #include <gtest/gtest.h>
 
-#include <QSlider>
-#include <QTemporaryDir>
 #include <chrono>
 #include <cstring>
-#include <memory>
+#include <filesystem>
 
+#include "clip_area_fixture.h"
 #include "jpeg_fixtures.h"
 #include "media/clip_display.h"
 #include "media/photo_cache.h"
@@ -90,23 +89,8 @@ TEST(PhotoCacheTest, ChangedFilesAndOtherSizesAreDropped) {
 
 // --- the prefetch through the clip display ---
 
-class PhotoPrefetchTest : public ::testing::Test {
+class PhotoPrefetchTest : public test::ClipAreaTest {
  protected:
-  PhotoPrefetchTest() {
-    window.resize(400, 300);
-    panel1 = new ClipPanel(&window);
-    panel1->setGeometry(0, 0, 320, 240);
-    media_player1 = new MovieControlBar(&window);
-    track_bar1 = new QSlider(Qt::Horizontal, &window);
-    MoviePlayer::Options silent;
-    silent.audio = false;
-    display = std::make_unique<ClipDisplay>(panel1, media_player1, track_bar1, silent);
-    window.show();
-  }
-
-  std::string Path(const std::string& name) {
-    return dir.filePath(QString::fromStdString(name)).toStdString();
-  }
   std::string Photo(const std::string& name, int width = 1280, int height = 960) {
     const std::string path = Path(name);
     test::WriteJpeg(path, width, height);
@@ -133,13 +117,6 @@ class PhotoPrefetchTest : public ::testing::Test {
            std::memcmp(a.constBits(), b.constBits(), a.sizeInBytes()) == 0;
   }
   const QImage& Shown() const { return panel1->Image1()->Photo(); }
-
-  QTemporaryDir dir;
-  QWidget window;
-  ClipPanel* panel1;
-  MovieControlBar* media_player1;
-  QSlider* track_bar1;
-  std::unique_ptr<ClipDisplay> display;
 };
 
 TEST_F(PhotoPrefetchTest, AClickOnAPrefetchedTargetShowsTheSamePictureWithoutDecoding) {
