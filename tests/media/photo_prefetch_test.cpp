@@ -96,9 +96,11 @@ class PhotoPrefetchTest : public test::ClipAreaTest {
     test::WriteJpeg(path, width, height);
     return path;
   }
-  std::vector<std::string> Photos(const std::string& prefix, int count) {
+  std::vector<std::string> Photos(const std::string& prefix, int count, int width = 1280,
+                                  int height = 960) {
     std::vector<std::string> paths;
-    for (int i = 0; i < count; ++i) paths.push_back(Photo(prefix + std::to_string(i) + ".jpg"));
+    for (int i = 0; i < count; ++i)
+      paths.push_back(Photo(prefix + std::to_string(i) + ".jpg", width, height));
     return paths;
   }
   PhotoPrefetcher& Prefetcher() { return display->Prefetcher(); }
@@ -163,10 +165,11 @@ TEST_F(PhotoPrefetchTest, ThirtyMarksStayWithinTheBoundEarlierTargetsFirst) {
 }
 
 TEST_F(PhotoPrefetchTest, QuickClicksCancelTheWorkOfTheClipsLeftBehind) {
-  const int kClips = 12, kTargets = 20;
-  std::vector<std::string> clips = Photos("clip", kClips);
+  const int kClips = 10, kTargets = 16;
+  std::vector<std::string> clips = Photos("clip", kClips, 64, 48);
   std::vector<std::vector<std::string>> targets;
-  for (int c = 0; c < kClips; ++c) targets.push_back(Photos("c" + std::to_string(c) + "t", kTargets));
+  for (int c = 0; c < kClips; ++c)
+    targets.push_back(Photos("c" + std::to_string(c) + "t", kTargets, 640, 480));
   for (int c = 0; c < kClips; ++c) {
     ASSERT_EQ(display->ShowClip(clips[c]), ClipKind::PhotoClip);
     display->PrefetchTargets(targets[c]);
@@ -179,6 +182,7 @@ TEST_F(PhotoPrefetchTest, QuickClicksCancelTheWorkOfTheClipsLeftBehind) {
   // A click in the middle of the work still shows the right photo.
   ASSERT_EQ(display->ShowClip(targets.back()[3]), ClipKind::PhotoClip);
   EXPECT_TRUE(SameBytes(Shown(), UncachedDecode(targets.back()[3], QSize(320, 240))));
+  EXPECT_EQ(display->Photo().ScaleDenominator(), 2);
 }
 
 TEST_F(PhotoPrefetchTest, APhotoChangedUnderTheCacheIsDecodedAgain) {
