@@ -27,7 +27,7 @@ const CachedPhoto* PhotoCache::Find(const std::string& path, QSize size, const F
   return &*entry;
 }
 
-bool PhotoCache::Insert(CachedPhoto photo, const std::set<std::string>& wanted) {
+bool PhotoCache::Insert(CachedPhoto&& photo, const std::set<std::string>& wanted) {
   const std::size_t bytes = photo.Bytes();
   auto old = by_path_.find(photo.path);
   const std::size_t freed = old == by_path_.end() ? 0 : old->second->Bytes();
@@ -77,6 +77,7 @@ void PhotoCache::Erase(const std::string& path) {
 
 void PhotoCache::Remove(Entries::iterator entry) {
   bytes_ -= entry->Bytes();
+  removed_.push_back(std::move(entry->pixels));
   by_path_.erase(entry->path);
   entries_.erase(entry);
 }

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "media/jpeg_decoder.h"
 
@@ -54,12 +55,16 @@ class PhotoCache {
   // Adds `photo` as the most recently used entry, replacing one of the same path. Makes
   // room by evicting the least recently used entries that are neither pinned nor in
   // `wanted`. False, and nothing changes, when that cannot make room.
-  bool Insert(CachedPhoto photo, const std::set<std::string>& wanted);
+  bool Insert(CachedPhoto&& photo, const std::set<std::string>& wanted);
   // Drops every entry decoded at another size than `size`, except the pinned one.
   void DropOtherSizes(QSize size);
   void Erase(const std::string& path);
   // The path that must stay (the clip on screen); empty for none.
   void Pin(std::string path) { pinned_ = std::move(path); }
+
+  // The pixels of the entries removed since the last call, for the owner to free outside
+  // its lock.
+  std::vector<std::shared_ptr<const PixelBuffer>> TakeRemoved() { return std::move(removed_); }
 
   std::size_t Bytes() const { return bytes_; }
   std::size_t Count() const { return entries_.size(); }
@@ -75,6 +80,7 @@ class PhotoCache {
   Entries entries_;
   std::unordered_map<std::string, Entries::iterator> by_path_;
   std::string pinned_;
+  std::vector<std::shared_ptr<const PixelBuffer>> removed_;
 };
 
 }  // namespace mw

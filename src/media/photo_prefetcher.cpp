@@ -34,6 +34,7 @@ void PhotoPrefetcher::Prefetch(std::vector<std::string> targets, QSize size,
                                std::string on_screen) {
   bool has_work = false;
   {
+    Released released;
     std::lock_guard lock(mutex_);
     size_ = size;
     cache_.Pin(std::move(on_screen));
@@ -45,6 +46,7 @@ void PhotoPrefetcher::Prefetch(std::vector<std::string> targets, QSize size,
       queue_.push_back(std::move(target));
     }
     has_work = !queue_.empty();
+    released = cache_.TakeRemoved();
   }
   if (!has_work) return;
   StartThread();
@@ -60,15 +62,18 @@ void PhotoPrefetcher::Cancel() {
 
 std::optional<CachedPhoto> PhotoPrefetcher::Take(const std::string& path, QSize size) {
   const std::optional<FileStamp> stamp = StampOf(path);
+  Released released;
   std::lock_guard lock(mutex_);
-  if (!stamp) {
+  if (stamp) {
+    if (const CachedPhoto* found = cache_.Find(path, size, *stamp)) {
+      cache_.Pin(path);
+      return *found;
+    }
+  } else {
     cache_.Erase(path);
-    return std::nullopt;
   }
-  const CachedPhoto* found = cache_.Find(path, size, *stamp);
-  if (!found) return std::nullopt;
-  cache_.Pin(path);
-  return *found;
+  released = cache_.TakeRemoved();
+  return std::nullopt;
 }
 
 bool PhotoPrefetcher::WaitUntilIdle(std::chrono::milliseconds limit) {
@@ -134,8 +139,11 @@ void PhotoPrefetcher::DoJob(const Job& job) {
 }
 
 bool PhotoPrefetcher::IsCached(const Job& job, const FileStamp& stamp) {
+  Released released;
   std::lock_guard lock(mutex_);
-  return cache_.Find(job.path, job.size, stamp) != nullptr;
+  const bool cached = cache_.Find(job.path, job.size, stamp) != nullptr;
+  released = cache_.TakeRemoved();
+  return cached;
 }
 
 // Keeps a decode that is still wanted at the current size and whose file did not change while it
@@ -143,12 +151,14 @@ bool PhotoPrefetcher::IsCached(const Job& job, const FileStamp& stamp) {
 // does.
 void PhotoPrefetcher::Keep(const Job& job, CachedPhoto photo,
                            const std::optional<FileStamp>& after) {
+  Released released;
   std::lock_guard lock(mutex_);
   ++decodes_done_;
   if (job.size != size_ || !wanted_.contains(job.path) || !photo.result.ok) return;
   if (!after || *after != photo.stamp) return;
   // No room left beside the targets before it: the later ones would not fit either.
   if (!cache_.Insert(std::move(photo), wanted_)) queue_.clear();
+  released = cache_.TakeRemoved();
 }
 
 }  // namespace mw

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -56,6 +57,9 @@ class PhotoPrefetcher {
   std::size_t DecodesDone() const;
 
  private:
+  // Pixels taken out of the cache under the lock and freed after it, declared before the
+  // lock so that they outlive it.
+  using Released = std::vector<std::shared_ptr<const PixelBuffer>>;
   struct Job {
     std::string path;
     QSize size;
