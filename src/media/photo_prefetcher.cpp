@@ -53,13 +53,6 @@ void PhotoPrefetcher::Prefetch(std::vector<std::string> targets, QSize size,
   work_ready_.notify_one();
 }
 
-void PhotoPrefetcher::Cancel() {
-  std::lock_guard lock(mutex_);
-  queue_.clear();
-  wanted_.clear();
-  if (!busy_) idle_.notify_all();
-}
-
 std::optional<CachedPhoto> PhotoPrefetcher::Take(const std::string& path, QSize size) {
   const std::optional<FileStamp> stamp = StampOf(path);
   Released released;
@@ -115,15 +108,13 @@ void PhotoPrefetcher::Run() {
   }
 }
 
-// Waits for a target that is not cached yet; none once the prefetcher is stopping.
+// Waits for the next queued target; none once the prefetcher is stopping.
 std::optional<PhotoPrefetcher::Job> PhotoPrefetcher::NextJob(std::unique_lock<std::mutex>& lock) {
-  while (true) {
-    work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-    if (stopping_) return std::nullopt;
-    Job job{std::move(queue_.front()), size_};
-    queue_.pop_front();
-    return job;
-  }
+  work_ready_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+  if (stopping_) return std::nullopt;
+  Job job{std::move(queue_.front()), size_};
+  queue_.pop_front();
+  return job;
 }
 
 // Decodes one target outside the lock, unless its picture is cached and still fresh.

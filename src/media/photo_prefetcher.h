@@ -39,12 +39,10 @@ class PhotoPrefetcher {
 
   // The clip `on_screen` (a photo path, or empty) is shown in an area whose photos decode
   // at `size`; `targets` are the photo paths its marks open, in map order. Work for the
-  // clip before is cancelled, entries of another size are dropped, then the targets not
-  // yet cached are decoded in that order.
+  // clip before is cancelled (a decode under way is thrown away when it ends, unless its
+  // photo is wanted again), entries of another size are dropped, then the targets not yet
+  // cached are decoded in that order. An empty list only cancels.
   void Prefetch(std::vector<std::string> targets, QSize size, std::string on_screen);
-  // Drops the queued work; a decode under way is thrown away when it ends. What is cached
-  // stays.
-  void Cancel();
   // The picture of `path` decoded at `size`, when it is cached and its file has not changed
   // since. It becomes the pinned clip on screen.
   std::optional<CachedPhoto> Take(const std::string& path, QSize size);
