@@ -8,6 +8,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "media/clip_display.h"
+#include "media/mark_geometry.h"
 
 namespace mw {
 namespace {
@@ -16,7 +17,13 @@ QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text)
 
 }  // namespace
 
-ClipKind TForm1::ShowClip() { return clips_->ShowClip(ClipOnScreen()); }
+// A clip that is shown has the photos its marks open decoded ahead.
+ClipKind TForm1::ShowClip() {
+  const std::string clip = ClipOnScreen();
+  const ClipKind kind = clips_->ShowClip(clip);
+  if (kind != ClipKind::NoClip) clips_->PrefetchTargets(MarkTargetsOn(clipMap_, clip));
+  return kind;
+}
 
 bool TForm1::ClipShown() const { return clips_->ClipShown(); }
 

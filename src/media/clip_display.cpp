@@ -1,6 +1,8 @@
 #include "media/clip_display.h"
 
 #include <QKeyEvent>
+#include <optional>
+#include <utility>
 
 #include "media/device_pixels.h"
 
@@ -34,20 +36,52 @@ void ClipDisplay::ConnectControls() {
 
 ClipKind ClipDisplay::ShowClip(const std::string& path) {
   clip_shown_ = false;
+  ClipKind shown = ClipKind::NoClip;
   switch (ClipKindOfPath(path)) {
     case ClipKind::PhotoClip:
-      return ShowPhoto(path);
+      shown = ShowPhoto(path);
+      break;
     case ClipKind::MovieClip:
-      return ShowMovie(path);
+      shown = ShowMovie(path);
+      break;
     case ClipKind::NoClip:
       break;
   }
-  return ClipKind::NoClip;
+  // The targets of the clip left behind are no longer worth decoding.
+  if (shown != ClipKind::NoClip) PrefetchTargets({});
+  return shown;
+}
+
+// A photo decoded ahead is taken as it is; any other is decoded now.
+bool ClipDisplay::LoadPhoto(const std::string& path) {
+  const QSize size = PhotoDecodeSize();
+  if (std::optional<CachedPhoto> cached = prefetcher_.Take(path, size)) {
+    photo_.Adopt(*cached, panel1_->devicePixelRatioF());
+    return true;
+  }
+  return photo_.Load(path, size, panel1_->devicePixelRatioF());
+}
+
+QSize ClipDisplay::PhotoDecodeSize() const {
+  return panel1_ ? PhotoTargetSize(*panel1_) : QSize();
+}
+
+void ClipDisplay::PrefetchTargets(std::vector<std::string> paths) {
+  std::erase_if(
+      paths, [](const std::string& path) { return ClipKindOfPath(path) != ClipKind::PhotoClip; });
+  prefetch_targets_ = std::move(paths);
+  RestartPrefetch();
+}
+
+// The clip on screen stays cached while it is shown, if it came from the cache.
+void ClipDisplay::RestartPrefetch() {
+  const bool photo_on_screen = clip_shown_ && !player_.IsOpen();
+  prefetcher_.Prefetch(prefetch_targets_, PhotoDecodeSize(),
+                       photo_on_screen ? photo_.Path() : std::string());
 }
 
 ClipKind ClipDisplay::ShowPhoto(const std::string& path) {
-  if (!photo_.Load(path, PhotoTargetSize(*panel1_), panel1_->devicePixelRatioF()))
-    return ClipKind::NoClip;
+  if (!LoadPhoto(path)) return ClipKind::NoClip;
   panel1_->Image1()->SetPhoto(photo_.Image());
   player_.Close();
   panel1_->Image1()->SetMovieFrame(QImage());
@@ -115,9 +149,9 @@ void ClipDisplay::FormResize() {
   if (!panel1_) return;
   player_.SetDisplayRect(MovieTargetRect(*panel1_));
   // The photo is decoded again only while it is what the area shows.
-  if (!player_.IsOpen() &&
-      photo_.Cover(PhotoTargetSize(*panel1_), panel1_->devicePixelRatioF()))
+  if (!player_.IsOpen() && photo_.Cover(PhotoDecodeSize(), panel1_->devicePixelRatioF()))
     panel1_->Image1()->SetPhoto(photo_.Image());
+  if (!prefetch_targets_.empty()) RestartPrefetch();
   emit RefreshMarkPanels();
 }
 

@@ -18,12 +18,14 @@
 #include <QPointer>
 #include <QSlider>
 #include <string>
+#include <vector>
 
 #include "media/clip_kind.h"
 #include "media/clip_panel.h"
 #include "media/movie_control_bar.h"
 #include "media/movie_player.h"
 #include "media/photo_image.h"
+#include "media/photo_prefetcher.h"
 
 namespace mw {
 
@@ -63,11 +65,20 @@ class ClipDisplay : public QObject {
   // in device pixels (PhotoTargetSize, MovieTargetRect); marks stay in logical pixels.
   void FormResize();
 
+  // The owner names the clips the marks on screen open, in map order, after a clip was
+  // shown; the photos among them are decoded ahead so that a click on one shows it at once.
+  // Called again with the new size whenever Panel1 changes size.
+  void PrefetchTargets(std::vector<std::string> paths);
+  // The size photos are decoded at for Panel1, on screen and ahead alike: its size in the
+  // device pixels of its screen.
+  QSize PhotoDecodeSize() const;
+
   // Closes the movie and removes its picture from Panel1.
   void CloseMovie();
 
   MoviePlayer& Player() { return player_; }
   PhotoImage& Photo() { return photo_; }
+  PhotoPrefetcher& Prefetcher() { return prefetcher_; }
   ClipPanel* Panel1() const { return panel1_; }
 
  signals:
@@ -84,12 +95,16 @@ class ClipDisplay : public QObject {
   void SetTrackBarQuietly(int maximum, int value);
   void ConnectControls();
   void ShowNewFrame();
+  bool LoadPhoto(const std::string& path);
+  void RestartPrefetch();
 
   QPointer<ClipPanel> panel1_;
   QPointer<MovieControlBar> media_player1_;
   QPointer<QSlider> track_bar1_;
   PhotoImage photo_;
   MoviePlayer player_;
+  PhotoPrefetcher prefetcher_;
+  std::vector<std::string> prefetch_targets_;
   bool clip_shown_ = false;
   bool syncing_position_ = false;
 };

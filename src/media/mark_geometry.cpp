@@ -1,5 +1,6 @@
 #include "media/mark_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -58,6 +59,17 @@ std::string MarkTargetAt(const ClipMap& map, std::string_view clipOnScreen, Area
                          int y) {
   auto found = FindMarkAt(map, clipOnScreen, area, x, y);
   return found ? map.At(*found).NextClip.str() : std::string();
+}
+
+std::vector<std::string> MarkTargetsOn(const ClipMap& map, std::string_view clip) {
+  std::vector<std::string> targets;
+  for (const ClickerMark& mark : map) {
+    if (mark.Clip != clip) continue;
+    std::string target = mark.NextClip.str();
+    if (std::find(targets.begin(), targets.end(), target) == targets.end())
+      targets.push_back(std::move(target));
+  }
+  return targets;
 }
 
 PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "map/clip_map.h"
 
@@ -36,6 +37,8 @@ std::string MarkHintAt(const ClipMap& map, std::string_view clipOnScreen, AreaSi
 // The target clip of the mark under (x, y), or empty text.
 std::string MarkTargetAt(const ClipMap& map, std::string_view clipOnScreen, AreaSize area, int x,
                          int y);
+// The target clips of the marks on `clip`, in map order, each once.
+std::vector<std::string> MarkTargetsOn(const ClipMap& map, std::string_view clip);
 
 // The rectangle of a mark's panel, in clip-area pixels, cut toward zero.
 struct PanelRect {

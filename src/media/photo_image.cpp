@@ -8,6 +8,29 @@ bool PhotoImage::Load(const std::string& path, QSize area, qreal ratio) {
   return Decode(path, area, ratio);
 }
 
+namespace {
+
+// Keeps the cached pixels alive for as long as a QImage copy uses them.
+void ReleasePixels(void* holder) {
+  delete static_cast<std::shared_ptr<const PixelBuffer>*>(holder);
+}
+
+}  // namespace
+
+void PhotoImage::Adopt(const CachedPhoto& photo, qreal ratio) {
+  const JpegResult& result = photo.result;
+  auto* holder = new std::shared_ptr<const PixelBuffer>(photo.pixels);
+  // A writable view only so that giving it its ratio copies nothing; nothing writes to it.
+  image_ = QImage(static_cast<uchar*>(photo.pixels->Data()), result.width, result.height,
+                  result.width * 4, QImage::Format_RGB32, ReleasePixels, holder);
+  image_.setDevicePixelRatio(ratio);
+  path_ = photo.path;
+  source_size_ = QSize(result.source_width, result.source_height);
+  scale_denominator_ = result.scale_denominator;
+  incomplete_ = result.incomplete;
+  last_error_.clear();
+}
+
 bool PhotoImage::Cover(QSize area, qreal ratio) {
   if (IsEmpty() || scale_denominator_ == 1) return false;
   if (image_.width() >= area.width() && image_.height() >= area.height()) return false;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "media/jpeg_decoder.h"
+#include "media/photo_cache.h"
 
 namespace mw {
 
@@ -20,6 +21,10 @@ class PhotoImage {
   // pixels of the screen it is shown on, whose device pixel ratio is `ratio`). True on
   // success; on failure the previous photo stays and LastError() says why.
   bool Load(const std::string& path, QSize area, qreal ratio = 1.0);
+  // Takes a photo decoded ahead (for a screen of device pixel ratio `ratio`) as the photo on
+  // show, without decoding. The picture shares the cached pixels, which live as long as any
+  // copy of it.
+  void Adopt(const CachedPhoto& photo, qreal ratio = 1.0);
   // Decodes the same photo again at a larger scale when `area` has outgrown the decoded
   // size. True when the picture was replaced.
   bool Cover(QSize area, qreal ratio = 1.0);

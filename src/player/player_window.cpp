@@ -144,6 +144,14 @@ void PlayerWindow::AfterShown() {
   }
   problem_notice_->Dismiss();
   RefreshOverlays();
+  PrefetchTargets();
+}
+
+// The photos the marks on screen open are decoded ahead, so that a click shows one at once.
+void PlayerWindow::PrefetchTargets() {
+  std::vector<std::string> paths = MarkTargetsOn(walk_.Map(), walk_.ClipOnScreen());
+  for (std::string& path : paths) path = ClipFilePath(setup_.folder, path);
+  clips_->PrefetchTargets(std::move(paths));
 }
 
 void PlayerWindow::GoTo(const std::string& clip) {
@@ -188,6 +196,7 @@ void PlayerWindow::RestoreAfterFailure(bool moviePlayed, int moviePosition) {
     return;
   }
   clips_->Player().Seek(moviePosition);
+  PrefetchTargets();
   if (moviePlayed) clips_->Player().Play();
 }
 

@@ -81,6 +81,7 @@ class PlayerWindow : public QWidget {
   void ShowStartClip();
   Outcome TryShow(const std::string& clip);
   void AfterShown();
+  void PrefetchTargets();
   void GoTo(const std::string& clip);
   void GoBack();
   void RestoreAfterFailure(bool moviePlayed, int moviePosition);

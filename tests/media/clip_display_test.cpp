@@ -10,6 +10,7 @@
 #include <QTest>
 #include <memory>
 
+#include "clip_area_fixture.h"
 #include "jpeg_fixtures.h"
 #include "movie_fixtures.h"
 
@@ -21,25 +22,10 @@ using test::Hue;
 using test::MoviePath;
 using test::WaitFor;
 
-class ClipDisplayTest : public ::testing::Test {
+class ClipDisplayTest : public test::ClipAreaTest {
  protected:
-  ClipDisplayTest() {
-    window.resize(400, 300);
-    panel1 = new ClipPanel(&window);
-    panel1->setGeometry(0, 0, 320, 240);
-    media_player1 = new MovieControlBar(&window);
-    track_bar1 = new QSlider(Qt::Horizontal, &window);
-    track_bar1->setGeometry(0, 250, 300, 20);
-    MoviePlayer::Options silent;
-    silent.audio = false;
-    display = std::make_unique<ClipDisplay>(panel1, media_player1, track_bar1, silent);
-    media_player1->setEnabled(false);
-    track_bar1->setEnabled(false);
-    window.show();
-  }
-
   std::string Photo(const std::string& name, int width = 640, int height = 480) {
-    const std::string path = dir.filePath(QString::fromStdString(name)).toStdString();
+    const std::string path = Path(name);
     test::WriteJpeg(path, width, height);
     return path;
   }
@@ -51,13 +37,6 @@ class ClipDisplayTest : public ::testing::Test {
   bool MovieControlsEnabled() const {
     return media_player1->isEnabled() && track_bar1->isEnabled();
   }
-
-  QTemporaryDir dir;
-  QWidget window;
-  ClipPanel* panel1;
-  MovieControlBar* media_player1;
-  QSlider* track_bar1;
-  std::unique_ptr<ClipDisplay> display;
 };
 
 TEST_F(ClipDisplayTest, PhotoFillsTheWholeAreaWithoutKeepingItsShape) {

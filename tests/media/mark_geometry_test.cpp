@@ -90,6 +90,17 @@ TEST(HitTest, FirstMarkInMapOrderWinsAndOtherClipsNeverHit) {
   EXPECT_EQ(MarkTargetAt(map, "/c/hall.jpg", area, 0, 0), "");
 }
 
+TEST(HitTest, TargetsOfAClipComeInMapOrderOnceEachAndOnlyFromItsOwnMarks) {
+  ClipMap map = MapOf({MarkAt("/c/hall.jpg", 0.1f, 0.1f, 5, 0, 0, "b.jpg"),
+                       MarkAt("/c/Hall.jpg", 0.2f, 0.2f, 5, 0, 0, "other.jpg"),
+                       MarkAt("/c/hall.jpg", 0.3f, 0.3f, 5, 0, 0, "a.mpg"),
+                       MarkAt("/c/hall.jpg", 0.4f, 0.4f, 5, 0, 0, "b.jpg"),
+                       MarkAt("/c/hall.jpg", 0.5f, 0.5f, 5, 0, 0, "a.jpg")});
+  EXPECT_EQ(MarkTargetsOn(map, "/c/hall.jpg"),
+            (std::vector<std::string>{"b.jpg", "a.mpg", "a.jpg"}));
+  EXPECT_TRUE(MarkTargetsOn(map, "/c/none.jpg").empty());
+}
+
 TEST(HitTest, AreaWithoutWidthOrHeightHasNoMarks) {
   ClipMap map = MapOf({MarkAt("a", 0.0f, 0.0f, 50, 0, 0), MarkAt("a", 0.5f, 0.5f, 50, 100, 100)});
   for (AreaSize area : {AreaSize{0, 100}, AreaSize{100, 0}, AreaSize{0, 0}, AreaSize{-1, 5}}) {

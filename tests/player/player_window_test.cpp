@@ -10,9 +10,11 @@
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "jpeg_fixtures.h"
@@ -106,6 +108,25 @@ TEST_F(PlayerWindowTest, HoverShowsTheMarksMessageAndAClickFollowsIt) {
   EXPECT_TRUE(player.MarkMessageShown().isEmpty());
   Hover(kKitchenMark);
   EXPECT_EQ(player.MarkMessageShown(), "Back to the hall");
+}
+
+TEST_F(PlayerWindowTest, ThePhotoTargetsOfTheClipOnScreenAreReadyBeforeTheClick) {
+  folder.MakeTour();
+  PlayerWindow& player = Start();
+  PhotoPrefetcher& prefetcher = player.Display().Prefetcher();
+  ASSERT_TRUE(prefetcher.WaitUntilIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(prefetcher.CachedCount(), 1u);  // the kitchen; the movie is not decoded ahead
+  Click(kHallLeftMark);
+  ASSERT_EQ(player.ClipOnScreen(), kKitchen);
+  // The kitchen on screen is the picture decoded ahead, not a decode of the click.
+  const ClipDisplay& display = player.Display();
+  std::optional<CachedPhoto> kitchen =
+      prefetcher.Take(player.Display().Photo().Path(), display.PhotoDecodeSize());
+  ASSERT_TRUE(kitchen);
+  EXPECT_EQ(Area()->Image1()->Photo().constBits(), kitchen->pixels->Data());
+  // Now the kitchen's own target, the hall, is decoded ahead.
+  ASSERT_TRUE(prefetcher.WaitUntilIdle(std::chrono::seconds(20)));
+  EXPECT_EQ(prefetcher.CachedCount(), 2u);
 }
 
 TEST_F(PlayerWindowTest, DoubleClickFollowsOneMarkOnly) {
