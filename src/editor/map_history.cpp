@@ -62,7 +62,6 @@ struct MarkPlace {
   float x = 0;
   float y = 0;
   std::int32_t size = 0;
-  friend bool operator==(const MarkPlace&, const MarkPlace&) = default;
 };
 
 MarkPlace PlaceOf(const ClickerMark& mark) { return {mark.X, mark.Y, mark.Size}; }
@@ -89,7 +88,6 @@ class PlaceCommand : public MapCommand {
       return false;
     after_ = next->after_;
     lastMs_ = next->lastMs_;
-    setObsolete(after_ == before_);
     return true;
   }
 
@@ -165,7 +163,11 @@ void MapHistory::EndStep() { stack_.endMacro(); }
 
 void MapHistory::Restart(bool saved) {
   stack_.clear();
-  if (!saved) stack_.resetClean();
+  // An empty stack keeps its save point through clear(): set it either way.
+  if (saved)
+    stack_.setClean();
+  else
+    stack_.resetClean();
 }
 
 void MapHistory::MarkSaved() { stack_.setClean(); }
