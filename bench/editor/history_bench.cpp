@@ -20,7 +20,9 @@ constexpr int kMarks = 100000;
 constexpr int kClips = 10000;  // ten marks on each clip
 constexpr int kSteps = 1000;
 
-std::string ClipName(int i) { return "/home/user/tour/clip" + std::to_string(i) + ".jpg"; }
+std::string ClipName(int i) {
+  return "/home/user/tour/clip" + std::to_string(i) + ".jpg";
+}
 
 mw::ClickerMark MarkNumber(int i) {
   mw::ClickerMark mark;
@@ -35,7 +37,9 @@ mw::ClickerMark MarkNumber(int i) {
   return mark;
 }
 
-std::size_t BytesInUse() { return mallinfo2().uordblks; }
+std::size_t BytesInUse() {
+  return mallinfo2().uordblks;
+}
 
 // The editor window in edit mode with a large map, showing clip 0 and its panels.
 struct Editor {
@@ -127,10 +131,18 @@ void PushThousandSteps(mw::MapHistory& history) {
   for (int i = 0; i < kSteps; ++i) {
     const std::size_t mark = static_cast<std::size_t>(i * 97 % kMarks);
     switch (i % 5) {
-      case 0: history.MoveMark(mark, static_cast<float>(i % 7) / 7, 0.25f); break;
-      case 1: history.ResizeMark(mark, 5 + i % 90, 2000LL * i); break;
-      case 2: history.DeleteMark(mark); break;
-      case 3: history.AddMark(MarkNumber(i)); break;
+      case 0:
+        history.MoveMark(mark, static_cast<float>(i % 7) / 7, 0.25f);
+        break;
+      case 1:
+        history.ResizeMark(mark, 5 + i % 90, 2000LL * i);
+        break;
+      case 2:
+        history.DeleteMark(mark);
+        break;
+      case 3:
+        history.AddMark(MarkNumber(i));
+        break;
       default:
         history.BeginStep(mw::kEditMarkStep);
         history.DeleteMark(mark);

@@ -19,7 +19,9 @@ constexpr int kWheelNotch = 120;
 
 }  // namespace
 
-bool TForm1::EditModeOn() const { return EditMode->isChecked(); }
+bool TForm1::EditModeOn() const {
+  return EditMode->isChecked();
+}
 
 std::pair<float, float> TForm1::CentreAt(QPoint at) const {
   const AreaSize area = ClipArea();
@@ -81,8 +83,8 @@ void TForm1::ShowDraggedPanel(QPoint at) {
   ClickerMark moved = clipMap_.At(drag_.Mark());
   std::tie(moved.X, moved.Y) = CentreAt(at);
   const PanelRect rect = MarkPanelRect(moved, ClipArea());
-  panel->setGeometry(QRect(ClipAreaOrigin() + QPoint(rect.left, rect.top),
-                           QSize(rect.width, rect.height)));
+  panel->setGeometry(
+      QRect(ClipAreaOrigin() + QPoint(rect.left, rect.top), QSize(rect.width, rect.height)));
   panel->raise();
 }
 
@@ -98,9 +100,9 @@ bool TForm1::WheelOnClip(QPoint at, int angleDelta, std::int64_t atMs) {
   if (notches == 0) return true;
   const long long size = static_cast<long long>(clipMap_.At(*found).Size) + notches;
   mapHistory_->ResizeMark(*found,
-                       static_cast<std::int32_t>(std::clamp<long long>(
-                           size, MarkSizeBox::kMinimum, MarkSizeBox::kMaximum)),
-                       atMs);
+                          static_cast<std::int32_t>(std::clamp<long long>(
+                              size, MarkSizeBox::kMinimum, MarkSizeBox::kMaximum)),
+                          atMs);
   return true;
 }
 

@@ -8,9 +8,13 @@
 
 namespace mw {
 
-void TForm1::UndoMenuItemClick() { mapHistory_->Stack().undo(); }
+void TForm1::UndoMenuItemClick() {
+  mapHistory_->Stack().undo();
+}
 
-void TForm1::RedoMenuItemClick() { mapHistory_->Stack().redo(); }
+void TForm1::RedoMenuItemClick() {
+  mapHistory_->Stack().redo();
+}
 
 void TForm1::ShowMapStep(const MapStep& step) {
   // Marks may have moved in the map: a drag or the arrow keys start over.
@@ -26,7 +30,9 @@ void TForm1::ShowMapStep(const MapStep& step) {
   emit MapContentChanged();
 }
 
-bool TForm1::MapChanged() const { return SaveMapButton->isEnabled(); }
+bool TForm1::MapChanged() const {
+  return SaveMapButton->isEnabled();
+}
 
 void TForm1::SetMapChanged(bool changed) {
   if (changed) {

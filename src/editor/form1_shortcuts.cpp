@@ -122,7 +122,8 @@ void TForm1::BuildShortcuts() {
   CancelDragAction->setEnabled(false);
   connect(CancelDragAction, &QAction::triggered, this, &TForm1::CancelDrag);
 
-  for (QObject* box : std::initializer_list<QObject*>{tolerance, tolerance->findChild<QLineEdit*>()})
+  for (QObject* box :
+       std::initializer_list<QObject*>{tolerance, tolerance->findChild<QLineEdit*>()})
     if (box) box->installEventFilter(this);
 }
 

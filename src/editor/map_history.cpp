@@ -64,7 +64,9 @@ struct MarkPlace {
   std::int32_t size = 0;
 };
 
-MarkPlace PlaceOf(const ClickerMark& mark) { return {mark.X, mark.Y, mark.Size}; }
+MarkPlace PlaceOf(const ClickerMark& mark) {
+  return {mark.X, mark.Y, mark.Size};
+}
 
 // A mark moved or resized in place.
 class PlaceCommand : public MapCommand {
@@ -131,8 +133,7 @@ class ClearCommand : public MapCommand {
 MapHistory::MapHistory(ClipMap& map, QObject* parent) : QObject(parent), map_(map) {}
 
 void MapHistory::AddMark(ClickerMark mark) {
-  stack_.push(
-      new MarkAtCommand(*this, map_, kAddMarkStep, map_.Count(), std::move(mark), true));
+  stack_.push(new MarkAtCommand(*this, map_, kAddMarkStep, map_.Count(), std::move(mark), true));
 }
 
 void MapHistory::DeleteMark(std::size_t index) {
@@ -155,11 +156,17 @@ void MapHistory::ResizeMark(std::size_t index, std::int32_t size, std::int64_t a
                                kResizeStepId, atMs));
 }
 
-void MapHistory::ClearMarks() { stack_.push(new ClearCommand(*this, map_)); }
+void MapHistory::ClearMarks() {
+  stack_.push(new ClearCommand(*this, map_));
+}
 
-void MapHistory::BeginStep(const QString& text) { stack_.beginMacro(text); }
+void MapHistory::BeginStep(const QString& text) {
+  stack_.beginMacro(text);
+}
 
-void MapHistory::EndStep() { stack_.endMacro(); }
+void MapHistory::EndStep() {
+  stack_.endMacro();
+}
 
 void MapHistory::Restart(bool saved) {
   stack_.clear();
@@ -170,8 +177,12 @@ void MapHistory::Restart(bool saved) {
     stack_.resetClean();
 }
 
-void MapHistory::MarkSaved() { stack_.setClean(); }
+void MapHistory::MarkSaved() {
+  stack_.setClean();
+}
 
-void MapHistory::ForgetSave() { stack_.resetClean(); }
+void MapHistory::ForgetSave() {
+  stack_.resetClean();
+}
 
 }  // namespace mw

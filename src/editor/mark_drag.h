@@ -16,8 +16,8 @@ class MarkDrag {
   enum class Outcome { None, Click, Place };
   struct Release {
     Outcome outcome = Outcome::None;
-    QPoint at;              // Click: where the press was; Place: the new centre
-    std::size_t mark = 0;   // Place: the mark dragged
+    QPoint at;             // Click: where the press was; Place: the new centre
+    std::size_t mark = 0;  // Place: the mark dragged
   };
 
   // The left button went down at `at`; `mark` is the mark under it, if any.

@@ -23,7 +23,9 @@ namespace {
 constexpr QPoint kMarkAt{100, 80};
 
 // Panels are placed from float fractions cut toward zero: a pixel either way is the same place.
-bool Near(QPoint a, QPoint b) { return (a - b).manhattanLength() <= 2; }
+bool Near(QPoint a, QPoint b) {
+  return (a - b).manhattanLength() <= 2;
+}
 
 class EditorEditingTest : public test::EditorFixture {
  protected:
@@ -86,7 +88,9 @@ class EditorEditingTest : public test::EditorFixture {
   const ClickerMark& TheMark() { return form_->Map().At(0); }
   QUndoStack& Stack() { return form_->EditHistory().Stack(); }
   QAction* Action(const char* name) { return form_->findChild<QAction*>(name); }
-  float FractionX(int x) { return static_cast<float>(static_cast<double>(x) / form_->ClipArea().width); }
+  float FractionX(int x) {
+    return static_cast<float>(static_cast<double>(x) / form_->ClipArea().width);
+  }
   float FractionY(int y) {
     return static_cast<float>(static_cast<double>(y) / form_->ClipArea().height);
   }
@@ -106,7 +110,7 @@ TEST_F(EditorEditingTest, ADragBeyondTheDragDistanceMovesTheMarkInOneStep) {
   EXPECT_EQ(MarkPanelCentre(), panelAt);  // short of the distance: no drag yet
   MoveHeld(QPoint(170, 130));
   EXPECT_TRUE(Near(MarkPanelCentre(), panelAt + QPoint(70, 50)));  // the panel follows
-  EXPECT_EQ(form.Map().At(0), before);                     // the map only changes on release
+  EXPECT_EQ(form.Map().At(0), before);  // the map only changes on release
   Release(QPoint(170, 130));
 
   ASSERT_EQ(form.Map().Count(), 1u);
@@ -115,7 +119,7 @@ TEST_F(EditorEditingTest, ADragBeyondTheDragDistanceMovesTheMarkInOneStep) {
   ClickerMark expected = before;
   expected.X = TheMark().X;
   expected.Y = TheMark().Y;
-  EXPECT_EQ(TheMark(), expected);  // size, texts and area size kept
+  EXPECT_EQ(TheMark(), expected);      // size, texts and area size kept
   EXPECT_EQ(form.ClipOnScreen(), a_);  // a drag does not follow the mark
   EXPECT_EQ(Stack().count(), 2);
   EXPECT_EQ(Action("UndoMenuItem")->text(), "Undo Move clicker mark");
@@ -337,8 +341,9 @@ TEST_F(EditorEditingTest, TheWindowsShortcutsRunTheirCommands) {
 TEST_F(EditorEditingTest, ShortcutsShowBesideMenuItemsAndInHints) {
   StartWithMark();
   const std::pair<const char*, const char*> items[] = {
-      {"LoadMap1", "Ctrl+O"},      {"ClearMap1", "Ctrl+N"},          {"SaveMap1", "Ctrl+S"},
-      {"SaveMapas1", "Ctrl+Shift+S"}, {"EditModeMenuItem", "Ctrl+E"}, {"UndoMenuItem", "Ctrl+Z"},
+      {"LoadMap1", "Ctrl+O"},           {"ClearMap1", "Ctrl+N"},
+      {"SaveMap1", "Ctrl+S"},           {"SaveMapas1", "Ctrl+Shift+S"},
+      {"EditModeMenuItem", "Ctrl+E"},   {"UndoMenuItem", "Ctrl+Z"},
       {"RedoMenuItem", "Ctrl+Shift+Z"}, {"DeleteClickMarkMenuItem", "Del"}};
   for (const auto& [name, key] : items) {
     QAction* action = Action(name);

@@ -1,6 +1,8 @@
 // The history of map changes: long random sequences of every step, undone and redone,
 // against a model that keeps a copy of the whole map after each step; and what the
 // steps report and how the wheel's notches join.
+#include "editor/map_history.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "../map/temp_folder.h"
-#include "editor/map_history.h"
 #include "map/map_file.h"
 
 namespace mw {
@@ -34,7 +35,8 @@ ClickerMark MakeMark(const std::string& clip, int n) {
 // A map read from a real file, so that its texts lie in the file's text.
 ClipMap ReadStartMap(const test::TempFolder& folder, int count) {
   std::vector<ClickerMark> marks;
-  for (int i = 0; i < count; ++i) marks.push_back(MakeMark("/tour/clip" + std::to_string(i % 3), i));
+  for (int i = 0; i < count; ++i)
+    marks.push_back(MakeMark("/tour/clip" + std::to_string(i % 3), i));
   const std::string path = folder.File("start.clm");
   EXPECT_EQ(WriteMapFile(path, {640, 520}, marks).status, MapWriteStatus::Written);
   MapFileContent content = ReadMapFile(path);
@@ -118,14 +120,26 @@ class RandomSteps {
     const std::size_t count = map_.Count();
     if (count == 0 && choice >= 1 && choice <= 4) return Add();
     switch (choice) {
-      case 0: return Add();
-      case 1: return Delete(Pick(0, static_cast<int>(count) - 1));
-      case 2: return Move(Pick(0, static_cast<int>(count) - 1));
-      case 3: return Resize(Pick(0, static_cast<int>(count) - 1));
-      case 4: return Edit(Pick(0, static_cast<int>(count) - 1));
-      case 5: case 6: history_.Stack().undo(); return model_.Undo();
-      case 7: history_.Stack().redo(); return model_.Redo();
-      case 8: history_.MarkSaved(); return model_.Save();
+      case 0:
+        return Add();
+      case 1:
+        return Delete(Pick(0, static_cast<int>(count) - 1));
+      case 2:
+        return Move(Pick(0, static_cast<int>(count) - 1));
+      case 3:
+        return Resize(Pick(0, static_cast<int>(count) - 1));
+      case 4:
+        return Edit(Pick(0, static_cast<int>(count) - 1));
+      case 5:
+      case 6:
+        history_.Stack().undo();
+        return model_.Undo();
+      case 7:
+        history_.Stack().redo();
+        return model_.Redo();
+      case 8:
+        history_.MarkSaved();
+        return model_.Save();
       case 9:
         if (Pick(0, 9) == 0) {
           history_.ClearMarks();
