@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -109,7 +110,15 @@ bool TForm1::WheelOnClip(QPoint at, int angleDelta, std::int64_t atMs) {
 bool TForm1::WheelEventOn(QWidget* control, QEvent* event) {
   auto* wheel = static_cast<QWheelEvent*>(event);
   const QPoint at = OnClipArea(control, wheel->position().toPoint());
-  return WheelOnClip(at, wheel->angleDelta().y(), static_cast<std::int64_t>(wheel->timestamp()));
+  // An event without a time of its own is timed here.
+  static const QElapsedTimer sinceStart = [] {
+    QElapsedTimer timer;
+    timer.start();
+    return timer;
+  }();
+  const std::int64_t atMs =
+      wheel->timestamp() ? static_cast<std::int64_t>(wheel->timestamp()) : sinceStart.elapsed();
+  return WheelOnClip(at, wheel->angleDelta().y(), atMs);
 }
 
 // --- keys ---
@@ -122,6 +131,7 @@ void TForm1::NudgeMark(int dx, int dy) {
   std::optional<std::size_t> index = keyedMark_ ? keyedMark_ : MarkUnderPointer();
   if (!EditModeOn() || !pointerOnClip_ || !index || *index >= clipMap_.Count()) return;
   const ClickerMark& mark = clipMap_.At(*index);
+  if (mark.Clip != ClipOnScreen()) return;  // another clip came on screen meanwhile
   const AreaSize area = ClipArea();
   const QPoint centre(static_cast<int>(std::lround(static_cast<double>(mark.X) * area.width)),
                       static_cast<int>(std::lround(static_cast<double>(mark.Y) * area.height)));

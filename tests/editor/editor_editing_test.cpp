@@ -253,6 +253,11 @@ TEST_F(EditorEditingTest, ArrowKeysMoveTheMarkUnderThePointerOneStepAPress) {
   EXPECT_EQ(TheMark().Y, FractionY(kMarkAt.y() + 10));
   QTest::keyClick(&form, Qt::Key_Y, Qt::ControlModifier);
   EXPECT_EQ(TheMark().Y, FractionY(kMarkAt.y() + 9));
+  // Once another clip is on screen, the keys leave the mark alone.
+  const ClickerMark moved = TheMark();
+  form.GoToClip(b_);
+  QTest::keyClick(&form, Qt::Key_Right);
+  EXPECT_EQ(TheMark(), moved);
 }
 
 TEST_F(EditorEditingTest, DeleteRemovesTheMarkUnderThePointer) {
