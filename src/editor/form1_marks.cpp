@@ -206,10 +206,13 @@ void TForm1::AddClickMarkMenuItemClick() {
     UpdateClipButtons();
     return;
   }
-  // Editing is deleting and adding, and one step of the history.
-  if (existing) mapHistory_->BeginStep(kEditMarkStep);
-  PlaceMarkFromDialog(existing);
-  if (existing) mapHistory_->EndStep();
+  if (existing) {
+    // Editing is deleting and adding, and one step of the history.
+    ScopedStep edit(*mapHistory_, kEditMarkStep);
+    PlaceMarkFromDialog(true);
+  } else {
+    PlaceMarkFromDialog(false);
+  }
   UpdateClipButtons();
 }
 

@@ -68,6 +68,21 @@ class MapHistory : public QObject {
   QUndoStack stack_;
 };
 
+// While it lives, the changes to the map make one step of the history named `text`;
+// the step ends also when an error leaves the scope.
+class ScopedStep {
+ public:
+  ScopedStep(MapHistory& history, const QString& text) : history_(history) {
+    history_.BeginStep(text);
+  }
+  ~ScopedStep() { history_.EndStep(); }
+  ScopedStep(const ScopedStep&) = delete;
+  ScopedStep& operator=(const ScopedStep&) = delete;
+
+ private:
+  MapHistory& history_;
+};
+
 // The captions of the steps, as the Undo and Redo items name them.
 inline constexpr const char* kAddMarkStep = "Add clicker mark";
 inline constexpr const char* kEditMarkStep = "Edit clicker mark";
