@@ -15,6 +15,7 @@
 
 #include "desktop/desktop.h"
 #include "editor/hint_switch.h"
+#include "editor/map_history.h"
 #include "editor/mark_size_box.h"
 #include "map/safe_file.h"
 #include "media/clip_display.h"
@@ -30,6 +31,7 @@ constexpr int kTimerInterval = 30;
 
 TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
     : QWidget(parent), desktop_(desktop), options_(std::move(options)) {
+  mapHistory_ = std::make_unique<MapHistory>(clipMap_);
   // 1. The window from its layout.
   BuildLayout();
   clips_ = new ClipDisplay(Panel1, MediaPlayer1, TrackBar1, options_.movie, this);
@@ -43,6 +45,7 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
   Timer1->setObjectName("Timer1");
   Timer1->setInterval(kTimerInterval);
   ConnectHandlers();
+  BuildShortcuts();
   // 2. The editing state holds its start values already (see the members).
   // 3. and 4. The mark indicator follows the mark size; the overlays sit on BasePanel.
   toleranceChange();
@@ -76,7 +79,13 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
   Timer1->start();
 }
 
-TForm1::~TForm1() { RemoveMarkPanels(); }
+TForm1::~TForm1() {
+  // The history goes first, and tells this half-destroyed window nothing on its way.
+  mapHistory_->disconnect(this);
+  mapHistory_->Stack().disconnect(this);
+  mapHistory_.reset();
+  RemoveMarkPanels();
+}
 
 void TForm1::ConnectHandlers() {
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
@@ -110,13 +119,21 @@ void TForm1::ConnectHandlers() {
           &TForm1::DeleteClickMarkMenuItemClick);
   connect(clips_, &ClipDisplay::RefreshMarkPanels, this, &TForm1::RefreshMarkPanels);
   connect(Panel1, &ClipPanel::MouseMoved, this,
-          [this](QPoint p, Qt::MouseButtons, Qt::KeyboardModifiers) { TrackPointer(p.x(), p.y()); });
+          [this](QPoint p, Qt::MouseButtons buttons, Qt::KeyboardModifiers) {
+            TrackPointer(p.x(), p.y());
+            if (buttons & Qt::LeftButton) LeftMoveOnClip(p);
+          });
   connect(Panel1, &ClipPanel::MousePressed, this,
           [this](QPoint p, Qt::MouseButton button, Qt::KeyboardModifiers) {
-            if (button == Qt::LeftButton) FollowMarkAt(p.x(), p.y());
+            if (button == Qt::LeftButton) LeftPressOnClip(p);
           });
   connect(Panel1, &ClipPanel::MouseReleased, this,
-          [this](QPoint, Qt::MouseButton button, Qt::KeyboardModifiers) { Shape1MouseUp(button); });
+          [this](QPoint p, Qt::MouseButton button, Qt::KeyboardModifiers) {
+            if (button == Qt::LeftButton) LeftReleaseOnClip(p);
+            Shape1MouseUp(button);
+          });
+  connect(mapHistory_.get(), &MapHistory::StepApplied, this, &TForm1::ShowMapStep);
+  connect(&mapHistory_->Stack(), &QUndoStack::cleanChanged, this, &TForm1::UpdateSaveState);
   for (QObject* watched : std::initializer_list<QObject*>{MapFileName, Edit1, Shape1,
                                                           ClickerPointer, Panel2, Panel3})
     watched->installEventFilter(this);
@@ -196,8 +213,6 @@ void TForm1::SetOuterSize(WindowSize size) {
   resize(std::max(1, size.width - extra.width()), std::max(1, size.height - extra.height()));
 }
 
-bool TForm1::MapChanged() const { return SaveMapButton->isEnabled(); }
-void TForm1::SetMapChanged(bool changed) { SaveMapButton->setEnabled(changed); }
 
 std::string TForm1::MapFileNameText() const {
   return MapFileName->text().toLocal8Bit().toStdString();

@@ -2,11 +2,15 @@
 // The editor window: owner of the map being edited and of every editing state.
 
 #include <QWidget>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "map/clip_map.h"
+#include "editor/mark_drag.h"
 #include "map/map_file.h"
 #include "media/clip_history.h"
 #include "media/clip_kind.h"
@@ -18,6 +22,7 @@ class QCheckBox;
 class QDialog;
 class QFrame;
 class QHelpEvent;
+class QKeySequence;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -36,6 +41,8 @@ class ClipDisplay;
 class ClipPanel;
 class Desktop;
 class HintSwitch;
+class MapHistory;
+struct MapStep;
 class MarkSizeBox;
 class MovieControlBar;
 class TClickerMarkForm;
@@ -159,6 +166,28 @@ class TForm1 : public QWidget {
   void DeleteClickMarkMenuItemClick();
   void AppendMark(int x, int y, const std::string& startClip, const std::string& message);
 
+  // --- direct editing of marks in edit mode ---
+  // The left button went down, moved with the button held, or went up over the clip
+  // area: in edit mode a mark is dragged, or followed on a release without a drag.
+  void LeftPressOnClip(QPoint at);
+  void LeftMoveOnClip(QPoint at);
+  void LeftReleaseOnClip(QPoint at);
+  // Escape during a drag: the mark goes back where it was.
+  void CancelDrag();
+  // The wheel turned over (x, y) by `angleDelta` (120 a notch) at `atMs` milliseconds;
+  // in edit mode the mark there grows or shrinks. True when the wheel was used.
+  bool WheelOnClip(QPoint at, int angleDelta, std::int64_t atMs);
+  // The Delete key: deletes the mark under the pointer.
+  void DeleteMarkUnderPointer();
+  // An arrow key: moves the mark under the pointer by (dx, dy) pixels.
+  void NudgeMark(int dx, int dy);
+
+  // --- history of the map ---
+  // Every change to the map goes through it; its stack drives Undo and Redo.
+  MapHistory& EditHistory() { return *mapHistory_; }
+  void UndoMenuItemClick();
+  void RedoMenuItemClick();
+
   // --- the window ---
   void Timer1Timer();
   void ExitButtonClick();
@@ -166,7 +195,10 @@ class TForm1 : public QWidget {
   // --- state read by other parts and by tests ---
   const ClipMap& Map() const { return clipMap_; }
   ClipMap& MutableMap() { return clipMap_; }
+  // The map counts as changed while its history is away from the last save, or after
+  // the window was resized; shown by the enabled state of Save Map.
   bool MapChanged() const;
+  // false: the present map counts as saved. true: the window was resized.
   void SetMapChanged(bool changed);
   std::string MapFileNameText() const;
   void SetMapFileNameText(const std::string& path);
@@ -184,6 +216,10 @@ class TForm1 : public QWidget {
   void SetOuterSize(WindowSize size);
   Desktop& DesktopSeam() { return desktop_; }
 
+ signals:
+  // The marks of the map changed: a step was done, undone or redone, or a map was loaded.
+  void MapContentChanged();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -197,6 +233,8 @@ class TForm1 : public QWidget {
   void BuildCommandMenu();
   void ConnectHandlers();
   void PrepareMapFile();
+  // LoadMap without telling that the map changed.
+  void LoadMapContent();
   // Applies a map that was read; reports what could not be read.
   void ApplyReadMap(MapFileContent& content);
   void ShowMessage(const std::string& text);
@@ -219,6 +257,26 @@ class TForm1 : public QWidget {
   QPoint ClipAreaOrigin() const;
   std::string NextClipHint() const;
   void BuildMarkMenu();
+  // Keyboard shortcuts of the window, shown beside menu items and in button hints.
+  void BuildShortcuts();
+  QAction* AddWindowAction(const char* name, const QKeySequence& key);
+  // In a text box, the keys that mean something there stay with the box.
+  bool KeyStaysInTextBox(QObject* watched, QEvent* event) const;
+  // After a step of the history: a step undone or redone on another clip shows that clip.
+  void ShowMapStep(const MapStep& step);
+  void UpdateSaveState();
+  // The mark under the pointer in edit mode, if any.
+  std::optional<std::size_t> MarkUnderPointer() const;
+  // A point of the clip area as a mark centre, as AppendMark computes it.
+  std::pair<float, float> CentreAt(QPoint at) const;
+  void ShowDraggedPanel(QPoint at);
+  bool EditModeOn() const;
+  // A wheel event on an overlay control; true when it was used.
+  bool WheelEventOn(QWidget* control, QEvent* event);
+  // The part of the mark dialog's OK that changes the map and goes to the clips.
+  void PlaceMarkFromDialog(bool existing);
+  // A pixel position as a fraction of the area's extent, as marks store it.
+  static float FractionOf(int pixel, int extent);
 
   Desktop& desktop_;
   const EditorOptions options_;
@@ -230,9 +288,16 @@ class TForm1 : public QWidget {
   ClipDisplay* clips_ = nullptr;
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
+  std::vector<std::size_t> MarkPanelMarks;  // the mark each panel shows
 
   // Editing state.
   ClipMap clipMap_;
+  std::unique_ptr<MapHistory> mapHistory_;
+  MarkDrag drag_;
+  bool sizeChanged_ = false;
+  bool pointerOnClip_ = false;
+  std::optional<std::size_t> keyedMark_;  // the mark the arrow keys move until the pointer moves
+  int wheelRemainder_ = 0;
   int LastMouseX = 0, LastMouseY = 0;
   int EditPointX = 0, EditPointY = 0;
   int AdvanceToolbarHeight = 35;
@@ -284,6 +349,9 @@ class TForm1 : public QWidget {
   QAction* LoadClip1 = nullptr;
   QAction* ShowHintMenuItem = nullptr;
   QAction* AdvanceMenuItem = nullptr;
+  QAction* UndoMenuItem = nullptr;
+  QAction* RedoMenuItem = nullptr;
+  QAction* CancelDragAction = nullptr;
   QTimer* Timer1 = nullptr;
   HintSwitch* hintSwitch_ = nullptr;
 };

@@ -31,7 +31,7 @@ void TForm1::RecordClip(const std::string& path) {
   Edit1->setText(FromLocal(path));
   Edit1->selectAll();
   history_.Record(path);
-  NextClipButton->setToolTip(FromLocal(history_.NextHint()));
+  NextClipButton->setToolTip(FromLocal(NextClipHint()));
 }
 
 ClipKind TForm1::GoToClip(const std::string& path) {
@@ -43,7 +43,7 @@ void TForm1::DropLastClip() {
   history_.DropLast();
   Edit1->setText(FromLocal(history_.Empty() ? std::string() : history_.Current()));
   Edit1->selectAll();
-  NextClipButton->setToolTip(FromLocal(history_.NextHint()));
+  NextClipButton->setToolTip(FromLocal(NextClipHint()));
 }
 
 void TForm1::UpdateClipButtons() {

@@ -12,6 +12,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "editor/hint_switch.h"
+#include "editor/map_history.h"
 #include "package/make_package.h"
 
 namespace mw {
@@ -68,14 +69,17 @@ void TForm1::Button1Click() {
 void TForm1::MapFileNameKeyDown(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
   AskToSave();
+  // The map read again counts as changed when it did before.
+  const bool changed = MapChanged();
   LoadMap();
+  if (changed) mapHistory_->ForgetSave();
 }
 
 void TForm1::ClearMapButtonClick() {
   if (!AskYesNo(desktop_, kNewMapQuestion, "?")) return;
-  clipMap_.Clear();
-  RefreshMarkPanels();
-  SetMapChanged(true);
+  // A fresh history whose one step is the clearing, so that it can be taken back.
+  mapHistory_->Restart(mapHistory_->AtSavePoint());
+  mapHistory_->ClearMarks();
   SetClipAreaCaption("Map Loaded : " + MapFileNameText());
   RunGuide();
 }
@@ -174,6 +178,7 @@ void TForm1::AboutButtonClick() {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (KeyStaysInTextBox(watched, event)) return true;
   if (event->type() == QEvent::KeyPress) {
     int key = static_cast<QKeyEvent*>(event)->key();
     if (watched == MapFileName) MapFileNameKeyDown(key);

@@ -7,6 +7,7 @@
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
+#include "editor/map_history.h"
 #include "map/settings.h"
 #include "media/clip_panel.h"
 
@@ -23,6 +24,12 @@ void TForm1::ReadSettings() { SetMapFileNameText(mw::ReadSettings()); }
 void TForm1::WriteSettings() { WriteSettingsFile(MapFileNameText()); }
 
 void TForm1::LoadMap() {
+  LoadMapContent();
+  emit MapContentChanged();
+}
+
+void TForm1::LoadMapContent() {
+  mapHistory_->Restart(true);
   clipMap_.Clear();
   MapFileContent content = ReadMapFile(MapFileNameText());
   switch (content.status) {

@@ -17,6 +17,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
+#include "editor/map_history.h"
 #include "editor/mark_panel.h"
 #include "editor/mark_size_box.h"
 #include "media/clip_display.h"
@@ -35,6 +36,10 @@ int OnBasePanel(int origin, int coordinate) {
 
 }  // namespace
 
+float TForm1::FractionOf(int pixel, int extent) {
+  return extent > 0 ? static_cast<float>(static_cast<double>(pixel) / extent) : 0.0f;
+}
+
 AreaSize TForm1::ClipArea() const { return {Panel1->width(), Panel1->height()}; }
 
 QPoint TForm1::ClipAreaOrigin() const { return Panel1->pos(); }
@@ -45,7 +50,9 @@ QPoint TForm1::OnClipArea(const QWidget* control, QPoint position) const {
 }
 
 void TForm1::TrackPointer(int x, int y) {
+  pointerOnClip_ = true;
   if (x == LastMouseX && y == LastMouseY) return;
+  keyedMark_.reset();
   LastMouseX = x;
   LastMouseY = y;
   CoordinatesLabel->setText(QString("(%1 , %2)").arg(x).arg(y));
@@ -93,6 +100,7 @@ void TForm1::RemoveMarkPanels() {
     delete panel;
   }
   MarkPanels.clear();
+  MarkPanelMarks.clear();
 }
 
 void TForm1::RefreshMarkPanels() {
@@ -108,12 +116,14 @@ void TForm1::RefreshMarkPanels() {
     panel->setGeometry(OnBasePanel(origin.x(), rect.left), OnBasePanel(origin.y(), rect.top),
                        rect.width, rect.height);
     MarkPanels.push_back(panel);
+    MarkPanelMarks.push_back(static_cast<std::size_t>(&mark - clipMap_.Marks().data()));
     panel->show();
     panel->raise();
   }
 }
 
 void TForm1::HideShape1AndClickerPointer() {
+  pointerOnClip_ = false;
   Shape1->hide();
   ClickerPointer->hide();
 }
@@ -126,15 +136,22 @@ bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
   }
   if (type == QEvent::ToolTip && (watched == Panel1 || watched == Panel1->Image1()))
     return ShowMarkHint(static_cast<QWidget*>(watched), *static_cast<QHelpEvent*>(event));
+  if (type == QEvent::Wheel && watched == Panel1) return WheelEventOn(Panel1, event);
   if (watched != Shape1 && watched != ClickerPointer) return false;
   // A quick second press arrives as a double click; it is a press all the same.
   const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
+  auto* control = static_cast<QWidget*>(watched);
+  if (type == QEvent::Wheel) return watched == Shape1 && WheelEventOn(control, event);
   if (type != QEvent::MouseMove && !press && type != QEvent::MouseButtonRelease) return false;
   auto* mouse = static_cast<QMouseEvent*>(event);
-  auto* control = static_cast<QWidget*>(watched);
   QPoint at = OnClipArea(control, mouse->position().toPoint());
-  if (type == QEvent::MouseMove && watched == Shape1) TrackPointer(at.x(), at.y());
-  if (press && mouse->button() == Qt::LeftButton) FollowMarkAt(at.x(), at.y());
+  if (type == QEvent::MouseMove && watched == Shape1) {
+    TrackPointer(at.x(), at.y());
+    if (mouse->buttons() & Qt::LeftButton) LeftMoveOnClip(at);
+  }
+  if (press && mouse->button() == Qt::LeftButton) LeftPressOnClip(at);
+  if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
+    LeftReleaseOnClip(at);
   if (type == QEvent::MouseButtonRelease && watched == Shape1) Shape1MouseUp(mouse->button());
   return true;
 }
@@ -189,6 +206,17 @@ void TForm1::AddClickMarkMenuItemClick() {
     UpdateClipButtons();
     return;
   }
+  if (existing) {
+    // Editing is deleting and adding, and one step of the history.
+    ScopedStep edit(*mapHistory_, kEditMarkStep);
+    PlaceMarkFromDialog(true);
+  } else {
+    PlaceMarkFromDialog(false);
+  }
+  UpdateClipButtons();
+}
+
+void TForm1::PlaceMarkFromDialog(bool existing) {
   if (existing) DeleteClickMarkMenuItemClick();
   const std::string startClip = ClipOnScreen();
   const std::string target = ClickerMarkForm->NextClipText();
@@ -198,8 +226,6 @@ void TForm1::AddClickMarkMenuItemClick() {
                                 "accepted with MarkWeaver)");
     DropLastClip();
     ShowClip();
-    // The Previous and Next buttons follow the history that was just taken back.
-    UpdateClipButtons();
     return;
   }
   AppendMark(EditPointX, EditPointY, startClip, ClickerMarkForm->HintMessageText());
@@ -209,31 +235,26 @@ void TForm1::AddClickMarkMenuItemClick() {
     for (int i = 0; i < 2 && history_.Count() > 1; ++i) DropLastClip();
     ShowClip();
   }
-  UpdateClipButtons();
 }
 
 void TForm1::AppendMark(int x, int y, const std::string& startClip, const std::string& message) {
   const AreaSize area = ClipArea();
   ClickerMark mark;
   mark.Clip = startClip;
-  mark.X = area.width > 0 ? static_cast<float>(static_cast<double>(x) / area.width) : 0.0f;
-  mark.Y = area.height > 0 ? static_cast<float>(static_cast<double>(y) / area.height) : 0.0f;
+  mark.X = FractionOf(x, area.width);
+  mark.Y = FractionOf(y, area.height);
   mark.Size = tolerance->MarkSize();
   mark.NextClip = ClipOnScreen();
   mark.Reserved = "<reserved>";
   mark.AreaWidth = area.width;
   mark.AreaHeight = area.height;
   mark.Hint = message;
-  clipMap_.Append(std::move(mark));
-  SetMapChanged(true);
+  mapHistory_->AddMark(std::move(mark));
 }
 
 void TForm1::DeleteClickMarkMenuItemClick() {
   auto found = FindMarkAt(clipMap_, ClipOnScreen(), ClipArea(), EditPointX, EditPointY);
-  if (!found) return;
-  clipMap_.RemoveAt(*found);
-  SetMapChanged(true);
-  RefreshMarkPanels();
+  if (found) mapHistory_->DeleteMark(*found);
 }
 
 }  // namespace mw

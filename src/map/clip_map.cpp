@@ -1,5 +1,7 @@
 #include "map/clip_map.h"
 
+#include <algorithm>
+
 namespace mw {
 
 ClipMap& ClipMap::operator=(const ClipMap& other) {
@@ -17,6 +19,11 @@ void ClipMap::Clear() {
 
 void ClipMap::RemoveAt(std::size_t index) {
   if (index < marks_.size()) marks_.erase(marks_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void ClipMap::InsertAt(std::size_t index, ClickerMark mark) {
+  index = std::min(index, marks_.size());
+  marks_.insert(marks_.begin() + static_cast<std::ptrdiff_t>(index), std::move(mark));
 }
 
 void ClipMap::RemoveLast() {

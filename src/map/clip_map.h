@@ -30,12 +30,16 @@ class ClipMap {
   void Append(ClickerMark&& mark) { marks_.push_back(std::move(mark)); }
   // Removes the mark at `index`; later marks move up one place. Out of range: no change.
   void RemoveAt(std::size_t index);
+  // Puts a copy of `mark` at `index` (at most Count()); later marks move down one place.
+  void InsertAt(std::size_t index, ClickerMark mark);
   // Removes the last mark, if any.
   void RemoveLast();
   std::size_t Count() const { return marks_.size(); }
   bool Empty() const { return marks_.empty(); }
   const ClickerMark& First() const { return marks_.front(); }
   const ClickerMark& At(std::size_t index) const { return marks_.at(index); }
+  // The mark at `index`, to change its fields in place.
+  ClickerMark& MutableAt(std::size_t index) { return marks_.at(index); }
   const_iterator begin() const { return marks_.begin(); }
   const_iterator end() const { return marks_.end(); }
   const std::vector<ClickerMark>& Marks() const { return marks_; }

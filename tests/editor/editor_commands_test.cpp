@@ -290,7 +290,7 @@ TEST_F(EditorCommandsTest, HistoryThroughTheWindow) {
   for (const auto& clip : {a, b, c}) form.GoToClip(clip);
   form.UpdateClipButtons();
   EXPECT_EQ(Control<QWidget>("NextClipButton")->toolTip().toStdString(),
-            "Next clip (Total = " + std::to_string(before + 3) + ")");
+            "Next clip (Total = " + std::to_string(before + 3) + ") (Alt+Right)");
   EXPECT_TRUE(Control<QWidget>("PreviousClipButton")->isEnabled());
   EXPECT_FALSE(Control<QWidget>("NextClipButton")->isEnabled());
   form.PreviousClipButtonClick();

@@ -226,14 +226,14 @@ TEST_F(EditorWindowTest, ControlsAreNamedCaptionedAndHinted) {
     const char* hint;
   };
   for (Expected e : {Expected{"MenuButton", "Menu", "All Commands..."},
-                     {"HelpButton", "Help", "Help text for MarkWeaver"},
+                     {"HelpButton", "Help", "Help text for MarkWeaver (F1)"},
                      {"AboutButton", "About", "About this software"},
                      {"ExitButton", "Exit", "Exit MarkWeaver"},
-                     {"Button1", "Map:", "Browse to load another map file"},
+                     {"Button1", "Map:", "Browse to load another map file (Ctrl+O)"},
                      {"OpenClipButton", "Clip:", "Load a picture, photo or movie clip on screen"},
-                     {"SaveAsButton", "SA", "Save map as..."},
-                     {"SaveMapButton", "SM", "Save map"},
-                     {"ClearMapButton", "CM", "New map"},
+                     {"SaveAsButton", "SA", "Save map as... (Ctrl+Shift+S)"},
+                     {"SaveMapButton", "SM", "Save map (Ctrl+S)"},
+                     {"ClearMapButton", "CM", "New map (Ctrl+N)"},
                      {"ShowHintButton", "i", "Turn on/off hints on screen"},
                      {"PlayButton", "", "Play"},
                      {"MakePackageButton", "", "Make package"}}) {

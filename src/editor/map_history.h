@@ -1,0 +1,94 @@
+#pragma once
+// The history of the changes to the map: every change is one step that can be undone
+// and redone, and the point of the last save is remembered.
+
+#include <QObject>
+#include <QString>
+#include <QUndoStack>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "map/clip_map.h"
+
+namespace mw {
+
+// What a step did to the map, reported after it was done, undone or redone.
+struct MapStep {
+  // The clip of the mark it changed; none when it changed the marks of several clips.
+  std::optional<std::string> clip;
+  // True when the step was undone or redone, false when it was done the first time.
+  bool replayed = false;
+};
+
+// Changes the map only through steps of its undo stack. Each step keeps just the marks
+// it changes and their positions in the map, never a copy of the map.
+class MapHistory : public QObject {
+  Q_OBJECT
+ public:
+  explicit MapHistory(ClipMap& map, QObject* parent = nullptr);
+
+  // Appends `mark` to the map.
+  void AddMark(ClickerMark mark);
+  // Removes the mark at `index`; out of range: no step.
+  void DeleteMark(std::size_t index);
+  // Gives the mark at `index` a new centre; the same centre: no step.
+  void MoveMark(std::size_t index, float x, float y);
+  // Gives the mark at `index` a new size. Notches of the wheel on the same mark less than
+  // a second apart (`atMs` in milliseconds) make one step.
+  void ResizeMark(std::size_t index, std::int32_t size, std::int64_t atMs);
+  // Empties the map (New Map).
+  void ClearMarks();
+  // The changes until EndStep make one step named `text`.
+  void BeginStep(const QString& text);
+  void EndStep();
+
+  // A fresh history on the present map; it counts as saved when `saved`.
+  void Restart(bool saved);
+  // The present state is the saved one.
+  void MarkSaved();
+  // No state counts as saved any more.
+  void ForgetSave();
+  // True while the map is as it was saved.
+  bool AtSavePoint() const { return stack_.isClean(); }
+
+  QUndoStack& Stack() { return stack_; }
+  const ClipMap& Map() const { return map_; }
+
+  // Called by the steps themselves after they changed the map.
+  void ReportStep(const MapStep& step) { emit StepApplied(step); }
+
+ signals:
+  // A step was done, undone or redone.
+  void StepApplied(const mw::MapStep& step);
+
+ private:
+  ClipMap& map_;
+  QUndoStack stack_;
+};
+
+// While it lives, the changes to the map make one step of the history named `text`;
+// the step ends also when an error leaves the scope.
+class ScopedStep {
+ public:
+  ScopedStep(MapHistory& history, const QString& text) : history_(history) {
+    history_.BeginStep(text);
+  }
+  ~ScopedStep() { history_.EndStep(); }
+  ScopedStep(const ScopedStep&) = delete;
+  ScopedStep& operator=(const ScopedStep&) = delete;
+
+ private:
+  MapHistory& history_;
+};
+
+// The captions of the steps, as the Undo and Redo items name them.
+inline constexpr const char* kAddMarkStep = "Add clicker mark";
+inline constexpr const char* kEditMarkStep = "Edit clicker mark";
+inline constexpr const char* kDeleteMarkStep = "Delete clicker mark";
+inline constexpr const char* kMoveMarkStep = "Move clicker mark";
+inline constexpr const char* kResizeMarkStep = "Resize clicker mark";
+inline constexpr const char* kNewMapStep = "New Map";
+
+}  // namespace mw
