@@ -97,6 +97,8 @@ void TForm1::ConnectHandlers() {
   connect(AboutButton, &QPushButton::clicked, this, &TForm1::AboutButtonClick);
   connect(MakePackageButton, &QPushButton::clicked, this, &TForm1::MakePackageButtonClick);
   connect(MakePackage1, &QAction::triggered, this, &TForm1::MakePackageButtonClick);
+  connect(CheckMap1, &QAction::triggered, this, &TForm1::CheckMapMenuItemClick);
+  connect(MapOverview1, &QAction::triggered, this, &TForm1::MapOverviewMenuItemClick);
   connect(PlayButton, &QPushButton::clicked, this, &TForm1::PlayButtonClick);
   connect(PreviousClipButton, &QPushButton::clicked, this, &TForm1::PreviousClipButtonClick);
   connect(NextClipButton, &QPushButton::clicked, this, &TForm1::NextClipButtonClick);
@@ -197,7 +199,10 @@ void TForm1::SetOuterSize(WindowSize size) {
 }
 
 bool TForm1::MapChanged() const { return SaveMapButton->isEnabled(); }
-void TForm1::SetMapChanged(bool changed) { SaveMapButton->setEnabled(changed); }
+void TForm1::SetMapChanged(bool changed) {
+  SaveMapButton->setEnabled(changed);
+  MapEdited();
+}
 
 std::string TForm1::MapFileNameText() const {
   return MapFileName->text().toLocal8Bit().toStdString();

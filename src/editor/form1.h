@@ -35,6 +35,8 @@ namespace mw {
 class ClipDisplay;
 class ClipPanel;
 class Desktop;
+class TMapCheckForm;
+class TMapOverviewForm;
 class HintSwitch;
 class MarkSizeBox;
 class MovieControlBar;
@@ -117,6 +119,23 @@ class TForm1 : public QWidget {
   // Shows a step of the package build and its gauge value.
   void ReportProgress(const std::string& text, int percent);
   const std::string& LastStepText() const { return progress_.LastStepText(); }
+
+  // --- map check and map overview ---
+  // Checks the map and lists its problems in the Check Map window.
+  void CheckMapMenuItemClick();
+  // Opens the Map Overview window on the map.
+  void MapOverviewMenuItemClick();
+  // Shows `clip` in edit mode, with the panel of mark `markIndex`, if given, selected.
+  void ShowMapPlace(const std::string& clip, std::optional<std::size_t> markIndex);
+  // Checks the map before a package is made and asks whether to go on when it has
+  // problems; true when the package may be made.
+  bool PackageProblemsAccepted();
+  TMapCheckForm* MapCheckWindow() const { return mapCheckForm_; }
+  TMapOverviewForm* MapOverviewWindow() const { return mapOverviewForm_; }
+  // The mark whose panel is shown selected, if any.
+  std::optional<std::size_t> SelectedMark() const { return selectedMark_; }
+  // Whether the `k`-th mark panel on screen is drawn selected.
+  bool MarkPanelSelected(std::size_t k) const;
 
   // --- clips ---
   // Shows the clip named in Edit1.
@@ -219,6 +238,9 @@ class TForm1 : public QWidget {
   QPoint ClipAreaOrigin() const;
   std::string NextClipHint() const;
   void BuildMarkMenu();
+  // Tells the windows that follow the map that it has changed.
+  void MapEdited();
+  void ShowChosenProblem(int index);
 
   Desktop& desktop_;
   const EditorOptions options_;
@@ -230,6 +252,9 @@ class TForm1 : public QWidget {
   ClipDisplay* clips_ = nullptr;
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
+  TMapCheckForm* mapCheckForm_ = nullptr;
+  TMapOverviewForm* mapOverviewForm_ = nullptr;
+  std::optional<std::size_t> selectedMark_;
 
   // Editing state.
   ClipMap clipMap_;
@@ -284,6 +309,8 @@ class TForm1 : public QWidget {
   QAction* LoadClip1 = nullptr;
   QAction* ShowHintMenuItem = nullptr;
   QAction* AdvanceMenuItem = nullptr;
+  QAction* CheckMap1 = nullptr;
+  QAction* MapOverview1 = nullptr;
   QTimer* Timer1 = nullptr;
   HintSwitch* hintSwitch_ = nullptr;
 };

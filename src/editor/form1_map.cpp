@@ -24,6 +24,7 @@ void TForm1::WriteSettings() { WriteSettingsFile(MapFileNameText()); }
 
 void TForm1::LoadMap() {
   clipMap_.Clear();
+  MapEdited();
   MapFileContent content = ReadMapFile(MapFileNameText());
   switch (content.status) {
     case MapReadStatus::OpenFailed:
