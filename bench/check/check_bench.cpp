@@ -11,6 +11,8 @@
 #include <jpeglib.h>
 // clang-format on
 
+#include "bench_folder.h"
+#include "camera_photo.h"
 #include "check/map_check.h"
 
 namespace {
@@ -19,50 +21,18 @@ constexpr int kWidth = 4000, kHeight = 3000;  // 12 megapixels
 constexpr int kPhotos = 300;
 constexpr int kMarks = 1000;
 
-// A smooth 12-megapixel photo; its size matters little, as only its header is read.
-void WritePhoto(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  jpeg_compress_struct cinfo;
-  jpeg_error_mgr errors;
-  cinfo.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&cinfo);
-  jpeg_stdio_dest(&cinfo, file);
-  cinfo.image_width = kWidth;
-  cinfo.image_height = kHeight;
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 80, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(kWidth * 3);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const unsigned y = cinfo.next_scanline;
-    for (unsigned x = 0; x < kWidth; ++x) {
-      row[x * 3] = static_cast<JSAMPLE>(x / 16);
-      row[x * 3 + 1] = static_cast<JSAMPLE>(y / 12);
-      row[x * 3 + 2] = static_cast<JSAMPLE>((x + y) / 28);
-    }
-    JSAMPROW rows[] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  jpeg_destroy_compress(&cinfo);
-  std::fclose(file);
-}
-
-// 300 copies of the photo in a temporary folder, and a map of 1,000 marks over them.
+// 300 copies of one smooth photo (only its header is read) in a temporary folder, and a map of
+// 1,000 marks over them.
 struct Fixture {
-  std::filesystem::path folder;
+  mw::bench::BenchFolder folder;
   std::vector<std::string> photos;
   mw::ClipMap map;
 
   Fixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mwcheck.XXXXXX").string();
-    folder = mkdtemp(pattern.data());
-    const std::string first = (folder / "photo0.jpg").string();
-    WritePhoto(first);
+    const std::string first = folder.File("photo0.jpg");
+    mw::bench::WriteCameraLikePhoto(first, kWidth, kHeight, 1, 0);
     for (int k = 0; k < kPhotos; ++k) {
-      photos.push_back((folder / ("photo" + std::to_string(k) + ".jpg")).string());
+      photos.push_back(folder.File("photo" + std::to_string(k) + ".jpg"));
       if (k > 0) std::filesystem::copy_file(first, photos.back());
     }
     for (int k = 0; k < kMarks; ++k) {
@@ -74,10 +44,6 @@ struct Fixture {
       mark.Hint = "mark " + std::to_string(k);
       map.Append(mark);
     }
-  }
-  ~Fixture() {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
   }
 };
 

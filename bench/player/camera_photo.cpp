@@ -9,7 +9,8 @@
 
 namespace mw::bench {
 
-void WriteCameraLikePhoto(const std::string& path, int width, int height, unsigned seed) {
+void WriteCameraLikePhoto(const std::string& path, int width, int height, unsigned seed,
+                          unsigned grain) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) throw std::runtime_error("cannot write " + path);
   jpeg_compress_struct cinfo;
@@ -29,10 +30,10 @@ void WriteCameraLikePhoto(const std::string& path, int width, int height, unsign
   while (cinfo.next_scanline < cinfo.image_height) {
     const int y = static_cast<int>(cinfo.next_scanline);
     for (int x = 0; x < width; ++x) {
-      const int grain = static_cast<int>(noise() % 48);
-      row[x * 3] = static_cast<JSAMPLE>((x * 255 / width + grain) % 256);
-      row[x * 3 + 1] = static_cast<JSAMPLE>((y * 255 / height + grain) % 256);
-      row[x * 3 + 2] = static_cast<JSAMPLE>((seed * 40 + grain * 2) % 256);
+      const int fine = grain == 0 ? 0 : static_cast<int>(noise() % grain);
+      row[x * 3] = static_cast<JSAMPLE>((x * 255 / width + fine) % 256);
+      row[x * 3 + 1] = static_cast<JSAMPLE>((y * 255 / height + fine) % 256);
+      row[x * 3 + 2] = static_cast<JSAMPLE>((seed * 40 + fine * 2) % 256);
     }
     JSAMPROW rows[] = {row.data()};
     jpeg_write_scanlines(&cinfo, rows, 1);
