@@ -90,6 +90,13 @@ TEST_F(OverviewTest, LayoutPlacesEveryNodeApartAndRoutesEveryArrow) {
   }
   // dot puts the start clip above the clips it leads to.
   EXPECT_LT(layout.nodes[0].centre.y, layout.nodes[1].centre.y);
+  // The pointer on an arrow finds its mark, whose message is the arrow's hint.
+  const QPointF shift =
+      picture.NodeBox(0).center() - QPointF(layout.nodes[0].centre.x, layout.nodes[0].centre.y);
+  const LayoutPoint& kitchenOut = layout.edges[1].points.front();
+  EXPECT_EQ(picture.EdgeAt(QPointF(kitchenOut.x, kitchenOut.y) + shift, 3.0), 1u);
+  EXPECT_EQ(picture.Graph().edges[1].hint, "out");
+  EXPECT_FALSE(picture.EdgeAt(QPointF(1, 1), 3.0));
 }
 
 TEST_F(OverviewTest, RenderingShowsDistinctNodesWithThumbnailsAndStates) {
