@@ -3,6 +3,7 @@
 #include "check/map_check.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -95,6 +96,23 @@ TEST_F(MapCheckTest, FindsEveryKindOfFileProblemAndNamesTheFile) {
   EXPECT_EQ(problems[5].markIndex, 5u);
   for (const MapProblem& p : problems)
     EXPECT_NE(FormatProblem(p).find(p.file), std::string::npos) << FormatProblem(p);
+}
+
+TEST_F(MapCheckTest, APhotoTheEditorRefusesAndAFileThatCannotBeReadAreProblems) {
+  test::WriteJpeg("huge.jpg", 32, 32);
+  test::PatchFrameSize("huge.jpg", 60000, 60000);
+  test::WriteJpeg("locked.jpg", 32, 32);
+  std::filesystem::permissions("locked.jpg", std::filesystem::perms::none);
+  const ClipMap map =
+      MapOf({Mark("hall.jpg", 0.1f, 0.1f, "huge.jpg"), Mark("hall.jpg", 0.2f, 0.1f, "locked.jpg")});
+  const std::vector<MapProblem> problems = CheckMap(map);
+  ASSERT_GE(problems.size(), 1u);
+  EXPECT_EQ(problems[0].kind, ProblemKind::BadPhoto);
+  EXPECT_EQ(problems[0].detail, "photo too large");
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  ASSERT_EQ(problems.size(), 2u);
+  EXPECT_EQ(problems[1].kind, ProblemKind::UnreadableFile);
+  EXPECT_EQ(problems[1].file, "locked.jpg");
 }
 
 TEST_F(MapCheckTest, ReadsOnlyAPhotosHeaderAndEachFileOnce) {
