@@ -8,6 +8,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "map/clip_map.h"
 #include "overview/graph_layout.h"
@@ -28,6 +29,8 @@ class OverviewPicture {
   // False, with Error() set, when the layout failed.
   bool Build(const ClipMap& map);
   const std::string& Error() const { return error_; }
+  // Takes over the thumbnails that `other` has decoded, so they are not decoded again.
+  void TakeThumbnails(OverviewPicture& other) { std::swap(cache_, other.cache_); }
   const OverviewGraph& Graph() const { return graph_; }
   const GraphLayout& Layout() const { return layout_; }
   // The size of the whole picture.

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QToolTip>
 #include <QWheelEvent>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 
@@ -23,13 +24,37 @@ OverviewView::OverviewView(QWidget* parent) : QWidget(parent) {
   setObjectName("OverviewView");
   setMouseTracking(true);
   setMinimumSize(200, 150);
+  connect(&watcher_, &QFutureWatcher<bool>::finished, this, &OverviewView::BuildFinished);
 }
 
 void OverviewView::ShowMap(const ClipMap& map) {
-  const bool first = !built_;
-  built_ = picture_.Build(map);
-  if (first && built_) FitToWindow();
+  auto copy = std::make_shared<ClipMap>(map);
+  if (Busy()) {
+    waiting_ = std::move(copy);
+    return;
+  }
+  StartBuild(std::move(copy));
+}
+
+void OverviewView::StartBuild(std::shared_ptr<ClipMap> map) {
+  // The new picture takes over the thumbnails decoded so far; the one on show keeps its
+  // own picture until the new one is ready.
+  building_ = std::make_shared<OverviewPicture>();
+  building_->TakeThumbnails(picture_);
+  auto picture = building_;
+  watcher_.setFuture(QtConcurrent::run([picture, map] { return picture->Build(*map); }));
   update();
+}
+
+void OverviewView::BuildFinished() {
+  built_ = watcher_.result();
+  picture_ = std::move(*building_);
+  building_.reset();
+  if (!everBuilt_ && built_) FitToWindow();
+  everBuilt_ = everBuilt_ || built_;
+  update();
+  emit pictureShown();
+  if (waiting_) StartBuild(std::exchange(waiting_, nullptr));
 }
 
 QPointF OverviewView::ToPicture(QPointF widgetPoint) const {
@@ -55,7 +80,9 @@ void OverviewView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().window());
   if (!built_) {
-    painter.drawText(rect(), Qt::AlignCenter, QString::fromLocal8Bit(picture_.Error().c_str()));
+    const QString text = Busy() ? QString("Laying out the map...")
+                                : QString::fromLocal8Bit(picture_.Error().c_str());
+    painter.drawText(rect(), Qt::AlignCenter, text);
     return;
   }
   painter.translate(offset_);

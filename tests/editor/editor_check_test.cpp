@@ -141,7 +141,7 @@ TEST_F(EditorCheckTest, OverviewFollowsTheMapAndADoubleClickShowsTheClip) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   const OverviewView& view = *window->View();
-  EXPECT_EQ(view.Picture().Graph().nodes.size(), 2u);
+  QTRY_COMPARE(view.Picture().Graph().nodes.size(), 2u);
 
   form_->MutableMap().Append(Mark(kitchen, 0.5f, 0.5f, here_ + "/garden.mpg", "out"));
   form_->SetMapChanged(true);

@@ -133,6 +133,9 @@ TEST_F(OverviewTest, ViewZoomsAroundThePointerAndADoubleClickChoosesAClip) {
   view.resize(800, 600);
   view.show();
   view.ShowMap(map_);
+  EXPECT_TRUE(view.Busy());
+  QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 20000);
+  ASSERT_EQ(view.Picture().Graph().nodes.size(), 5u);
   const QPointF anchor(300, 200);
   const QPointF under = view.ToPicture(anchor);
   view.ZoomAt(anchor, 2.0);
