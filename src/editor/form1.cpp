@@ -88,6 +88,8 @@ TForm1::~TForm1() {
 }
 
 void TForm1::ConnectHandlers() {
+  // The windows that follow the map hear of every change to it.
+  connect(this, &TForm1::MapContentChanged, this, &TForm1::MapEdited);
   connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
   connect(ExitButton, &QPushButton::clicked, this, &TForm1::ExitButtonClick);
   connect(SaveMapButton, &QPushButton::clicked, this, &TForm1::SaveMapButtonClick);
@@ -106,6 +108,8 @@ void TForm1::ConnectHandlers() {
   connect(AboutButton, &QPushButton::clicked, this, &TForm1::AboutButtonClick);
   connect(MakePackageButton, &QPushButton::clicked, this, &TForm1::MakePackageButtonClick);
   connect(MakePackage1, &QAction::triggered, this, &TForm1::MakePackageButtonClick);
+  connect(CheckMap1, &QAction::triggered, this, &TForm1::CheckMapMenuItemClick);
+  connect(MapOverview1, &QAction::triggered, this, &TForm1::MapOverviewMenuItemClick);
   connect(PlayButton, &QPushButton::clicked, this, &TForm1::PlayButtonClick);
   connect(PreviousClipButton, &QPushButton::clicked, this, &TForm1::PreviousClipButtonClick);
   connect(NextClipButton, &QPushButton::clicked, this, &TForm1::NextClipButtonClick);

@@ -40,6 +40,8 @@ namespace mw {
 class ClipDisplay;
 class ClipPanel;
 class Desktop;
+class TMapCheckForm;
+class TMapOverviewForm;
 class HintSwitch;
 class MapHistory;
 struct MapStep;
@@ -124,6 +126,23 @@ class TForm1 : public QWidget {
   // Shows a step of the package build and its gauge value.
   void ReportProgress(const std::string& text, int percent);
   const std::string& LastStepText() const { return progress_.LastStepText(); }
+
+  // --- map check and map overview ---
+  // Checks the map and lists its problems in the Check Map window.
+  void CheckMapMenuItemClick();
+  // Opens the Map Overview window on the map.
+  void MapOverviewMenuItemClick();
+  // Shows `clip` in edit mode, with the panel of mark `markIndex`, if given, selected.
+  void ShowMapPlace(const std::string& clip, std::optional<std::size_t> markIndex);
+  // Checks the map before a package is made and asks whether to go on when it has
+  // problems; true when the package may be made.
+  bool PackageProblemsAccepted();
+  TMapCheckForm* MapCheckWindow() const { return mapCheckForm_; }
+  TMapOverviewForm* MapOverviewWindow() const { return mapOverviewForm_; }
+  // The mark whose panel is shown selected, if any.
+  std::optional<std::size_t> SelectedMark() const { return selectedMark_; }
+  // Whether the `k`-th mark panel on screen is drawn selected.
+  bool MarkPanelSelected(std::size_t k) const;
 
   // --- clips ---
   // Shows the clip named in Edit1.
@@ -277,6 +296,9 @@ class TForm1 : public QWidget {
   void PlaceMarkFromDialog(bool existing);
   // A pixel position as a fraction of the area's extent, as marks store it.
   static float FractionOf(int pixel, int extent);
+  // Tells the windows that follow the map that it has changed.
+  void MapEdited();
+  void ShowChosenProblem(int index);
 
   Desktop& desktop_;
   const EditorOptions options_;
@@ -289,6 +311,9 @@ class TForm1 : public QWidget {
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
   std::vector<std::size_t> MarkPanelMarks;  // the mark each panel shows
+  TMapCheckForm* mapCheckForm_ = nullptr;
+  TMapOverviewForm* mapOverviewForm_ = nullptr;
+  std::optional<std::size_t> selectedMark_;
 
   // Editing state.
   ClipMap clipMap_;
@@ -352,6 +377,8 @@ class TForm1 : public QWidget {
   QAction* UndoMenuItem = nullptr;
   QAction* RedoMenuItem = nullptr;
   QAction* CancelDragAction = nullptr;
+  QAction* CheckMap1 = nullptr;
+  QAction* MapOverview1 = nullptr;
   QTimer* Timer1 = nullptr;
   HintSwitch* hintSwitch_ = nullptr;
 };

@@ -165,6 +165,7 @@ void TForm1::AttachWindows(const EditorWindows& windows) {
 
 void TForm1::MakePackageButtonClick() {
   if (!MakePackageForm || !PackageResultForm) return;
+  if (!PackageProblemsAccepted()) return;
   mw::MakePackageButtonClick({clipMap_, OuterSize(), progress_, desktop_, ProgramFolder(),
                               *MakePackageForm, *PackageResultForm});
 }

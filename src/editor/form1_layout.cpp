@@ -276,6 +276,8 @@ void TForm1::BuildCommandMenu() {
   add(EditModeMenuItem, "EditModeMenuItem", "Edit Mode")->setCheckable(true);
   add(MakePackage1, "MakePackage1", "Make Package")
       ->setIcon(style->standardIcon(QStyle::SP_DirIcon));
+  add(CheckMap1, "CheckMap1", "Check Map...");
+  add(MapOverview1, "MapOverview1", "Map Overview...");
   add(LoadClip1, "LoadClip1", "Load Clip...");
   add(ShowHintMenuItem, "ShowHintMenuItem", "Show Hint")->setCheckable(true);
   add(AdvanceMenuItem, "AdvanceMenuItem", "Advance toolbar")->setCheckable(true);

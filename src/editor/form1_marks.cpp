@@ -109,9 +109,11 @@ void TForm1::RefreshMarkPanels() {
   const std::string clip = ClipOnScreen();
   const AreaSize area = ClipArea();
   const QPoint origin = ClipAreaOrigin();
-  for (const ClickerMark& mark : clipMap_) {
+  for (std::size_t index = 0; index < clipMap_.Count(); ++index) {
+    const ClickerMark& mark = clipMap_.At(index);
     if (mark.Clip != clip) continue;
     auto* panel = new MarkPanel(QString::fromLocal8Bit(MarkPanelCaption(mark.NextClip)), BasePanel);
+    panel->SetSelected(selectedMark_ == index);
     PanelRect rect = MarkPanelRect(mark, area);
     panel->setGeometry(OnBasePanel(origin.x(), rect.left), OnBasePanel(origin.y(), rect.top),
                        rect.width, rect.height);

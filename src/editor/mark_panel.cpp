@@ -25,6 +25,11 @@ MarkPanel::~MarkPanel() {
   delete tag_;
 }
 
+void MarkPanel::SetSelected(bool selected) {
+  selected_ = selected;
+  update();
+}
+
 QFont MarkPanel::CaptionFont() const {
   // Small marks get a smaller caption, down to a size that can still be read, so that
   // the target's name is not cut off at both sides of the panel.
@@ -56,6 +61,11 @@ void MarkPanel::paintEvent(QPaintEvent* event) {
     }
   }
   QFrame::paintEvent(event);
+  if (selected_) {
+    QPainter painter(this);
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 3));
+    painter.drawRect(rect().adjusted(1, 1, -2, -2));
+  }
 }
 
 bool MarkPanel::CaptionFits() const {

@@ -24,6 +24,9 @@ class MarkPanel : public QFrame {
 
   // The tag beside the panel that carries a caption too wide for it, if one is needed.
   const QLabel* CaptionTag() const { return tag_; }
+  // A selected panel is drawn with a frame in the highlight colour.
+  void SetSelected(bool selected);
+  bool Selected() const { return selected_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -42,6 +45,7 @@ class MarkPanel : public QFrame {
 
   QString caption_;
   QPointer<QLabel> tag_;  // a sibling of the panel, owned by this panel
+  bool selected_ = false;
 };
 
 }  // namespace mw

@@ -102,13 +102,19 @@ struct Session {
 
 constexpr int kScaleDenominators[] = {8, 4, 2, 1};
 
-// Reads the header and chooses the output scale. False on any libjpeg error.
-bool ReadHeaderAndScale(Session& s, int cover_width, int cover_height) {
+// Reads the header alone. False on any libjpeg error.
+bool ReadHeaderOnly(Session& s) {
   if (setjmp(s.errors.jump)) return false;
   jpeg_create_decompress(&s.cinfo);
   s.created = true;
   jpeg_stdio_src(&s.cinfo, s.file);
   jpeg_read_header(&s.cinfo, TRUE);
+  return true;
+}
+
+// Chooses the output scale of a photo whose header was read. False on any libjpeg error.
+bool ChooseScale(Session& s, int cover_width, int cover_height) {
+  if (setjmp(s.errors.jump)) return false;
   // libjpeg turns CMYK into nothing but CMYK; those photos are converted row by row.
   const bool cmyk = s.cinfo.jpeg_color_space == JCS_CMYK || s.cinfo.jpeg_color_space == JCS_YCCK;
   s.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRX;
@@ -177,28 +183,57 @@ JpegResult Failure(std::string error) {
 
 }  // namespace
 
-JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height,
-                      const JpegLimits& limits, PixelBuffer& out) {
-  Session s;
-  SessionGuard guard(s);
+namespace {
+
+// Sets up the error manager and opens the file; false when it does not open.
+bool OpenSession(Session& s, const std::string& path) {
   s.cinfo.err = jpeg_std_error(&s.errors.pub);
   s.errors.pub.error_exit = JumpOnError;
   s.errors.pub.output_message = KeepQuiet;
   // Only a regular file is read: a pipe or device could block or never end.
   const int fd = OpenRegularFile(path);
   if (fd >= 0) s.file = fdopen(fd, "rb");
-  if (!s.file) {
-    if (fd >= 0) close(fd);
-    return Failure("cannot open the file");
+  if (!s.file && fd >= 0) close(fd);
+  return s.file != nullptr;
+}
+
+bool WithinLimits(const jpeg_decompress_struct& cinfo, const JpegLimits& limits) {
+  const std::uint64_t pixels = static_cast<std::uint64_t>(cinfo.image_width) * cinfo.image_height;
+  return pixels != 0 && pixels <= limits.max_pixels;
+}
+
+}  // namespace
+
+JpegHeader ReadJpegHeader(const std::string& path, const JpegLimits& limits) {
+  Session s;
+  SessionGuard guard(s);
+  JpegHeader header;
+  if (!OpenSession(s, path)) {
+    header.error = "cannot open the file";
+  } else if (!ReadHeaderOnly(s)) {
+    header.error = s.errors.message;
+  } else if (!WithinLimits(s.cinfo, limits)) {
+    header.error = "photo too large";
+  } else {
+    header.ok = true;
+    header.width = static_cast<int>(s.cinfo.image_width);
+    header.height = static_cast<int>(s.cinfo.image_height);
   }
-  if (!ReadHeaderAndScale(s, cover_width, cover_height)) return Failure(s.errors.message);
+  return header;
+}
+
+JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height,
+                      const JpegLimits& limits, PixelBuffer& out) {
+  Session s;
+  SessionGuard guard(s);
+  if (!OpenSession(s, path)) return Failure("cannot open the file");
+  if (!ReadHeaderOnly(s) || !ChooseScale(s, cover_width, cover_height))
+    return Failure(s.errors.message);
 
   JpegResult result;
   result.source_width = static_cast<int>(s.cinfo.image_width);
   result.source_height = static_cast<int>(s.cinfo.image_height);
-  const std::uint64_t pixels =
-      static_cast<std::uint64_t>(s.cinfo.image_width) * s.cinfo.image_height;
-  if (pixels == 0 || pixels > limits.max_pixels) return Failure("photo too large");
+  if (!WithinLimits(s.cinfo, limits)) return Failure("photo too large");
   if (ClaimsMoreThanItsFileHolds(s.cinfo, s.file))
     return Failure("photo claims a size far beyond what its file holds");
   s.cinfo.mem->max_memory_to_use = limits.max_decoder_memory;

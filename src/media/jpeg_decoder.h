@@ -52,4 +52,16 @@ struct JpegResult {
 JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height,
                       const JpegLimits& limits, PixelBuffer& out);
 
+// What reading a photo's header gave: its stored size, or why it does not read.
+struct JpegHeader {
+  bool ok = false;
+  std::string error;  // why it failed, in a few words
+  int width = 0;
+  int height = 0;
+};
+
+// Reads only the header of the JPEG file at `path` (no picture data is decoded) and checks
+// the stored size against `limits` as DecodeJpeg does: a photo it refuses does not read.
+JpegHeader ReadJpegHeader(const std::string& path, const JpegLimits& limits = {});
+
 }  // namespace mw

@@ -1,0 +1,73 @@
+// The editor window's map check and map overview, and the check before a package.
+#include <QCheckBox>
+
+#include "check/map_check.h"
+#include "desktop/desktop.h"
+#include "editor/form1.h"
+#include "editor/map_check_form.h"
+#include "editor/map_overview_form.h"
+#include "editor/mark_panel.h"
+
+namespace mw {
+
+void TForm1::CheckMapMenuItemClick() {
+  if (!mapCheckForm_) {
+    mapCheckForm_ = new TMapCheckForm(this);
+    connect(mapCheckForm_, &TMapCheckForm::problemChosen, this, &TForm1::ShowChosenProblem);
+  }
+  mapCheckForm_->ShowProblems(CheckMap(clipMap_, MapFileNameText()));
+  mapCheckForm_->show();
+  mapCheckForm_->raise();
+}
+
+void TForm1::ShowChosenProblem(int index) {
+  if (!mapCheckForm_ || index < 0) return;
+  const auto& problems = mapCheckForm_->Problems();
+  if (static_cast<std::size_t>(index) >= problems.size()) return;
+  const MapProblem& problem = problems[static_cast<std::size_t>(index)];
+  if (problem.kind == ProblemKind::NoMarks) return;
+  ShowMapPlace(problem.clip, problem.markIndex);
+}
+
+void TForm1::MapOverviewMenuItemClick() {
+  if (!mapOverviewForm_) {
+    mapOverviewForm_ = new TMapOverviewForm(this);
+    connect(mapOverviewForm_, &TMapOverviewForm::clipChosen, this,
+            [this](const QString& clip) { ShowMapPlace(clip.toLocal8Bit().toStdString(), {}); });
+  }
+  mapOverviewForm_->show();
+  mapOverviewForm_->raise();
+  mapOverviewForm_->ShowMap(clipMap_);
+}
+
+void TForm1::ShowMapPlace(const std::string& clip, std::optional<std::size_t> markIndex) {
+  selectedMark_ = markIndex;
+  EditMode->setChecked(true);
+  GoToClip(clip);
+  EditModeClick();
+  UpdateClipButtons();
+  raise();
+  activateWindow();
+}
+
+bool TForm1::MarkPanelSelected(std::size_t k) const {
+  const auto* panel =
+      k < MarkPanels.size() ? dynamic_cast<const MarkPanel*>(MarkPanels[k]) : nullptr;
+  return panel && panel->Selected();
+}
+
+bool TForm1::PackageProblemsAccepted() {
+  // An empty map is refused by the package build itself.
+  if (clipMap_.Empty()) return true;
+  const std::vector<MapProblem> problems = CheckMap(clipMap_, MapFileNameText());
+  if (problems.empty()) return true;
+  return AskYesNo(desktop_, PackageQuestion(problems), "Map check");
+}
+
+void TForm1::MapEdited() {
+  // The mark indices of the selection may have moved.
+  selectedMark_.reset();
+  if (mapOverviewForm_) mapOverviewForm_->FollowMap(clipMap_);
+}
+
+}  // namespace mw

@@ -1,0 +1,69 @@
+#include "editor/map_check_form.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace mw {
+
+namespace {
+
+constexpr const char* kNoProblems = "The map check found no problems.";
+
+QString FromLocal(const std::string& text) {
+  return QString::fromLocal8Bit(text);
+}
+
+}  // namespace
+
+TMapCheckForm::TMapCheckForm(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName("MapCheckForm");
+  setWindowTitle("Check Map");
+  resize(760, 360);
+  auto* layout = new QVBoxLayout(this);
+  summary_ = new QLabel(this);
+  summary_->setObjectName("CheckSummary");
+  list_ = new QTreeWidget(this);
+  list_->setObjectName("ProblemList");
+  list_->setRootIsDecorated(false);
+  list_->setAlternatingRowColors(true);
+  list_->setHeaderLabels({"Problem", "Clip", "Message", "File"});
+  list_->header()->setStretchLastSection(true);
+  layout->addWidget(summary_);
+  layout->addWidget(list_, 1);
+  connect(list_, &QTreeWidget::itemDoubleClicked, this,
+          [this](QTreeWidgetItem* item, int) { RowDoubleClicked(item); });
+}
+
+void TMapCheckForm::ShowProblems(std::vector<MapProblem> problems) {
+  problems_ = std::move(problems);
+  list_->clear();
+  QList<QTreeWidgetItem*> rows;
+  for (std::size_t k = 0; k < problems_.size(); ++k) {
+    const MapProblem& p = problems_[k];
+    auto* row = new QTreeWidgetItem({QString(ProblemKindText(p.kind)), FromLocal(p.clip),
+                                     FromLocal(p.message), FromLocal(p.file)});
+    row->setData(0, Qt::UserRole, static_cast<int>(k));
+    if (!p.detail.empty()) row->setToolTip(3, FromLocal(p.detail));
+    rows.append(row);
+  }
+  list_->addTopLevelItems(rows);
+  for (int column = 0; column < 3; ++column) list_->resizeColumnToContents(column);
+  list_->setVisible(!problems_.empty());
+  summary_->setText(problems_.empty()
+                        ? QString(kNoProblems)
+                        : QString("The map check found %1 problem%2. A double click shows one.")
+                              .arg(problems_.size())
+                              .arg(problems_.size() == 1 ? "" : "s"));
+}
+
+QString TMapCheckForm::Summary() const {
+  return summary_->text();
+}
+
+void TMapCheckForm::RowDoubleClicked(QTreeWidgetItem* item) {
+  if (item) emit problemChosen(item->data(0, Qt::UserRole).toInt());
+}
+
+}  // namespace mw

@@ -1,0 +1,44 @@
+#pragma once
+// The overview's graph laid out by Graphviz's dot layout. No Qt.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "overview/overview_graph.h"
+
+namespace mw {
+
+// A point of the layout, in pixels from its top-left corner, y downwards.
+struct LayoutPoint {
+  double x = 0;
+  double y = 0;
+};
+
+// Where one node lies: its centre; every node has the box size of the layout.
+struct NodePlace {
+  LayoutPoint centre;
+};
+
+// The path of one arrow: cubic Bezier pieces (1 + 3n points) and the arrow's tip.
+struct EdgePath {
+  std::vector<LayoutPoint> points;
+  std::optional<LayoutPoint> tip;  // where the arrowhead points, beyond the last point
+};
+
+// A laid-out graph: one place per node and one path per edge, in the graph's order.
+struct GraphLayout {
+  double width = 0;
+  double height = 0;
+  double nodeWidth = 0;
+  double nodeHeight = 0;
+  std::vector<NodePlace> nodes;
+  std::vector<EdgePath> edges;
+};
+
+// Lays `graph` out top to bottom with nodes of `nodeWidth` x `nodeHeight` pixels. Gives
+// nothing, with `error` set, when Graphviz cannot lay it out.
+std::optional<GraphLayout> LayOutGraph(const OverviewGraph& graph, double nodeWidth,
+                                       double nodeHeight, std::string& error);
+
+}  // namespace mw

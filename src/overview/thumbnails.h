@@ -1,0 +1,37 @@
+#pragma once
+// Small pictures of the photo clips for the overview's nodes.
+
+#include <QImage>
+#include <QSize>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+#include "media/jpeg_decoder.h"
+
+namespace mw {
+
+// Thumbnails of photos, decoded at the 1/8 scale and fitted into a box; each photo is
+// decoded again only when its file has changed.
+class Thumbnails {
+ public:
+  explicit Thumbnails(QSize box) : box_(box) {}
+  // The thumbnail of the photo clip `path`; a null image for a movie or a file that does
+  // not decode.
+  const QImage& Of(const std::string& path);
+  QSize Box() const { return box_; }
+
+ private:
+  struct Entry {
+    std::time_t modified = 0;
+    long long size = -1;
+    QImage image;
+  };
+  QImage Decode(const std::string& path);
+
+  QSize box_;
+  PixelBuffer buffer_;
+  std::unordered_map<std::string, Entry> entries_;
+};
+
+}  // namespace mw
