@@ -1,0 +1,40 @@
+#include "package/build_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace mw {
+
+BuildLock::BuildLock(const std::string& folder) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += kBuildLockFileName;
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd_ < 0) return;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+    held_ = true;
+  } else {
+    busy_ = errno == EWOULDBLOCK;
+  }
+}
+
+BuildLock::~BuildLock() {
+  if (fd_ >= 0) ::close(fd_);  // closing ends the lock
+}
+
+bool BuildLock::Wait() {
+  if (held_) return true;
+  if (fd_ < 0) return false;
+  int result = 0;
+  do {
+    result = ::flock(fd_, LOCK_EX);
+  } while (result != 0 && errno == EINTR);
+  held_ = result == 0;
+  busy_ = !held_;
+  return held_;
+}
+
+}  // namespace mw
