@@ -1,35 +1,34 @@
-// The editor's program start: the application, its windows, the message loop.
+// The editor's program start: the command line, then the application, its windows and
+// the message loop, or one command run without a window.
 #include <QApplication>
-#include <QFile>
 #include <QMessageBox>
 #include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
 
 #include "about/ads.h"
 #include "desktop/qt_desktop.h"
 #include "editor/app_fonts.h"
+#include "editor/command_line.h"
 #include "editor/form1.h"
 #include "editor/formclickermark.h"
+#include "editor/program_location.h"
+#include "package/command_line_package.h"
 #include "package/makepackage.h"
 #include "package/packageresult.h"
 #include "package/progress.h"
 
 namespace {
 
-// The program folder: the folder of the running executable, with a trailing "/".
-std::string ProgramFolder() {
-  return QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString() + "/";
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
+int RunEditor(int argc, char** argv, const mw::CommandLine& command) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(mw::kProductName);
   mw::UseApplicationFonts();
   try {
     mw::QtDesktop desktop;
     // The windows in their order: the editor first, then the windows it opens.
-    mw::TForm1 form1(desktop, mw::EditorOptions{ProgramFolder(), {}});
+    mw::TForm1 form1(desktop, mw::EditorOptions{mw::ProgramFolderOfThisProcess(), {}, command.map});
     desktop.SetParent(&form1);
     mw::TAdForm adForm(desktop, &form1);
     mw::TClickerMarkForm clickerMarkForm(desktop, &form1);
@@ -45,4 +44,50 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, mw::kProductName, QString::fromLocal8Bit(error.what()));
   }
   return 0;
+}
+
+// The commands without a window need no display: Qt draws nowhere.
+int RunMakePackage(int argc, char** argv, const mw::CommandLine& command) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(mw::kProductName);
+  return mw::MakePackageFromCommandLine(
+      {*command.map, *command.output, command.message.value_or(""),
+       mw::ProgramFolderOfThisProcess()},
+      std::cerr);
+}
+
+int NotInThisBuild(const std::string& option) {
+  std::cerr << "markweaver: option '" << option << "' is not part of this build\n";
+  return mw::kBadCommandLineExit;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const mw::ParsedCommandLine parsed =
+      mw::ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (!parsed.command) {
+    std::cerr << "markweaver: " << parsed.error << "\n"
+              << "Try 'markweaver --help' for more information.\n";
+    return mw::kBadCommandLineExit;
+  }
+  const mw::CommandLine& command = *parsed.command;
+  switch (command.kind) {
+    case mw::CommandKind::Help:
+      std::cout << mw::HelpText();
+      return 0;
+    case mw::CommandKind::Version:
+      std::cout << mw::VersionText();
+      return 0;
+    case mw::CommandKind::MakePackage:
+      return RunMakePackage(argc, argv, command);
+    case mw::CommandKind::Check:
+      return NotInThisBuild("--check");
+    case mw::CommandKind::Overview:
+      return NotInThisBuild("--overview");
+    case mw::CommandKind::Edit:
+      break;
+  }
+  return RunEditor(argc, argv, command);
 }
