@@ -53,7 +53,7 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
   DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog)
 add_custom_target(mw_debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.gz)
 install(FILES ${CMAKE_BINARY_DIR}/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
-  DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/markweaver)
 
 # cpack -G DEB: build/markweaver_<version>_amd64.deb. The version is the project's
 # (project() at the top of CMakeLists.txt); Depends come from dpkg-shlibdeps.
@@ -63,7 +63,7 @@ set(CPACK_PACKAGE_VENDOR "MarkWeaver team")
 set(CPACK_PACKAGE_CONTACT "MarkWeaver team <markweaver@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for maps of clickable photos and movie clips")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-  "MarkWeaver links photos and movie clips into a map with small square clicker\n marks: each mark opens its target clip when clicked and shows a message while\n the pointer rests on it. The editor plays the map and makes a package of it: one\n self-extracting program with the clips, the map and a player, which plays the\n map on another machine.")
+  "MarkWeaver links photos and movie clips into a map with small square\nclicker marks: each mark opens its target clip when clicked and shows a\nmessage while the pointer rests on it. The editor plays the map and makes\na package of it: one self-extracting program with the clips, the map and\na player, which plays the map on another machine.")
 set(CPACK_PACKAGE_FILE_NAME "markweaver_${PROJECT_VERSION}_amd64")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_GENERATOR DEB)
