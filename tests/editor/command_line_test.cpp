@@ -3,7 +3,9 @@
 #include "editor/command_line.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -106,6 +108,41 @@ TEST(CommandLineTest, HelpNamesEveryFormAndVersionTheProduct) {
     EXPECT_NE(help.find(form), std::string::npos) << form;
   }
   EXPECT_EQ(VersionText(), "MarkWeaver 1.2.3\n");
+}
+
+// The real editor program with `arguments`, with no display to be had: its exit code
+// and what it printed on stdout and stderr.
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+ProgramRun RunEditorWithoutDisplay(const std::string& arguments) {
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+                              std::string(MW_BIN_DIR) + "/markweaver " + arguments + " 2>&1";
+  ProgramRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe))
+    run.output.append(buffer, read);
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(EditorProgramTest, HelpVersionAndBadOptionsNeedNoDisplay) {
+  ProgramRun help = RunEditorWithoutDisplay("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.output, HelpText());
+  ProgramRun version = RunEditorWithoutDisplay("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, "MarkWeaver 1.2.3\n");
+  ProgramRun bad = RunEditorWithoutDisplay("--colour red");
+  EXPECT_EQ(bad.exitCode, kBadCommandLineExit);
+  EXPECT_EQ(bad.output,
+            "markweaver: unknown option '--colour'\n"
+            "Try 'markweaver --help' for more information.\n");
 }
 
 }  // namespace
