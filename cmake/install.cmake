@@ -55,6 +55,9 @@ add_custom_target(mw_debian_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/debian/cha
 install(FILES ${CMAKE_BINARY_DIR}/debian/copyright ${CMAKE_BINARY_DIR}/debian/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/markweaver)
 
+install(FILES resources/debian/lintian-overrides
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME markweaver)
+
 # cpack -G DEB: build/markweaver_<version>_amd64.deb. The version is the project's
 # (project() at the top of CMakeLists.txt); Depends come from dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME markweaver)
