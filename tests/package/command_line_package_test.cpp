@@ -39,9 +39,10 @@ struct Outcome {
 // Starts a program with `arguments` and extra environment, stderr to `logFile`.
 pid_t Start(const std::vector<std::string>& arguments,
             const std::vector<std::pair<std::string, std::string>>& environment,
-            const std::string& logFile) {
+            const std::string& logFile, const std::string& folder = {}) {
   pid_t child = ::fork();
   if (child == 0) {
+    if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
     for (const auto& [name, value] : environment) ::setenv(name.c_str(), value.c_str(), 1);
     const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     ::dup2(log, 2);
@@ -140,6 +141,27 @@ TEST_F(MakePackageCommandTest, MakesACompletePackageAndReportsEachStep) {
   ExpectNothingStaged(program_);
   // The message travels to the player ("Hello there" in hexadecimal).
   EXPECT_NE(PlayPackage(output_).find("arg 48656c6c6f207468657265"), std::string::npos);
+}
+
+TEST_F(MakePackageCommandTest, RelativeNamesAndQuestionsAreAnsweredAsInTheEditor) {
+  // Clips of more than 5 MiB ask whether to go on; the default answer is Yes.
+  const std::string big = root_.Path() + "/photos/big.jpg";
+  WriteText(big, "");
+  fs::resize_file(big, 6 * 1024 * 1024);
+  WriteMap(map_, {hall_, big});
+  const std::string log = root_.Path() + "/relative.log";
+  Outcome run = Finish(
+      Start({program_ + "markweaver", "--make-package", "tour.clm", "--output", "out/relative.exe"},
+            Environment(), log, root_.Path()),
+      log);
+  ASSERT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_NE(run.log.find("The total file size of your package is likely to exceed 5 MegaBytes. "
+                         "It may take a while to process the package. do you want to continue?\n"),
+            std::string::npos)
+      << run.log;
+  EXPECT_TRUE(IsCompletePackage(root_.Path() + "/out/relative.exe"));
+  EXPECT_NE(PlayPackage(root_.Path() + "/out/relative.exe").find("file 6269672e6a7067 6291456"),
+            std::string::npos);
 }
 
 TEST_F(MakePackageCommandTest, AMissingClipIsNamedAndNothingIsLeft) {
