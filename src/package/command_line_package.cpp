@@ -116,8 +116,9 @@ std::string ReasonForBuild(const PackageReport& report, const AnsweringDesktop& 
 std::string ReasonBeforeBuild(const std::string& output, const MapFileContent& content,
                               const std::string& mapPath) {
   if (std::string reason = ReasonForMap(mapPath, content); !reason.empty()) return reason;
-  if (output.size() <= std::strlen(kPackageExtension) ||
-      output.compare(output.size() - 4, 4, kPackageExtension) != 0) {
+  const std::size_t extension = std::strlen(kPackageExtension);
+  if (BareFileName(output).size() <= extension ||
+      output.compare(output.size() - extension, extension, kPackageExtension) != 0) {
     return "the package file " + output + " must have a name ending in " + kPackageExtension;
   }
   if (!FolderExists(FolderPart(output))) return "there is no folder " + FolderPart(output);
@@ -127,8 +128,8 @@ std::string ReasonBeforeBuild(const std::string& output, const MapFileContent& c
 }
 
 // Fills in the options dialog as the person would and starts the build; the result
-// window is closed at once.
-// `options` is set once the dialog exists, after the desktop it is made with.
+// window is closed at once. `options` is set once the dialog exists, after the
+// desktop it is made with.
 AnsweringDesktop::ModalHandler AnswerDialogs(TMakePackageForm* const& options,
                                              const std::string& message,
                                              const std::string& output) {
@@ -183,8 +184,7 @@ int MakePackageFromCommandLine(const CommandLinePackageRequest& request, std::os
   std::error_code error;
   fs::current_path(fs::path(mapPath).parent_path(), error);
 
-  const int result = Build(request, output, content, log);
-  return result;
+  return Build(request, output, content, log);
 }
 
 bool IsCompletePackage(const std::string& path) {
@@ -202,8 +202,8 @@ bool IsCompletePackage(const std::string& path) {
   const std::uint64_t archive = LittleEndian64(trailer.data() + 16);
   const std::uint64_t launch = LittleEndian64(trailer.data() + 24);
   const std::uint64_t body = static_cast<std::uint64_t>(info.st_size) - kTrailerSize;
-  return offset > 0 && archive <= body && launch <= body && offset <= body - archive - launch &&
-         offset + archive + launch == body;
+  return archive <= body && launch <= body - archive && offset == body - archive - launch &&
+         offset > 0;
 }
 
 }  // namespace mw
