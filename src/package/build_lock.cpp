@@ -9,10 +9,7 @@
 namespace mw {
 
 BuildLock::BuildLock(const std::string& folder) {
-  std::string path = folder;
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += kBuildLockFileName;
-  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
   if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
     held_ = true;

@@ -5,13 +5,10 @@
 
 namespace mw {
 
-// The lock file inside the folder a package build works in. It stays there between
-// builds: removing it could let two builds hold "the" lock at once.
-inline constexpr const char* kBuildLockFileName = ".markweaver-build.lock";
-
 // Held by a package build for its whole run, so two builds (from two editor windows,
 // or the editor and the command line) never share the staging folder, the directive
-// file or the renamed tools. The lock is the kernel's: it ends with the process.
+// file or the renamed tools. The lock is the kernel's, on the folder itself: no file
+// is made for it, and it ends with the process.
 class BuildLock {
  public:
   // Tries to take the lock of `folder` without waiting; Held() tells the outcome.

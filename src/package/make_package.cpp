@@ -141,10 +141,9 @@ bool PackagePipeline::TakeBuildFolder() {
     lock.Wait();
   }
   if (!lock.Held()) {
-    ShowOkMessage(
-        job_.desktop,
-        lock.Busy() ? kBuildBusyMessage : "Cannot lock " + programFolder_ + kBuildLockFileName,
-        "Can't");
+    ShowOkMessage(job_.desktop,
+                  lock.Busy() ? kBuildBusyMessage : "Cannot make packages in " + programFolder_,
+                  "Can't");
     return false;
   }
   if (FolderWritable(job_.programFolder)) return true;

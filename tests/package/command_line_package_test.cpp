@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -139,6 +140,11 @@ TEST_F(MakePackageCommandTest, MakesACompletePackageAndReportsEachStep) {
   }
   EXPECT_EQ(run.LastLine(), "markweaver: package made: " + output_);
   ExpectNothingStaged(program_);
+  // A writable program folder is used as it always was: only Packages/ is added.
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(program_)) names.insert(entry.path().filename());
+  EXPECT_EQ(names, (std::set<std::string>{"MarkWeaverL.dll", "Packages", "kecab.dll", "markweaver",
+                                          "runner.dll", "tract.dll"}));
   // The message travels to the player ("Hello there" in hexadecimal).
   EXPECT_NE(PlayPackage(output_).find("arg 48656c6c6f207468657265"), std::string::npos);
 }
