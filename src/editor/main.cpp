@@ -1,6 +1,7 @@
 // The editor's program start: the command line, then the application, its windows and
 // the message loop, or one command run without a window.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <exception>
 #include <iostream>
@@ -24,6 +25,7 @@ namespace {
 int RunEditor(int argc, char** argv, const mw::CommandLine& command) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(mw::kProductName);
+  QApplication::setWindowIcon(QIcon(":/editor/markweaver.png"));
   mw::UseApplicationFonts();
   try {
     mw::QtDesktop desktop;
