@@ -32,7 +32,7 @@ int AnsweringDesktop::ShowModal(QDialog& dialog) {
   return modal_ ? modal_(dialog) : kModalCancel;
 }
 
-void AnsweringDesktop::OpenWithDefaultProgram(const std::string&) {}
+bool AnsweringDesktop::OpenWithDefaultProgram(const std::string&) { return false; }
 
 bool AnsweringDesktop::StartProgram(const std::string&, const std::string&) {
   return false;

@@ -11,8 +11,8 @@ namespace mw {
 
 // Writes every message to a stream, one line each, and answers every question with
 // its default button (Ok, Yes). File dialogs are cancelled, nothing is opened or
-// started, pauses do not wait. Our own dialogs go to a handler that fills them in and
-// gives their result.
+// started (both report failure), pauses do not wait. Our own dialogs go to a handler
+// that fills them in and gives their result.
 class AnsweringDesktop : public Desktop {
  public:
   using ModalHandler = std::function<int(QDialog&)>;
@@ -23,7 +23,7 @@ class AnsweringDesktop : public Desktop {
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
-  void OpenWithDefaultProgram(const std::string& pathOrUrl) override;
+  bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;
   void Pause(int milliseconds) override;
 

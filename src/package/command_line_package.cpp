@@ -99,7 +99,12 @@ std::string ReasonForWarning(int code) {
 
 // Why the build did not give a complete package; empty when it did.
 std::string ReasonForBuild(const PackageReport& report, const AnsweringDesktop& desktop) {
-  if (!report.warnings.empty()) return ReasonForWarning(report.warnings.front());
+  if (!report.warnings.empty()) {
+    std::string reason = ReasonForWarning(report.warnings.front());
+    if (report.warnings.front() == 106 && !report.toolReason.empty())
+      reason += " (" + report.toolReason + ")";
+    return reason;
+  }
   if (!report.stepsRan) {
     return desktop.LastMessage().empty() ? "the build stopped" : desktop.LastMessage();
   }

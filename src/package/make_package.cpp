@@ -295,6 +295,7 @@ bool PackagePipeline::RunPackageBuildTool() {
   report_.toolExitCode = RunProgramAndWait(
       InProgramFolder(kPackageBuildToolName), {"/N", "/Q", kDirectiveFileName}, programFolder_,
       [this] { job_.progress.KeepPainted(); }, &toolReason_);
+  report_.toolReason = toolReason_;
   if (report_.toolExitCode != kNotStarted) return true;
   WarningReport(105);
   return false;

@@ -45,6 +45,7 @@ struct PackageReport {
   bool stepsRan = false;      // every step ran to the result window
   std::vector<int> warnings;  // the warning codes given, 101 to 108, in order
   int toolExitCode = -1;      // the package build tool's exit code; -1 when it did not run
+  std::string toolReason;     // the build tool's last line of error output, if any
   std::string packagePath;    // the package file the build aimed at
   std::string buildFolder;    // the folder the build worked in, ending with "/"
 };

@@ -202,6 +202,18 @@ TEST_F(MakePackageCommandTest, AFailingBuildToolIsNamedAndItsHalfPackageRemoved)
       << run.log;
   EXPECT_FALSE(fs::exists(output_));
   ExpectNothingStaged(program_);
+  // One that ends well but makes nothing: its own reason is passed on.
+  fs::remove(tool);
+  WriteText(tool, "#!/bin/sh\necho 'MarkWeaverL.dll: disk full' >&2\nexit 0\n");
+  fs::permissions(tool, fs::perms::owner_all);
+  run = MakePackage(output_);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.LastLine(),
+            "markweaver: no package made: MarkWeaverL.dll made no package (MarkWeaverL.dll: disk "
+            "full)")
+      << run.log;
+  EXPECT_FALSE(fs::exists(output_));
+  ExpectNothingStaged(program_);
 }
 
 TEST_F(MakePackageCommandTest, BadRequestsAreRefusedWithTheirReason) {
