@@ -197,8 +197,9 @@ std::string HelpText() {
       "MarkWeaver edits maps of clickable photos and movie clips and makes packages\n"
       "that play them on another machine.\n"
       "\n"
-      "  MAP   Opens the map file MAP (.clm) at start, in place of the last map; its\n"
-      "        folder becomes the current folder, where the settings file is kept.\n";
+      "  MAP\n"
+      "      Opens the map file MAP (.clm) at start, in place of the last map; its\n"
+      "      folder becomes the current folder, where the settings file is kept.\n";
   for (const CommandForm& form : kCommands)
     text += "  " + std::string(form.usage) + "\n      " + std::string(form.summary) + "\n";
   text +=
