@@ -49,18 +49,22 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
   // 2. The editing state holds its start values already (see the members).
   // 3. and 4. The mark indicator follows the mark size; the overlays sit on BasePanel.
   toleranceChange();
-  // 5. The last map's name.
-  ReadSettings();
+  // 5. The last map's name, or the map named at program start.
+  if (options_.startMap)
+    UseStartMap(*options_.startMap);
+  else
+    ReadSettings();
   // 6. Nothing to save yet.
   SetMapChanged(false);
   // 7. A missing map file is made as an empty map, and the guide will follow.
-  PrepareMapFile();
+  if (!options_.startMap) PrepareMapFile();
   // 8. and 9.
   SetClipAreaCaption("Welcome");
   Panel2->hide();
   Panel2->setFixedHeight(AdvanceToolbarHeight);
-  // 10.
+  // 10. A map named at program start is then remembered, as Load Map remembers it.
   LoadMap();
+  if (options_.startMap) WriteSettings();
   // 11. Hints on.
   ShowHintButton->setChecked(true);
   ShowHintMenuItem->setChecked(true);

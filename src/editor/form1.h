@@ -62,6 +62,9 @@ struct EditorWindows {
 struct EditorOptions {
   std::string programFolder;            // with a trailing "/"
   MoviePlayer::Options movie;           // tests play movies without sound
+  // A map named at program start, loaded in place of the settings file's map as Load
+  // Map loads a chosen file.
+  std::optional<std::string> startMap = std::nullopt;
 };
 
 // Texts made once at program start and shared by several parts of the editor.
@@ -92,6 +95,9 @@ class TForm1 : public QWidget {
   void ReadSettings();
   // Rewrites the settings file with the text of MapFileName.
   void WriteSettings();
+  // Names the map given at program start in MapFileName, with its folder as the
+  // current directory, as Load Map does for a chosen file.
+  void UseStartMap(const std::string& path);
   // Asks whether to save a changed map that has marks; Yes saves it.
   void AskToSave();
   // Writes the map to the file named in MapFileName; the map counts as unchanged

@@ -4,6 +4,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <filesystem>
+#include <system_error>
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
@@ -22,6 +24,13 @@ constexpr const char* kSaveQuestion =
 void TForm1::ReadSettings() { SetMapFileNameText(mw::ReadSettings()); }
 
 void TForm1::WriteSettings() { WriteSettingsFile(MapFileNameText()); }
+
+void TForm1::UseStartMap(const std::string& path) {
+  std::error_code ignored;
+  const std::string full = std::filesystem::absolute(path, ignored).string();
+  MakeFolderOfCurrent(full);
+  SetMapFileNameText(full);
+}
 
 void TForm1::LoadMap() {
   LoadMapContent();

@@ -4,9 +4,11 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
+#include "package/build_lock.h"
 #include "package/clip_set.h"
 #include "package/directive_file.h"
 #include "package/file_steps.h"
@@ -15,6 +17,7 @@
 #include "package/package_names.h"
 #include "package/packageresult.h"
 #include "package/process_runner.h"
+#include "package/workshop.h"
 
 namespace mw {
 
@@ -23,6 +26,8 @@ namespace {
 // Clips adding up to more than this ask before the build.
 constexpr std::uint64_t kSizeQuestionLimit = 5ull * 1024 * 1024;
 constexpr int kFinalPauseMs = 1000;
+constexpr const char* kBuildBusyMessage =
+    "A package is being made. Please try again when it is finished.";
 
 // Puts the current directory back when the build ends, however it ends.
 class CurrentDirectoryKeeper {
@@ -48,9 +53,10 @@ enum class BuildOutcome { Finished, Failed, Declined };
 class PackagePipeline {
  public:
   explicit PackagePipeline(const PackageJob& job);
-  void Run();
+  PackageReport Run();
 
  private:
+  bool TakeBuildFolder();
   bool AskForOptions();
   BuildOutcome GuardedSteps();
   BuildOutcome BuildSteps();
@@ -76,6 +82,9 @@ class PackagePipeline {
   PackageDirective Directive() const;
 
   const PackageJob& job_;
+  PackageReport report_;
+  std::optional<BuildLock> lock_;  // held from the start of the build to its end
+  // The folder the build works in: the program folder, or the workshop folder.
   std::string programFolder_;
   std::string stagingFolder_;
   std::string packagePath_;
@@ -88,28 +97,59 @@ class PackagePipeline {
 };
 
 PackagePipeline::PackagePipeline(const PackageJob& job)
-    : job_(job), programFolder_(job.programFolder) {
-  if (!programFolder_.empty() && programFolder_.back() != '/') programFolder_ += '/';
+    : job_(job), programFolder_(BuildFolderFor(job.programFolder)) {
   stagingFolder_ = programFolder_ + kStagingFolderName;
+  report_.buildFolder = programFolder_;
 }
 
-void PackagePipeline::Run() {
+PackageReport PackagePipeline::Run() {
   if (job_.map.Empty()) {
     ShowOkMessage(job_.desktop, "Your map is empty.", "Can't");
-    return;
+    return report_;
   }
   CurrentDirectoryKeeper keeper;
-  if (!AskForOptions()) return;
+  if (!TakeBuildFolder() || !AskForOptions()) return report_;
   packagePath_ = job_.options.PackagePath();
+  report_.packagePath = packagePath_;
   job_.progress.SetStayOnTop(true);
   BuildOutcome outcome = GuardedSteps();
   if (outcome == BuildOutcome::Declined) {
     job_.progress.SetStayOnTop(false);
     job_.progress.CloseWindow();
-    return;
+    return report_;
   }
   if (outcome == BuildOutcome::Failed) FailureReport();
   CleanUp();
+  report_.stepsRan = outcome == BuildOutcome::Finished;
+  return report_;
+}
+
+// Locks the folder the build works in and, when that is the workshop, brings it up
+// to date with the program folder.
+bool PackagePipeline::TakeBuildFolder() {
+  if (programFolder_.empty()) {
+    ShowOkMessage(job_.desktop,
+                  "The program folder " + job_.programFolder +
+                      " cannot be written, and there is no home folder to make packages in.");
+    return false;
+  }
+  std::error_code ignored;
+  std::filesystem::create_directories(programFolder_, ignored);
+  BuildLock& lock = lock_.emplace(programFolder_);
+  if (lock.Busy() && job_.waitForOtherBuild) {
+    Step("Waiting for another package build to finish", 0);
+    lock.Wait();
+  }
+  if (!lock.Held()) {
+    ShowOkMessage(job_.desktop,
+                  lock.Busy() ? kBuildBusyMessage : "Cannot make packages in " + programFolder_,
+                  "Can't");
+    return false;
+  }
+  if (FolderWritable(job_.programFolder)) return true;
+  const WorkshopProblem problem = PrepareWorkshop(job_.programFolder, programFolder_);
+  if (problem.Any()) ShowOkMessage(job_.desktop, "Cannot prepare " + problem.path, "Can't");
+  return !problem.Any();
 }
 
 bool PackagePipeline::AskForOptions() {
@@ -252,10 +292,11 @@ void PackagePipeline::RenameToolsForRun() {
 
 bool PackagePipeline::RunPackageBuildTool() {
   Step("Making package...", 60);
-  int result = RunProgramAndWait(
+  report_.toolExitCode = RunProgramAndWait(
       InProgramFolder(kPackageBuildToolName), {"/N", "/Q", kDirectiveFileName}, programFolder_,
       [this] { job_.progress.KeepPainted(); }, &toolReason_);
-  if (result != kNotStarted) return true;
+  report_.toolReason = toolReason_;
+  if (report_.toolExitCode != kNotStarted) return true;
   WarningReport(105);
   return false;
 }
@@ -310,6 +351,7 @@ void PackagePipeline::FailureReport() {
 }
 
 void PackagePipeline::WarningReport(int code, const std::string& reason) {
+  report_.warnings.push_back(code);
   const char* head = code >= 107 ? "Warning:Failed" : "Warning:Failed ";
   std::string text = head + job_.progress.LastStepText() + "(error=" + std::to_string(code) + ").";
   if (!reason.empty()) text += "\n" + reason;
@@ -318,8 +360,8 @@ void PackagePipeline::WarningReport(int code, const std::string& reason) {
 
 }  // namespace
 
-void MakePackageButtonClick(const PackageJob& job) {
-  PackagePipeline(job).Run();
+PackageReport MakePackageButtonClick(const PackageJob& job) {
+  return PackagePipeline(job).Run();
 }
 
 }  // namespace mw

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "map/map_file.h"
+#include "package/build_lock.h"
 #include "package/make_package.h"
 #include "package/makepackage.h"
 #include "package/packageresult.h"
@@ -433,6 +434,23 @@ TEST_F(MakePackageTest, InvalidLocationKeepsTheDialogUntilCancelled) {
   Run();
   EXPECT_EQ(desktop.MessageTexts(), std::vector<std::string>{"Invalid file location!"});
   EXPECT_TRUE(progress.steps.empty());
+}
+
+// A second editor window starting a build while another runs in the same folder is
+// told so, and nothing of the running build is touched.
+TEST_F(MakePackageTest, ABuildRunningInTheFolderRefusesASecondOne) {
+  AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
+  BuildLock running(folder.Program());
+  ASSERT_TRUE(running.Held());
+  fs::create_directories(Program("ptemp"));
+  WriteFile(Program("ptemp/a.jpg"), "the other build's copy");
+  Run();
+  EXPECT_EQ(
+      desktop.MessageTexts(),
+      std::vector<std::string>{"A package is being made. Please try again when it is finished."});
+  EXPECT_TRUE(desktop.modalDialogs.empty());
+  EXPECT_TRUE(progress.steps.empty());
+  EXPECT_EQ(ReadFile(Program("ptemp/a.jpg")), "the other build's copy");
 }
 
 }  // namespace

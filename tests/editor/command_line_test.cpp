@@ -1,0 +1,149 @@
+// The editor's command line read without a display: each form it accepts, and a clear
+// one-line reason for each it refuses.
+#include "editor/command_line.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace mw {
+namespace {
+
+CommandLine Accepted(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed = ParseCommandLine(arguments);
+  EXPECT_TRUE(parsed.command.has_value()) << parsed.error;
+  return parsed.command.value_or(CommandLine{});
+}
+
+std::string Refused(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed = ParseCommandLine(arguments);
+  EXPECT_FALSE(parsed.command.has_value());
+  EXPECT_EQ(parsed.error.find('\n'), std::string::npos);
+  return parsed.error;
+}
+
+TEST(CommandLineTest, EditsTheLastMapOrTheMapNamed) {
+  CommandLine none = Accepted({});
+  EXPECT_EQ(none.kind, CommandKind::Edit);
+  EXPECT_FALSE(none.map);
+
+  EXPECT_EQ(Accepted({"tour.clm"}).map, "tour.clm");
+  // "--" lets a map's name begin with "-"; a lone "-" is a name too.
+  EXPECT_EQ(Accepted({"--", "-odd.clm"}).map, "-odd.clm");
+  EXPECT_EQ(Accepted({"-"}).map, "-");
+}
+
+TEST(CommandLineTest, HelpAndVersionStandAlone) {
+  EXPECT_EQ(Accepted({"--help"}).kind, CommandKind::Help);
+  EXPECT_EQ(Accepted({"-h"}).kind, CommandKind::Help);
+  EXPECT_EQ(Accepted({"--version"}).kind, CommandKind::Version);
+  EXPECT_NE(Refused({"--help", "tour.clm"}).find("--help"), std::string::npos);
+  EXPECT_NE(Refused({"--version=2"}).find("takes no value"), std::string::npos);
+  EXPECT_NE(Refused({"--help", "--version"}).find("cannot be combined"), std::string::npos);
+}
+
+TEST(CommandLineTest, MakePackageTakesMapOutputAndMessageInAnyOrder) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"--make-package", "tour.clm", "--output", "out/tour.exe", "--message", "Hi there"},
+           {"--output=out/tour.exe", "--message=Hi there", "--make-package=tour.clm"},
+           {"--make-package", "--message", "Hi there", "--output", "out/tour.exe", "tour.clm"}}) {
+    CommandLine command = Accepted(arguments);
+    EXPECT_EQ(command.kind, CommandKind::MakePackage);
+    EXPECT_EQ(command.map, "tour.clm");
+    EXPECT_EQ(command.output, "out/tour.exe");
+    EXPECT_EQ(command.message, "Hi there");
+  }
+  CommandLine plain = Accepted({"--make-package", "tour.clm", "--output", "tour.exe"});
+  EXPECT_FALSE(plain.message);
+  // A message may begin with "-" when it follows its option.
+  EXPECT_EQ(Accepted({"--make-package", "a.clm", "--output", "a.exe", "--message", "-x-"}).message,
+            "-x-");
+}
+
+TEST(CommandLineTest, EachCommandGetsWhatItNeedsAndNothingElse) {
+  EXPECT_NE(Refused({"--make-package", "tour.clm"}).find("needs '--output FILE'"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--make-package", "--output", "a.exe"}).find("needs a map"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--make-package", "a.clm", "--output"}).find("needs a value"),
+            std::string::npos);
+  EXPECT_NE(Refused({"tour.clm", "--output", "a.exe"}).find("'--output' belongs to"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--check", "a.clm", "--message", "x"}).find("'--message' belongs to"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--make-package", "a.clm", "--output", "a.exe", "--output", "b.exe"})
+                .find("given twice"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--make-package", "a.clm", "--check", "b.clm"}).find("cannot be combined"),
+            std::string::npos);
+  EXPECT_NE(Refused({"a.clm", "b.clm"}).find("more than one map"), std::string::npos);
+  EXPECT_NE(Refused({"--output="}).find("non-empty"), std::string::npos);
+  EXPECT_NE(Refused({""}).find("empty"), std::string::npos);
+}
+
+TEST(CommandLineTest, UnknownOptionsAreNamed) {
+  EXPECT_EQ(Refused({"--colour"}), "unknown option '--colour'");
+  EXPECT_EQ(Refused({"-x", "tour.clm"}), "unknown option '-x'");
+  EXPECT_EQ(Refused({"--colour=red"}), "unknown option '--colour'");
+}
+
+TEST(CommandLineTest, CheckAndOverviewHaveTheirForms) {
+  CommandLine check = Accepted({"--check", "tour.clm"});
+  EXPECT_EQ(check.kind, CommandKind::Check);
+  EXPECT_EQ(check.map, "tour.clm");
+  CommandLine overview = Accepted({"--overview", "tour.clm", "--output", "tour.svg"});
+  EXPECT_EQ(overview.kind, CommandKind::Overview);
+  EXPECT_EQ(overview.output, "tour.svg");
+  EXPECT_NE(Refused({"--overview", "tour.clm"}).find("needs '--output FILE'"), std::string::npos);
+}
+
+TEST(CommandLineTest, HelpNamesEveryFormAndVersionTheProduct) {
+  const std::string help = HelpText();
+  for (const char* form :
+       {"markweaver [MAP]", "--make-package MAP --output FILE [--message TEXT]", "--check MAP",
+        "--overview MAP --output FILE", "--help", "--version", "exit code 2"}) {
+    EXPECT_NE(help.find(form), std::string::npos) << form;
+  }
+  EXPECT_EQ(VersionText(), "MarkWeaver 1.2.3\n");
+}
+
+// The real editor program with `arguments`, with no display to be had: its exit code
+// and what it printed on stdout and stderr.
+struct ProgramRun {
+  int exitCode = -1;
+  std::string output;
+};
+
+ProgramRun RunEditorWithoutDisplay(const std::string& arguments) {
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+                              std::string(MW_BIN_DIR) + "/markweaver " + arguments + " 2>&1";
+  ProgramRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  while (std::size_t read = std::fread(buffer, 1, sizeof buffer, pipe))
+    run.output.append(buffer, read);
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(EditorProgramTest, HelpVersionAndBadOptionsNeedNoDisplay) {
+  ProgramRun help = RunEditorWithoutDisplay("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.output, HelpText());
+  ProgramRun version = RunEditorWithoutDisplay("--version");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, "MarkWeaver 1.2.3\n");
+  ProgramRun bad = RunEditorWithoutDisplay("--colour red");
+  EXPECT_EQ(bad.exitCode, kBadCommandLineExit);
+  EXPECT_EQ(bad.output,
+            "markweaver: unknown option '--colour'\n"
+            "Try 'markweaver --help' for more information.\n");
+}
+
+}  // namespace
+}  // namespace mw
