@@ -44,8 +44,17 @@ int ClampToInt(double ms) {
 
 MoviePlayer::MoviePlayer(QObject* parent) : MoviePlayer(Options(), parent) {}
 
-MoviePlayer::MoviePlayer(Options options, QObject* parent) : QObject(parent), options_(options) {
-  Start(options);
+// The back-end starts at the first movie (or question whether it can), so that a map of
+// photos alone never loads the movie library.
+MoviePlayer::MoviePlayer(Options options, QObject* parent) : QObject(parent), options_(options) {}
+
+bool MoviePlayer::IsUsable() const {
+  auto* self = const_cast<MoviePlayer*>(this);
+  if (!self->started_) {
+    self->started_ = true;
+    self->Start(options_);
+  }
+  return mpv_ != nullptr;
 }
 
 MoviePlayer::~MoviePlayer() {
@@ -131,7 +140,7 @@ void MoviePlayer::Command(std::initializer_list<const char*> args) {
 
 bool MoviePlayer::Open(const std::string& path) {
   Close();
-  if (!mpv_ || !IsRegularFile(path)) return false;
+  if (!IsRegularFile(path) || !IsUsable()) return false;
   const char* args[] = {"loadfile", path.c_str(), "replace", nullptr};
   mpv_node result;
   if (mpv_command_ret(mpv_, args, &result) < 0) return false;

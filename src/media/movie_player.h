@@ -69,8 +69,8 @@ class MoviePlayer : public QObject {
 
   // How many seeks were sent to the movie since the player was made; for diagnostics.
   int SeeksRequested() const { return seeks_requested_; }
-  // Whether libmpv could be started at all.
-  bool IsUsable() const { return mpv_ != nullptr; }
+  // Whether libmpv can be started at all; starts it when no movie was opened yet.
+  bool IsUsable() const;
 
  signals:
   // A new frame is ready in Frame(). Emitted from the render thread.
@@ -95,6 +95,7 @@ class MoviePlayer : public QObject {
   static void OnRenderUpdate(void* self);
 
   Options options_;
+  bool started_ = false;  // whether Start ran (at the first movie)
   mpv_handle* mpv_ = nullptr;
   mpv_render_context* render_ = nullptr;
   bool open_ = false;
