@@ -15,6 +15,7 @@
 #include "packer/packer_error.h"
 #include "packer/process.h"
 #include "packer/program_folder.h"
+#include "packer/runtime_parts.h"
 
 namespace mw::packer {
 namespace {
@@ -35,6 +36,14 @@ std::string FindHelper(const std::string& folder, const char* run_name, const ch
     if (IsRegularFile(path) && access(path.c_str(), X_OK) == 0) return path;
   }
   throw PackerError("the helper program " + JoinPath(folder, run_name) + " is missing");
+}
+
+std::string FindRuntimePart(const std::string& folder, const char* name) {
+  const std::string path = JoinPath(folder, name);
+  if (!IsRegularFile(path)) {
+    throw PackerError("the player's runtime " + path + " is missing");
+  }
+  return path;
 }
 
 void CheckSources(const PackageDirective& directive) {
@@ -129,10 +138,12 @@ class PartialPackage {
   int fd_ = -1;
 };
 
-void AppendFile(PartialPackage& package, const std::string& path) {
+// Appends the file; returns the hash of its bytes.
+std::uint64_t AppendFile(PartialPackage& package, const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
   std::vector<char> buffer(1 << 20);
+  ContentHash hash;
   for (;;) {
     const ssize_t got = read(fd, buffer.data(), buffer.size());
     if (got < 0 && errno == EINTR) continue;
@@ -142,8 +153,30 @@ void AppendFile(PartialPackage& package, const std::string& path) {
     }
     if (got == 0) break;
     package.Append(buffer.data(), static_cast<std::size_t>(got));
+    hash.Add(buffer.data(), static_cast<std::size_t>(got));
   }
   close(fd);
+  return hash.Value();
+}
+
+// Appends the runtime parts the package needs and their index.
+void AppendRuntime(PartialPackage& package, const PackageDirective& directive,
+                   const LaunchCommand& command, const HelperPrograms& helpers) {
+  std::vector<std::string> names;
+  for (const SourceFile& file : directive.files) names.push_back(file.name);
+  std::vector<std::string> paths{helpers.photo_runtime};
+  if (NeedsMovieRuntime(names, command.program)) paths.push_back(helpers.movie_runtime);
+  std::vector<RuntimePart> parts;
+  for (const std::string& path : paths) {
+    RuntimePart part;
+    part.offset = package.Size();
+    part.hash = AppendFile(package, path);
+    part.size = package.Size() - part.offset;
+    if (part.size == 0) throw PackerError("the runtime part " + path + " is empty");
+    parts.push_back(part);
+  }
+  const std::string index = EncodeRuntimeIndex(parts);
+  package.Append(index.data(), index.size());
 }
 
 void RunArchiver(const PackageDirective& directive, const std::string& archiver, int out_fd) {
@@ -166,7 +199,8 @@ void RunArchiver(const PackageDirective& directive, const std::string& archiver,
 
 HelperPrograms FindHelperPrograms(const std::string& folder) {
   return {FindHelper(folder, "makecab.exe", "kecab.dll"),
-          FindHelper(folder, "wextract.exe", "tract.dll")};
+          FindHelper(folder, "wextract.exe", "tract.dll"), FindRuntimePart(folder, kPhotoRuntimeName),
+          FindRuntimePart(folder, kMovieRuntimeName)};
 }
 
 void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpers) {
@@ -181,6 +215,7 @@ void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpe
 
   PartialPackage package(directive.target);
   AppendFile(package, helpers.extractor);
+  AppendRuntime(package, directive, command, helpers);
   const std::uint64_t archive_offset = package.Size();
   RunArchiver(directive, helpers.archiver, package.fd());
   const std::uint64_t archive_end = package.Size();

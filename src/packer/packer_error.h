@@ -8,7 +8,13 @@ namespace mw::packer {
 // A failure of a package tool, with the text shown to the user on standard error.
 class PackerError : public std::runtime_error {
  public:
-  explicit PackerError(const std::string& message) : std::runtime_error(message) {}
+  explicit PackerError(const std::string& message, bool shown = false)
+      : std::runtime_error(message), shown_(shown) {}
+  // Whether the person was shown the failure in a window already.
+  bool shown() const { return shown_; }
+
+ private:
+  bool shown_ = false;
 };
 
 // The text of errno as "what: reason".

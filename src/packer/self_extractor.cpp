@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "packer/failure_notice.h"
 #include "packer/launch_line.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/process.h"
+#include "packer/runtime_cache.h"
+#include "packer/runtime_parts.h"
 #include "packer/program_folder.h"
 #include "packer/temp_folder.h"
 
@@ -38,11 +41,13 @@ struct Package {
   OpenFile file;
   PackageLayout layout;
   LaunchCommand command;
+  std::vector<RuntimePart> runtime;
 
   explicit Package(const std::string& path)
       : file(path, O_RDONLY),
         layout(ReadPackageLayout(file.get())),
-        command(ParseLaunchLine(layout.launch_line)) {}
+        command(ParseLaunchLine(layout.launch_line)),
+        runtime(ReadRuntimeIndex(file.get(), layout.archive_offset)) {}
 
   ArchiveSpan span() const { return {file.get(), layout.archive_offset, layout.archive_size}; }
 };
@@ -88,13 +93,37 @@ ProcessRequest LaunchRequest(const LaunchCommand& command, const std::string& fo
 int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
   InstallInterruptHandlers();
   LaunchCommand command;
-  const OwnedFolder folder(MakePrivateTempFolder());
-  {
-    const Package package(package_path);
-    UnpackInto(package, folder.path(), limits);
-    command = package.command;
+  std::string folder_path;
+  try {
+    const OwnedFolder folder(MakePrivateTempFolder());
+    folder_path = folder.path();
+    try {
+      const Package package(package_path);
+      command = package.command;
+      UnpackInto(package, folder.path(), limits);
+      for (const RuntimePart& part : package.runtime) {
+        LinkRuntimeInto(ProvideRuntimePart(package.file.get(), part, folder.path()),
+                        folder.path());
+      }
+    } catch (const PackerError& e) {
+      // While the folder still holds what was unpacked, its player may show the reason.
+      ShowFailureNotice(e.what(), command.program.empty()
+                                      ? ""
+                                      : JoinPath(folder.path(), command.program));
+      throw PackerError(e.what(), true);
+    }
+    const int code = ExitCodeOf(RunProcess(LaunchRequest(command, folder.path())));
+    if (PlayerCouldNotStart(code)) {
+      const std::string reason = "the player " + command.program +
+                                 " could not start (exit code " + std::to_string(code) + ")";
+      ShowFailureNotice(reason);
+      throw PackerError(reason, true);
+    }
+    return code;
+  } catch (const PackerError& e) {
+    if (!e.shown()) ShowFailureNotice(e.what());
+    throw;
   }
-  return ExitCodeOf(RunProcess(LaunchRequest(command, folder.path())));
 }
 
 void ExtractPackage(const std::string& package_path, const std::string& dir,
@@ -107,6 +136,9 @@ void ExtractPackage(const std::string& package_path, const std::string& dir,
   }
   OwnedFolder folder(dir);
   UnpackInto(package, dir, limits);
+  for (const RuntimePart& part : package.runtime) {
+    UnpackRuntimePart(package.file.get(), part, dir);
+  }
   folder.Keep();
 }
 
@@ -118,6 +150,9 @@ void ListPackage(const std::string& package_path, std::ostream& out, const Extra
     char size[32];
     std::snprintf(size, sizeof size, "%12llu  ", static_cast<unsigned long long>(file.size));
     out << size << Printable(file.name) << "\n";
+  }
+  for (const RuntimePart& part : package.runtime) {
+    out << "runtime part " << HashName(part.hash) << ": " << part.size << " bytes\n";
   }
   out << "launch line: " << Printable(package.layout.launch_line) << "\n";
   errno = 0;

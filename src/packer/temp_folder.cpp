@@ -2,6 +2,8 @@
 
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -10,15 +12,40 @@
 #include <vector>
 
 #include "packer/packer_error.h"
+#include "packer/runtime_cache.h"
 
 namespace mw::packer {
 namespace {
 
-std::string TempBase() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  std::string base = (tmpdir && *tmpdir) ? tmpdir : "/tmp";
+std::string TrimmedFolder(std::string base) {
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return base;
+}
+
+std::string TempBase() {
+  const char* tmpdir = std::getenv("TMPDIR");
+  return TrimmedFolder((tmpdir && *tmpdir) ? tmpdir : "/tmp");
+}
+
+// Whether a program could be started from a folder made in base: base is a folder we may
+// write in, on a mount that allows running programs.
+bool CanRunProgramsIn(const std::string& base) {
+  struct stat info {};
+  struct statvfs mount {};
+  return stat(base.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         access(base.c_str(), W_OK | X_OK) == 0 && statvfs(base.c_str(), &mount) == 0 &&
+         (mount.f_flag & ST_NOEXEC) == 0;
+}
+
+std::string MakeFolderIn(const std::string& base) {
+  std::string path = base + "/mwpkg-XXXXXX";
+  std::vector<char> name(path.begin(), path.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) return "";
+  // An absolute path, so that a program started inside it can be named by this path.
+  std::error_code error;
+  const auto absolute = std::filesystem::absolute(name.data(), error);
+  return error ? std::string(name.data()) : absolute.string();
 }
 
 // Gives the owner full rights on every folder below path, so that folders a program made
@@ -36,16 +63,22 @@ void OpenUpFolders(const std::filesystem::path& path) {
 }  // namespace
 
 std::string MakePrivateTempFolder() {
-  std::string path = TempBase() + "/mwpkg-XXXXXX";
-  std::vector<char> name(path.begin(), path.end());
-  name.push_back('\0');
-  if (!mkdtemp(name.data())) {
-    throw PackerError(ErrnoText("cannot make a temporary folder in " + TempBase(), errno));
+  std::vector<std::string> bases{TempBase()};
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+    bases.push_back(TrimmedFolder(runtime));
   }
-  // An absolute path, so that a program started inside it can be named by this path.
-  std::error_code error;
-  const auto absolute = std::filesystem::absolute(name.data(), error);
-  return error ? std::string(name.data()) : absolute.string();
+  if (const std::string cache = RuntimeCacheFolder(); !cache.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(cache, error);
+    bases.push_back(cache);
+  }
+  for (const std::string& base : bases) {
+    if (!CanRunProgramsIn(base)) continue;
+    if (std::string folder = MakeFolderIn(base); !folder.empty()) return folder;
+  }
+  throw PackerError("no temporary folder can run the player: " + TempBase() +
+                    " is not writable or does not allow running programs, and neither does "
+                    "$XDG_RUNTIME_DIR or the cache folder");
 }
 
 bool RemoveTree(const std::string& path, std::string* error_text) {

@@ -4,8 +4,9 @@
 
 namespace mw::packer {
 
-// Makes a fresh folder of mode 0700 with a unique name under $TMPDIR (or /tmp) and returns
-// its path. Throws PackerError.
+// Makes a fresh folder of mode 0700 with a unique name, from which a program can be started,
+// and returns its path: under $TMPDIR (or /tmp), or where that is unwritable or mounted
+// noexec under $XDG_RUNTIME_DIR, else in the runtime cache folder. Throws PackerError.
 std::string MakePrivateTempFolder();
 
 // Removes path and everything below it without following links. Returns false (with the

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "player/failure_window.h"
 #include "player/launch_options.h"
+#include "player/own_runtime.h"
 #include "player/player_window.h"
 #include "player/start_report.h"
 
@@ -48,9 +50,14 @@ void ReportStartAndQuit(mw::PlayerWindow& window, const char* reportPath,
 
 int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
+  const std::string ownPath = OwnProgramPath(argv[0]);
+  mw::KeepToOwnRuntime(std::filesystem::path(ownPath).parent_path().string());
+  if (argc == 3 && std::string(argv[1]) == mw::kFailureOption) {
+    return mw::ShowFailureWindow(argc, argv, argv[2]);
+  }
   const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
   const mw::LaunchOptions options =
-      mw::ReadLaunchOptions(OwnProgramPath(argv[0]), CurrentFolder(), arguments);
+      mw::ReadLaunchOptions(ownPath, CurrentFolder(), arguments);
   if (options.showHelp || !options.error.empty()) {
     if (!options.error.empty()) std::fprintf(stderr, "runner.dll: %s\n", options.error.c_str());
     std::fputs(mw::LaunchUsage().c_str(), options.error.empty() ? stdout : stderr);

@@ -1,0 +1,129 @@
+#include "packer/runtime_parts.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "packer/packer_error.h"
+
+namespace mw::packer {
+namespace {
+
+constexpr char kIndexMagic[8] = {'M', 'W', 'R', 'U', 'N', '\x01', '\r', '\n'};
+constexpr std::size_t kPartRecord = 24;
+constexpr std::size_t kIndexFooter = 16;
+constexpr std::uint64_t kMaxParts = 4;
+
+void PutWord(std::string& out, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
+}
+
+std::uint64_t GetWord(const unsigned char* bytes) {
+  std::uint64_t value = 0;
+  for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+void ReadExactly(int fd, void* into, std::size_t size, std::uint64_t offset) {
+  char* bytes = static_cast<char*>(into);
+  while (size > 0) {
+    const ssize_t got = pread(fd, bytes, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw PackerError(ErrnoText("cannot read the package", errno));
+    if (got == 0) throw PackerError("the package is refused: its runtime index is cut short");
+    bytes += got;
+    size -= static_cast<std::size_t>(got);
+    offset += static_cast<std::uint64_t>(got);
+  }
+}
+
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xff51afd7ed558ccdULL;
+  x ^= x >> 33;
+  x *= 0xc4ceb9fe1a85ec53ULL;
+  x ^= x >> 33;
+  return x;
+}
+
+bool EndsWithNoCase(const std::string& name, const char* ending) {
+  const std::size_t n = std::strlen(ending);
+  if (name.size() < n) return false;
+  return std::equal(name.end() - static_cast<std::ptrdiff_t>(n), name.end(), ending,
+                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b; });
+}
+
+}  // namespace
+
+void ContentHash::Add(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  for (std::size_t i = 0; i < size; ++i) {
+    tail_ = (tail_ << 8) | bytes[i];
+    if ((++length_ & 7) == 0) {
+      // Eight bytes at a time, mixed in order, so reordered content hashes differently.
+      state_ = Mix(state_ ^ tail_) + 0x9e3779b97f4a7c15ULL;
+      tail_ = 0;
+    }
+  }
+}
+
+std::uint64_t ContentHash::Value() const {
+  return Mix(state_ ^ tail_ ^ Mix(length_));
+}
+
+std::string EncodeRuntimeIndex(const std::vector<RuntimePart>& parts) {
+  std::string out;
+  for (const RuntimePart& part : parts) {
+    PutWord(out, part.offset);
+    PutWord(out, part.size);
+    PutWord(out, part.hash);
+  }
+  PutWord(out, parts.size());
+  out.append(kIndexMagic, sizeof kIndexMagic);
+  return out;
+}
+
+std::vector<RuntimePart> ReadRuntimeIndex(int fd, std::uint64_t archive_offset) {
+  if (archive_offset < kIndexFooter) return {};
+  unsigned char footer[kIndexFooter];
+  ReadExactly(fd, footer, sizeof footer, archive_offset - kIndexFooter);
+  if (std::memcmp(footer + 8, kIndexMagic, sizeof kIndexMagic) != 0) return {};
+  const std::uint64_t count = GetWord(footer);
+  if (count == 0 || count > kMaxParts || archive_offset - kIndexFooter < count * kPartRecord) {
+    throw PackerError("the package is refused: its runtime index is damaged");
+  }
+  const std::uint64_t index_start = archive_offset - kIndexFooter - count * kPartRecord;
+  std::vector<unsigned char> records(count * kPartRecord);
+  ReadExactly(fd, records.data(), records.size(), index_start);
+  std::vector<RuntimePart> parts;
+  for (std::uint64_t i = 0; i < count; ++i) {
+    const unsigned char* record = records.data() + i * kPartRecord;
+    const RuntimePart part{GetWord(record), GetWord(record + 8), GetWord(record + 16)};
+    if (part.offset == 0 || part.size == 0 || part.offset > index_start ||
+        part.size > index_start - part.offset) {
+      throw PackerError("the package is refused: a runtime part lies outside the package");
+    }
+    parts.push_back(part);
+  }
+  return parts;
+}
+
+std::string HashName(std::uint64_t hash) {
+  static const char digits[] = "0123456789abcdef";
+  std::string name(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) name[static_cast<std::size_t>(i)] = digits[hash & 15];
+  return name;
+}
+
+bool NeedsMovieRuntime(const std::vector<std::string>& file_names, const std::string& program) {
+  const std::string data_file =
+      EndsWithNoCase(program, ".exe") ? program.substr(0, program.size() - 4) : program;
+  return std::any_of(file_names.begin(), file_names.end(), [&](const std::string& name) {
+    return name != program && name != data_file && !EndsWithNoCase(name, ".jpg") &&
+           !EndsWithNoCase(name, ".jpeg");
+  });
+}
+
+}  // namespace mw::packer
