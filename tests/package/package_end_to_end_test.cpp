@@ -98,6 +98,8 @@ class PackageEndToEndTest : public ::testing::Test {
     fs::create_directories(program_);
     for (const char* tool : {"MarkWeaverL.dll", "tract.dll", "kecab.dll"})
       fs::copy_file(std::string(MW_BIN_DIR) + "/" + tool, program_ + tool);
+    for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
+      fs::create_symlink(std::string(MW_BIN_DIR) + "/" + part, program_ + part);
     fs::copy_file(MW_TEST_PLAYER, program_ + "runner.dll");
     saved_ = fs::current_path();
     fs::current_path(root_);

@@ -144,13 +144,16 @@ TEST_F(PackageToolsTest, ListsAndExtractsWithoutStartingThePlayer) {
   ASSERT_EQ(extract.exit_code, 0) << extract.err;
   EXPECT_FALSE(Exists(report_));
   for (const auto& [name, content] : staged_) EXPECT_EQ(ReadFile(into + "/" + name), content);
-  EXPECT_EQ(ListFolder(into).size(), staged_.size());
+  // Beside the files: the runtime (libraries, plug-ins and its list of files).
+  EXPECT_EQ(ListFolder(into).size(), staged_.size() + 4);
+  EXPECT_TRUE(fs::is_directory(into + "/mwRun.lib"));
+  EXPECT_TRUE(fs::is_directory(into + "/mwRun.plugins/platforms"));
   EXPECT_TRUE(fs::status(into + "/mwRun.exe").permissions() == fs::perms(0755));
 
   const RunResult again = RunProgram(PackageRun({"--extract", into}));
   EXPECT_NE(again.exit_code, 0);
   EXPECT_NE(again.err.find("exists already"), std::string::npos) << again.err;
-  EXPECT_EQ(ListFolder(into).size(), staged_.size());
+  EXPECT_EQ(ListFolder(into).size(), staged_.size() + 4);
 }
 
 // Messages of every kind arrive as exactly one argument, unchanged (none when empty).
@@ -300,7 +303,9 @@ TEST_F(PackageToolsTest, PackageCompressesWhatCompresses) {
   Stage("notes.txt", text);
   clips_ = {"notes.txt"};
   ASSERT_EQ(BuildWith("m").exit_code, 0);
-  const auto head = fs::file_size(BinPath("tract.dll"));
+  const auto head = fs::file_size(BinPath("tract.dll")) +
+                    fs::file_size(BinPath("player-runtime.tar.zst")) +
+                    fs::file_size(BinPath("player-runtime-movie.tar.zst")) + 256;
   EXPECT_LT(fs::file_size(package_), head + staged_["mwRun.exe"].size() + text.size() / 2);
   ASSERT_EQ(RunProgram(PackageRun()).exit_code, 0);
   EXPECT_EQ(ReadPlayerReport(report_).files.at("notes.txt"), Fingerprint(text));

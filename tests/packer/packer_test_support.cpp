@@ -162,6 +162,10 @@ std::string MakeProgramFolder(const TempDir& root) {
   fs::copy_file(BinPath("MarkWeaverL.dll"), folder + "/MarkWeaverL.dll");
   fs::copy_file(BinPath("kecab.dll"), folder + "/makecab.exe");
   fs::copy_file(BinPath("tract.dll"), folder + "/wextract.exe");
+  // The runtime parts are linked, as an installed program folder may hold them.
+  for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"}) {
+    fs::create_symlink(BinPath(part), folder + "/" + part);
+  }
   return folder + "/";
 }
 

@@ -32,7 +32,8 @@ std::string FileLines() {
   DIR* dir = opendir(".");
   while (dirent* entry = dir ? readdir(dir) : nullptr) {
     const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
+    // The runtime linked in beside the player is the package's, not one of its files.
+    if (name == "." || name == ".." || entry->d_type == DT_LNK) continue;
     std::ifstream in(name, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();

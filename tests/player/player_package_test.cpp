@@ -50,6 +50,8 @@ class PlayerPackageTest : public ::testing::Test {
     fs::create_directories(program);
     fs::copy_file(std::string(MW_BIN_DIR) + "/runner.dll", program + "runner.dll");
     for (const char* tool : kTools) fs::copy_file(fs::path(tools) / tool, program + tool);
+    for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
+      fs::create_symlink(fs::path(tools) / part, program + part);
     unpackPlace = root.filePath("tmp").toStdString();
     fs::create_directories(unpackPlace);
   }
