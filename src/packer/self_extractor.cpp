@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "packer/failure_notice.h"
@@ -88,6 +89,15 @@ ProcessRequest LaunchRequest(const LaunchCommand& command, const std::string& fo
   return request;
 }
 
+// Without a runtime folder of the session the player's toolkit would make one under /tmp
+// and leave it there: it gets one inside the private folder instead, removed with it.
+void GiveRuntimeFolder(const std::string& folder) {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) return;
+  const std::string path = JoinPath(folder, ".session");
+  if (mkdir(path.c_str(), S_IRWXU) == 0) setenv("XDG_RUNTIME_DIR", path.c_str(), 1);
+}
+
 }  // namespace
 
 int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
@@ -112,6 +122,7 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                       : JoinPath(folder.path(), command.program));
       throw PackerError(e.what(), true);
     }
+    GiveRuntimeFolder(folder.path());
     const int code = ExitCodeOf(RunProcess(LaunchRequest(command, folder.path())));
     if (PlayerCouldNotStart(code)) {
       const std::string reason = "the player " + command.program +
