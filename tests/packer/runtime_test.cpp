@@ -2,6 +2,7 @@
 // parts, unpacking a part (and refusing a hostile one), and the checks of a cache folder.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -175,6 +176,49 @@ TEST(RuntimeCacheTest, FolderFollowsXdgCacheHomeThenHome) {
   EXPECT_EQ(RuntimeCacheFolder(), std::string(std::getenv("HOME")) + "/.cache/markweaver");
   if (saved_cache) setenv("XDG_CACHE_HOME", saved_cache_text.c_str(), 1);
   else unsetenv("XDG_CACHE_HOME");
+}
+
+}  // namespace
+}  // namespace mw::packer
+
+namespace mw::packer {
+namespace {
+
+// Runs program with the environment given and nothing else; returns its exit status.
+int RunWithEnvironment(const std::string& program, const std::vector<std::string>& environment) {
+  std::string command = "env -i";
+  for (const std::string& setting : environment) command += " '" + setting + "'";
+  command += " '" + program + "' 2>/dev/null";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A damaged package reaches the person: a window program found on PATH shows the reason
+// (a recording stand-in for xmessage here), the exit status is not 0, no folder is left.
+TEST(FailureNoticeTest, ADamagedPackageShowsWhyInAWindow) {
+  TempDir dir;
+  fs::create_directories(dir / "bin");
+  fs::create_directories(dir / "tmp");
+  const std::string shown = dir / "shown";
+  std::ofstream(dir / "bin/xmessage") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << shown << "'\n";
+  fs::permissions(dir / "bin/xmessage", fs::perms::owner_all);
+  const std::string package = dir / "damaged.exe";
+  fs::copy_file(test::BinPath("tract.dll"), package);
+  std::ofstream(package, std::ios::app | std::ios::binary) << std::string(64, 'x');
+
+  const int code = RunWithEnvironment(
+      package, {"PATH=" + (dir / "bin"), "DISPLAY=:99", "TMPDIR=" + (dir / "tmp"), "HOME=" + dir.path()});
+  EXPECT_NE(code, 0);
+  std::ifstream in(shown);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("The package cannot be played."), std::string::npos) << text;
+  EXPECT_NE(text.find("package"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));
+
+  // Without a display the reason goes to stderr alone.
+  fs::remove(shown);
+  EXPECT_NE(RunWithEnvironment(package, {"PATH=" + (dir / "bin"), "TMPDIR=" + (dir / "tmp")}), 0);
+  EXPECT_FALSE(fs::exists(shown));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include "jpeg_fixtures.h"
 #include "package/make_package.h"
@@ -115,33 +116,44 @@ class BareDesktopTest : public ::testing::Test {
     return inside;
   }
 
-  // Runs `command` (a path inside the root) chrooted, with a bare environment; `mounts`
-  // are more shell lines run before entering (e.g. a small tmpfs on the root's /tmp).
-  InsideRun RunInside(const std::string& command, const std::string& mounts = "",
-                const QStringList& extraEnvironment = {}) {
-    const std::string report = std::string(kHome) + "/report";
+  // Starts `command` (a path inside the root) chrooted, with a bare environment; `mounts`
+  // are more shell lines run before entering (e.g. a small tmpfs on the root's /tmp). The
+  // start report goes to the home's file `reportName`.
+  std::unique_ptr<QProcess> StartInside(const std::string& command, const std::string& mounts,
+                                        const QStringList& extraEnvironment,
+                                        const std::string& reportName) {
+    const std::string report = std::string(kHome) + "/" + reportName;
     fs::remove(rootPath + report);
     const QString script = QString::fromStdString(
         "set -e; r=\"$1\"; mount --rbind /proc \"$r/proc\"; mount --rbind /dev \"$r/dev\"; "
         "mount --bind /tmp/.X11-unix \"$r/tmp/.X11-unix\"; " +
         mounts + " exec chroot \"$r\" \"$2\"");
-    QStringList arguments{"-i", "HOME=" + QString(kHome),
-                          "DISPLAY=" + display_->Name(),
+    QStringList arguments{"-i", "HOME=" + QString(kHome), "DISPLAY=" + display_->Name(),
                           "MW_PLAYER_START_REPORT=" + QString::fromStdString(report)};
     arguments << extraEnvironment;
     arguments << "unshare" << "-m" << "sh" << "-c" << script << "sh"
               << QString::fromStdString(rootPath) << QString::fromStdString(command);
-    QProcess process;
-    process.start("/usr/bin/env", arguments);
-    InsideRun run;
+    auto process = std::make_unique<QProcess>();
+    process->start("/usr/bin/env", arguments);
+    return process;
+  }
+
+  InsideRun Finish(QProcess& process, const std::string& reportName) {
     if (!process.waitForFinished(90000)) {
       process.kill();
       process.waitForFinished();
     }
+    InsideRun run;
     run.exitCode = process.exitCode();
     run.errors = process.readAllStandardError().toStdString();
-    run.report = ReadReport(rootPath + report);
+    run.report = ReadReport(rootPath + kHome + "/" + reportName);
     return run;
+  }
+
+  InsideRun RunInside(const std::string& command, const std::string& mounts = "",
+                      const QStringList& extraEnvironment = {}) {
+    auto process = StartInside(command, mounts, extraEnvironment, "report");
+    return Finish(*process, "report");
   }
 
   std::string CacheFolder() const { return rootPath + kHome + "/.cache/markweaver"; }
@@ -215,6 +227,18 @@ TEST_F(BareDesktopTest, PhotoPackageShowsItsStartClipAndUnpacksItsRuntimeOnce) {
   EXPECT_EQ(repaired.report["clip"], "hall.jpg") << repaired.errors;
   EXPECT_GT(fs::file_size(part / "mwRun.lib/libQt6Widgets.so.6"), 100u);
   EXPECT_EQ(CacheEntries(), cached);
+}
+
+TEST_F(BareDesktopTest, TwoPackagesStartedAtOnceShareOneCacheFolder) {
+  const std::string package = MakePackage(PhotoTour(), "photos");
+  auto first = StartInside(package, "", {}, "report1");
+  auto second = StartInside(package, "", {}, "report2");
+  InsideRun one = Finish(*first, "report1");
+  InsideRun two = Finish(*second, "report2");
+  EXPECT_EQ(one.report["clip"], "hall.jpg") << one.errors;
+  EXPECT_EQ(two.report["clip"], "hall.jpg") << two.errors;
+  EXPECT_EQ(CacheEntries().size(), 1u);  // no half-made folder left beside it
+  ExpectTempEmpty();
 }
 
 TEST_F(BareDesktopTest, MoviePackageShowsItsStartMovie) {
