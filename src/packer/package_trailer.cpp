@@ -9,9 +9,12 @@
 #include "packer/packer_error.h"
 
 namespace mw::packer {
+
 namespace {
 
 constexpr char kMagic[8] = {'M', 'W', 'P', 'K', 'G', '\x01', '\r', '\n'};
+
+}  // namespace
 
 void PutU64(unsigned char* out, std::uint64_t value) {
   for (int i = 0; i < 8; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
@@ -35,6 +38,8 @@ void ReadExactly(int fd, void* buffer, std::size_t size, std::uint64_t offset) {
     size -= static_cast<std::size_t>(got);
   }
 }
+
+namespace {
 
 PackageTrailer DecodeTrailer(const unsigned char* bytes) {
   if (std::memcmp(bytes, kMagic, sizeof kMagic) != 0) {

@@ -31,6 +31,13 @@ struct PackageLayout {
   std::string launch_line;
 };
 
+// Eight bytes little endian, as the package's records hold numbers.
+void PutU64(unsigned char* out, std::uint64_t value);
+std::uint64_t GetU64(const unsigned char* in);
+
+// Reads exactly size bytes at offset of the open package fd. Throws PackerError.
+void ReadExactly(int fd, void* buffer, std::size_t size, std::uint64_t offset);
+
 // Reads and checks the trailer of the open package file fd: the parts must fill the file
 // exactly behind a non-empty head. Throws PackerError when the file carries no package.
 PackageLayout ReadPackageLayout(int fd);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 
 namespace mw::packer {
@@ -17,26 +18,9 @@ constexpr std::size_t kIndexFooter = 16;
 constexpr std::uint64_t kMaxParts = 4;
 
 void PutWord(std::string& out, std::uint64_t value) {
-  for (int i = 0; i < 8; ++i) out += static_cast<char>((value >> (8 * i)) & 0xff);
-}
-
-std::uint64_t GetWord(const unsigned char* bytes) {
-  std::uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
-
-void ReadExactly(int fd, void* into, std::size_t size, std::uint64_t offset) {
-  char* bytes = static_cast<char*>(into);
-  while (size > 0) {
-    const ssize_t got = pread(fd, bytes, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw PackerError(ErrnoText("cannot read the package", errno));
-    if (got == 0) throw PackerError("the package is refused: its runtime index is cut short");
-    bytes += got;
-    size -= static_cast<std::size_t>(got);
-    offset += static_cast<std::uint64_t>(got);
-  }
+  unsigned char bytes[8];
+  PutU64(bytes, value);
+  out.append(reinterpret_cast<const char*>(bytes), sizeof bytes);
 }
 
 std::uint64_t Mix(std::uint64_t x) {
@@ -90,7 +74,7 @@ std::vector<RuntimePart> ReadRuntimeIndex(int fd, std::uint64_t archive_offset) 
   unsigned char footer[kIndexFooter];
   ReadExactly(fd, footer, sizeof footer, archive_offset - kIndexFooter);
   if (std::memcmp(footer + 8, kIndexMagic, sizeof kIndexMagic) != 0) return {};
-  const std::uint64_t count = GetWord(footer);
+  const std::uint64_t count = GetU64(footer);
   if (count == 0 || count > kMaxParts || archive_offset - kIndexFooter < count * kPartRecord) {
     throw PackerError("the package is refused: its runtime index is damaged");
   }
@@ -100,7 +84,7 @@ std::vector<RuntimePart> ReadRuntimeIndex(int fd, std::uint64_t archive_offset) 
   std::vector<RuntimePart> parts;
   for (std::uint64_t i = 0; i < count; ++i) {
     const unsigned char* record = records.data() + i * kPartRecord;
-    const RuntimePart part{GetWord(record), GetWord(record + 8), GetWord(record + 16)};
+    const RuntimePart part{GetU64(record), GetU64(record + 8), GetU64(record + 16)};
     if (part.offset == 0 || part.size == 0 || part.offset > index_start ||
         part.size > index_start - part.offset) {
       throw PackerError("the package is refused: a runtime part lies outside the package");

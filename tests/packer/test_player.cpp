@@ -32,8 +32,10 @@ std::string FileLines() {
   DIR* dir = opendir(".");
   while (dirent* entry = dir ? readdir(dir) : nullptr) {
     const std::string name = entry->d_name;
-    // The runtime linked in beside the player is the package's, not one of its files.
-    if (name == "." || name == ".." || entry->d_type == DT_LNK) continue;
+    // The runtime linked in beside the player and the session folder are the package's
+    // own, not among its files.
+    if (name == "." || name == ".." || entry->d_type == DT_LNK || entry->d_type == DT_DIR)
+      continue;
     std::ifstream in(name, std::ios::binary);
     std::ostringstream content;
     content << in.rdbuf();
