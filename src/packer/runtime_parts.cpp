@@ -43,14 +43,24 @@ bool EndsWithNoCase(const std::string& name, const char* ending) {
 
 void ContentHash::Add(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  for (std::size_t i = 0; i < size; ++i) {
+  std::size_t i = 0;
+  auto take = [this](std::uint64_t word) {
+    // Eight bytes at a time, mixed in order, so reordered content hashes differently.
+    state_ = Mix(state_ ^ word) + 0x9e3779b97f4a7c15ULL;
+  };
+  for (; i < size && (length_ & 7) != 0; ++i, ++length_) {
     tail_ = (tail_ << 8) | bytes[i];
-    if ((++length_ & 7) == 0) {
-      // Eight bytes at a time, mixed in order, so reordered content hashes differently.
-      state_ = Mix(state_ ^ tail_) + 0x9e3779b97f4a7c15ULL;
+    if ((length_ & 7) == 7) {
+      take(tail_);
       tail_ = 0;
     }
   }
+  for (; i + 8 <= size; i += 8, length_ += 8) {
+    std::uint64_t word = 0;
+    for (int k = 0; k < 8; ++k) word = (word << 8) | bytes[i + static_cast<std::size_t>(k)];
+    take(word);
+  }
+  for (; i < size; ++i, ++length_) tail_ = (tail_ << 8) | bytes[i];
 }
 
 std::uint64_t ContentHash::Value() const {
