@@ -76,6 +76,9 @@ set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The editor loads libmpv at the first movie instead of linking it, so the library scan
+# cannot find it.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2 (>= 0.35)")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/markweaver")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_THREADS 0)

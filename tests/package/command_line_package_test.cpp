@@ -69,6 +69,8 @@ class MakePackageCommandTest : public ::testing::Test {
     fs::create_directories(program_);
     for (const char* tool : {"markweaver", "MarkWeaverL.dll", "tract.dll", "kecab.dll"})
       fs::copy_file(std::string(MW_BIN_DIR) + "/" + tool, program_ + tool);
+    for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
+      fs::create_symlink(std::string(MW_BIN_DIR) + "/" + part, program_ + part);
     fs::copy_file(MW_TEST_PLAYER, program_ + "runner.dll");
     fs::create_directories(root_.Path() + "/photos");
     fs::create_directories(root_.Path() + "/out");
@@ -144,7 +146,8 @@ TEST_F(MakePackageCommandTest, MakesACompletePackageAndReportsEachStep) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(program_)) names.insert(entry.path().filename());
   EXPECT_EQ(names, (std::set<std::string>{"MarkWeaverL.dll", "Packages", "kecab.dll", "markweaver",
-                                          "runner.dll", "tract.dll"}));
+                                          "player-runtime-movie.tar.zst",
+                                          "player-runtime.tar.zst", "runner.dll", "tract.dll"}));
   // The message travels to the player ("Hello there" in hexadecimal).
   EXPECT_NE(PlayPackage(output_).find("arg 48656c6c6f207468657265"), std::string::npos);
 }
