@@ -1,7 +1,9 @@
 // Times the player's start: from starting a package of 20 photos of 12 megapixels to its
 // start clip painted, split into the part spent unpacking (package start to the player's
-// own start) and the player's part. The baseline is the same player started on the
-// already unpacked folder. Without the package tools only the baseline is timed.
+// own start) and the player's part; once with the player's runtime not yet in the cache
+// (first start on a machine) and once with it there (every later start). The baselines are
+// the same player started on the already unpacked folder, and the package's unpacking
+// alone (--extract). Without the package tools only the first baseline is timed.
 #include <QApplication>
 #include <QProcess>
 #include <QPushButton>
@@ -61,9 +63,10 @@ long long ReportValue(const std::string& path, const std::string& key) {
 
 // Runs `program` once and reads the times of the player's start report.
 StartTiming TimeStart(const std::string& program, const QStringList& arguments,
-                      const std::string& report) {
+                      const std::string& report, const std::string& cache = {}) {
   fs::remove(report);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  if (!cache.empty()) environment.insert("XDG_CACHE_HOME", QString::fromStdString(cache));
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert(mw::kStartReportVariable, QString::fromStdString(report));
   QProcess process;
@@ -122,6 +125,22 @@ std::string MakePackage(const mw::ClipMap& map, const std::string& program) {
   return program + "Packages/photos.exe";
 }
 
+// The median wall time of the package's unpacking alone, into a fresh folder each run.
+double MedianExtractMs(const std::string& package, const std::string& into) {
+  std::vector<double> runs;
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string folder = into + std::to_string(i);
+    QProcess process;
+    const auto started = Clock::now();
+    process.start(QString::fromStdString(package), {"--extract", QString::fromStdString(folder)});
+    process.waitForFinished(60000);
+    runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+    fs::remove_all(folder);
+  }
+  std::sort(runs.begin(), runs.end());
+  return runs[runs.size() / 2];
+}
+
 void Print(const char* what, const StartTiming& timing) {
   std::printf("%-40s %7.1f ms (to the player's start %6.1f ms, then to painted %6.1f ms)\n", what,
               timing.TotalMs(), timing.unpackMs, timing.playerMs);
@@ -169,18 +188,32 @@ int main(int argc, char** argv) {
   fs::create_directories(program);
   fs::copy_file(MW_BIN_DIR "/runner.dll", program + "runner.dll");
   for (const char* tool : kTools) fs::copy_file(fs::path(tools) / tool, program + tool);
+  for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
+    if (fs::exists(fs::path(tools) / part)) fs::create_symlink(fs::path(tools) / part, program + part);
   const std::string package = MakePackage(map, program);
   if (!fs::exists(package)) {
     std::printf("the package could not be made\n");
     return 1;
   }
   std::printf("package: %.1f MB\n", fs::file_size(package) / 1e6);
-  std::vector<StartTiming> packageRuns;
-  for (int i = 0; i < kRuns; ++i) packageRuns.push_back(TimeStart(package, {}, report));
-  const StartTiming packageStart = Median(packageRuns);
-  Print("package start to start clip painted", packageStart);
-  std::printf("package start / baseline: %.2f; target: under 1000 ms -> %s\n",
-              packageStart.TotalMs() / folderStart.TotalMs(),
-              packageStart.TotalMs() < 1000 ? "met" : "NOT met");
+  const double extractMs = MedianExtractMs(package, root.filePath("extract").toStdString());
+  std::printf("%-40s %7.1f ms\n", "package --extract alone (baseline)", extractMs);
+
+  std::vector<StartTiming> firstRuns, laterRuns;
+  const std::string warmCache = root.filePath("warm-cache").toStdString();
+  TimeStart(package, {}, report, warmCache);  // fills the warm cache
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string freshCache = root.filePath("fresh-cache" + QString::number(i)).toStdString();
+    firstRuns.push_back(TimeStart(package, {}, report, freshCache));
+    laterRuns.push_back(TimeStart(package, {}, report, warmCache));
+  }
+  const StartTiming first = Median(firstRuns), later = Median(laterRuns);
+  Print("first start (runtime not cached)", first);
+  Print("later start (runtime cached)", later);
+  std::printf("first start: %.2f x --extract, target 2000 ms -> %s\n", first.TotalMs() / extractMs,
+              first.TotalMs() <= 2000 ? "met" : "NOT met");
+  std::printf("later start: %.2f x --extract, %.2f x the unpacked folder, target 400 ms -> %s\n",
+              later.TotalMs() / extractMs, later.TotalMs() / folderStart.TotalMs(),
+              later.TotalMs() <= 400 ? "met" : "NOT met");
   return 0;
 }
