@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <filesystem>
 #include <string>
 
 #include "../media/jpeg_fixtures.h"
@@ -74,6 +75,18 @@ TEST_F(EditorCommandTest, CheckExitsTwoWhenTheMapCannotBeRead) {
   EXPECT_EQ(result.exit_code, 2);
   EXPECT_EQ(result.err, "Not a map file: other.clm\n");
   EXPECT_EQ(result.out, "");
+}
+
+TEST_F(EditorCommandTest, MakePackageStopsAtAMissingClipWithTheCheckText) {
+  test::WriteJpeg(dir_ / "hall.jpg", 64, 48);
+  WriteFile(dir_ / "tour.clm", MapText({{"hall.jpg", "0.5", "0.5", "kitchen.jpg", "in"}}));
+  const RunResult result = Run({"--make-package", "tour.clm", "--output", "tour.exe"});
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  const std::string last = result.err.substr(result.err.rfind('\n', result.err.size() - 2) + 1);
+  EXPECT_EQ(last,
+            "markweaver: no package made: File not found: kitchen.jpg (mark 1 on hall.jpg, "
+            "\"in\") - No such file or directory\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "tour.exe"));
 }
 
 TEST_F(EditorCommandTest, OverviewWritesAPictureWithoutADisplay) {
