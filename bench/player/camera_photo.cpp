@@ -2,14 +2,14 @@
 
 #include <random>
 
-#include "rgb_jpeg.h"
+#include "jpeg_fixtures.h"
 
 namespace mw::bench {
 
 void WriteCameraLikePhoto(const std::string& path, int width, int height, unsigned seed,
                           unsigned grain) {
   std::minstd_rand noise(seed);
-  WriteRgbJpeg(path, width, height, [&](int y, std::uint8_t* row) {
+  test::WriteRgbJpeg(path, width, height, 90, [&](int y, std::uint8_t* row) {
     for (int x = 0; x < width; ++x) {
       const int fine = grain == 0 ? 0 : static_cast<int>(noise() % grain);
       row[x * 3] = static_cast<std::uint8_t>((x * 255 / width + fine) % 256);

@@ -65,6 +65,14 @@ void FillPattern(int y, int width, int height, int stride, JSAMPLE* row) {
 
 }  // namespace
 
+void WriteRgbJpeg(const std::string& path, int width, int height, int quality,
+                  const std::function<void(int y, std::uint8_t* row)>& fill_row) {
+  Encode(
+      path, width, height, 3, JCS_RGB,
+      [quality](jpeg_compress_struct& cinfo) { jpeg_set_quality(&cinfo, quality, TRUE); },
+      fill_row);
+}
+
 void WriteJpeg(const std::string& path, int width, int height, bool progressive) {
   Encode(
       path, width, height, 3, JCS_RGB,

@@ -2,6 +2,7 @@
 // Real JPEG files for the media tests, encoded with libjpeg into a temporary folder.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace mw::test {
@@ -10,6 +11,10 @@ namespace mw::test {
 // red top-left, green top-right, blue bottom-left, white bottom-right.
 std::uint32_t PatternColour(int x, int y, int width, int height);
 
+// Encodes a width x height RGB photo at `quality`; `fill_row(y, row)` writes the width * 3
+// bytes of row y. Throws std::runtime_error when the file cannot be written.
+void WriteRgbJpeg(const std::string& path, int width, int height, int quality,
+                  const std::function<void(int y, std::uint8_t* row)>& fill_row);
 // Encodes the quadrant pattern as a JPEG file. `progressive` makes a multi-scan file.
 void WriteJpeg(const std::string& path, int width, int height, bool progressive = false);
 // Whether the one-pixel line pattern is white at (x, y) of a photo `height` rows high:
