@@ -32,18 +32,27 @@ std::string CurrentFolder() {
   return error ? std::string(".") : current.string();
 }
 
-// With the report variable set, the player reports its start and ends.
-void ReportStartAndQuit(mw::PlayerWindow& window, const char* reportPath,
-                        std::chrono::steady_clock::time_point started) {
-  auto report = [&window, reportPath, started](bool painted) {
+// With the report variable set, the player reports its start and ends; with the each-clip
+// variable too, it reports every clip shown and plays on.
+void ReportStart(mw::PlayerWindow& window, const char* reportPath,
+                 std::chrono::steady_clock::time_point started) {
+  const bool eachClip = std::getenv(mw::kReportEachClipVariable) != nullptr;
+  auto report = [&window, reportPath, started, eachClip](bool painted) {
     mw::StartTimes times{started, painted ? std::chrono::steady_clock::now()
                                           : std::chrono::steady_clock::time_point()};
     mw::WriteStartReport(reportPath, mw::FormatStartReport(window, times));
-    QCoreApplication::exit(painted ? 0 : 3);
+    if (!eachClip || !painted) QCoreApplication::exit(painted ? 0 : 3);
   };
   QObject::connect(&window, &mw::PlayerWindow::StartClipPainted, &window,
                    [report] { report(true); });
-  QTimer::singleShot(kStartReportDeadlineMs, &window, [report] { report(false); });
+  if (eachClip) {
+    QObject::connect(&window, &mw::PlayerWindow::ClipShown, &window, [&window, report] {
+      if (window.StartPainted()) report(true);
+    });
+  }
+  QTimer::singleShot(kStartReportDeadlineMs, &window, [&window, report] {
+    if (!window.StartPainted()) report(false);
+  });
 }
 
 }  // namespace
@@ -56,8 +65,7 @@ int main(int argc, char** argv) {
     return mw::ShowFailureWindow(argc, argv, argv[2]);
   }
   const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
-  const mw::LaunchOptions options =
-      mw::ReadLaunchOptions(ownPath, CurrentFolder(), arguments);
+  const mw::LaunchOptions options = mw::ReadLaunchOptions(ownPath, CurrentFolder(), arguments);
   if (options.showHelp || !options.error.empty()) {
     if (!options.error.empty()) std::fprintf(stderr, "runner.dll: %s\n", options.error.c_str());
     std::fputs(mw::LaunchUsage().c_str(), options.error.empty() ? stdout : stderr);
@@ -67,7 +75,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("MarkWeaver");
   mw::PlayerWindow window({options.folder, options.dataFileName, options.message, {}});
   if (const char* reportPath = std::getenv(mw::kStartReportVariable))
-    ReportStartAndQuit(window, reportPath, started);
+    ReportStart(window, reportPath, started);
   window.show();
   return QApplication::exec();
 }

@@ -17,6 +17,12 @@ QRect PlayerWindow::MarkRect(std::size_t index) const {
   return QRect(rect.left, rect.top, rect.width, rect.height);
 }
 
+std::optional<QPoint> PlayerWindow::FirstMarkOnScreen() const {
+  const std::vector<std::size_t> marks = walk_.MarksOnScreen();
+  if (marks.empty()) return std::nullopt;
+  return panel1_->mapToGlobal(MarkRect(marks.front()).center());
+}
+
 void PlayerWindow::TrackPointer(QPoint position) {
   if (position == last_pointer_) return;
   last_pointer_ = position;

@@ -145,6 +145,7 @@ void PlayerWindow::AfterShown() {
   problem_notice_->Dismiss();
   RefreshOverlays();
   PrefetchTargets();
+  emit ClipShown();
 }
 
 // The photos the marks on screen open are decoded ahead, so that a click shows one at once.

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "media/clip_display.h"
@@ -55,6 +56,9 @@ class PlayerWindow : public QWidget {
   QRect FocusRingRect() const;
   // True once the start clip (or, failing it, the text in its place) was painted.
   bool StartPainted() const { return start_painted_; }
+  // The screen position of the centre of the first mark of the clip on screen; none when
+  // the clip has no marks.
+  std::optional<QPoint> FirstMarkOnScreen() const;
 
   // The folder the data file and the clips are read from.
   const std::string& Folder() const { return setup_.folder; }
@@ -64,6 +68,8 @@ class PlayerWindow : public QWidget {
  signals:
   // The start clip, or the text told in its place, has been painted once.
   void StartClipPainted();
+  // A clip has been shown: the start clip, one a mark led to, or one stepped back to.
+  void ClipShown();
 
  protected:
   bool event(QEvent* event) override;

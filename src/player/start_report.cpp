@@ -46,6 +46,8 @@ std::string FormatStartReport(const PlayerWindow& window, const StartTimes& time
   // The outer size, frame included, as the map gives it.
   const QSize outer = window.frameGeometry().size();
   add("window", std::to_string(outer.width()) + "x" + std::to_string(outer.height()));
+  const std::optional<QPoint> mark = window.FirstMarkOnScreen();
+  add("mark", mark ? std::to_string(mark->x()) + "," + std::to_string(mark->y()) : "");
   add("folder", window.Folder());
   add("started_ns", std::to_string(Nanoseconds(times.processStarted)));
   add("painted_ns", std::to_string(Nanoseconds(times.startPainted)));

@@ -8,6 +8,7 @@
 
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
@@ -131,8 +132,11 @@ class BareDesktopTest : public ::testing::Test {
     QStringList arguments{"-i", "HOME=" + QString(kHome), "DISPLAY=" + display_->Name(),
                           "MW_PLAYER_START_REPORT=" + QString::fromStdString(report)};
     arguments << extraEnvironment;
-    arguments << "unshare" << "-m" << "sh" << "-c" << script << "sh"
-              << QString::fromStdString(rootPath) << QString::fromStdString(command);
+    arguments << "unshare"
+              << "-m"
+              << "sh"
+              << "-c" << script << "sh" << QString::fromStdString(rootPath)
+              << QString::fromStdString(command);
     auto process = std::make_unique<QProcess>();
     process->start("/usr/bin/env", arguments);
     return process;
@@ -156,7 +160,33 @@ class BareDesktopTest : public ::testing::Test {
     return Finish(*process, "report");
   }
 
-  std::string CacheFolder() const { return rootPath + kHome + "/.cache/markweaver"; }
+  // Waits until the report in the home's file `reportName` names `clip`; the last report
+  // read, or an empty one when none came within 60 s.
+  std::map<std::string, std::string> AwaitReportOf(const std::string& clip,
+                                                   const std::string& reportName) {
+    const std::string path = rootPath + kHome + "/" + reportName;
+    std::map<std::string, std::string> report;
+    for (int waited = 0; waited < 600; ++waited) {
+      report = ReadReport(path);
+      if (report["clip"] == clip) return report;
+      usleep(100000);
+    }
+    return report;
+  }
+
+  // Acts on the display as a person would, with xdotool from outside the root.
+  static bool ActOnDisplay(const QStringList& actions) {
+    QProcess tool;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display_->Name());
+    tool.setProcessEnvironment(environment);
+    tool.start("xdotool", actions);
+    return tool.waitForFinished(10000) && tool.exitCode() == 0;
+  }
+
+  std::string CacheFolder() const {
+    return rootPath + kHome + "/.cache/markweaver";
+  }
 
   // The folders unpacked into the cache (hidden work folders left out).
   std::vector<std::string> CacheEntries() const {
@@ -178,10 +208,10 @@ class BareDesktopTest : public ::testing::Test {
     test::WriteJpeg(clips.File("hall.jpg"), 320, 240);
     test::WriteJpeg(clips.File("kitchen.jpg"), 320, 240);
     ClipMap map;
-    map.Append(test::Mark(clips.File("hall.jpg"), 0.5f, 0.5f, 10, clips.File("kitchen.jpg"),
-                          "Kitchen"));
-    map.Append(test::Mark(clips.File("kitchen.jpg"), 0.5f, 0.5f, 10, clips.File("hall.jpg"),
-                          "Hall"));
+    map.Append(
+        test::Mark(clips.File("hall.jpg"), 0.5f, 0.5f, 10, clips.File("kitchen.jpg"), "Kitchen"));
+    map.Append(
+        test::Mark(clips.File("kitchen.jpg"), 0.5f, 0.5f, 10, clips.File("hall.jpg"), "Hall"));
     return map;
   }
 
@@ -229,6 +259,24 @@ TEST_F(BareDesktopTest, PhotoPackageShowsItsStartClipAndUnpacksItsRuntimeOnce) {
   EXPECT_EQ(CacheEntries(), cached);
 }
 
+TEST_F(BareDesktopTest, AClickOnAMarkFollowsItAndEscapeEnds) {
+  if (QStandardPaths::findExecutable("xdotool").isEmpty()) GTEST_SKIP() << "No xdotool.";
+  const std::string package = MakePackage(PhotoTour(), "photos");
+  auto process = StartInside(package, "", {"MW_PLAYER_REPORT_EACH_CLIP=1"}, "report");
+  std::map<std::string, std::string> start = AwaitReportOf("hall.jpg", "report");
+  ASSERT_EQ(start["clip"], "hall.jpg") << process->readAllStandardError().toStdString();
+  const QStringList mark = QString::fromStdString(start["mark"]).split(',');
+  ASSERT_EQ(mark.size(), 2) << start["mark"];
+
+  ASSERT_TRUE(ActOnDisplay({"mousemove", mark[0], mark[1], "click", "1"}));
+  EXPECT_EQ(AwaitReportOf("kitchen.jpg", "report")["clip"], "kitchen.jpg");
+  ASSERT_TRUE(ActOnDisplay({"key", "Escape"}));
+  InsideRun run = Finish(*process, "report");
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  EXPECT_EQ(run.report["clip"], "kitchen.jpg");
+  ExpectTempEmpty();
+}
+
 TEST_F(BareDesktopTest, TwoPackagesStartedAtOnceShareOneCacheFolder) {
   const std::string package = MakePackage(PhotoTour(), "photos");
   auto first = StartInside(package, "", {}, "report1");
@@ -245,8 +293,7 @@ TEST_F(BareDesktopTest, MoviePackageShowsItsStartMovie) {
   fs::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/rgb.mpg", clips.File("rgb.mpg"));
   test::WriteJpeg(clips.File("hall.jpg"), 320, 240);
   ClipMap map;
-  map.Append(
-      test::Mark(clips.File("rgb.mpg"), 0.5f, 0.5f, 10, clips.File("hall.jpg"), "Hall"));
+  map.Append(test::Mark(clips.File("rgb.mpg"), 0.5f, 0.5f, 10, clips.File("hall.jpg"), "Hall"));
   InsideRun run = RunInside(MakePackage(map, "movie"));
   EXPECT_EQ(run.exitCode, 0) << run.errors;
   EXPECT_EQ(run.report["clip"], "rgb.mpg") << run.errors;
@@ -260,8 +307,9 @@ TEST_F(BareDesktopTest, ReadOnlyCacheStillPlays) {
   fs::create_directories(rootPath + kHome + "/.cache");
   fs::permissions(rootPath + kHome + "/.cache", fs::perms::owner_read | fs::perms::owner_exec);
   // Root ignores permission bits: a read-only mount makes the cache truly unwritable.
-  InsideRun run = RunInside(package, "mount --bind -o ro \"$r/home/user/.cache\" "
-                                     "\"$r/home/user/.cache\";");
+  InsideRun run = RunInside(package,
+                            "mount --bind -o ro \"$r/home/user/.cache\" "
+                            "\"$r/home/user/.cache\";");
   EXPECT_EQ(run.report["clip"], "hall.jpg") << run.errors;
   EXPECT_TRUE(CacheEntries().empty());
   ExpectTempEmpty();
