@@ -15,6 +15,8 @@
 #include <system_error>
 
 #include "packer/background_writer.h"
+#include "packer/compressibility.h"
+#include "packer/file_copy.h"
 #include "packer/packer_error.h"
 
 namespace mw::packer {
@@ -45,8 +47,8 @@ class FileDescriptor {
   int fd_;
 };
 
-// Where the archive goes: its bytes are written to fd on a thread of their own, so that
-// reading and compressing the next bytes overlap with writing the last ones.
+// Where a compressed archive goes: its bytes are written to fd on a thread of their own, so
+// that reading and compressing the next bytes overlap with writing the last ones.
 struct ArchiveOutput {
   int fd;
   BackgroundWriter writer;
@@ -82,25 +84,33 @@ void Check(archive* a, int status, const std::string& what) {
   throw PackerError(what + ": " + (reason ? reason : "archive error"));
 }
 
-WriteArchive OpenArchive(ArchiveOutput* output, const PackOptions& options) {
-  WriteArchive a(archive_write_new());
-  if (!a) throw PackerError("out of memory");
-  Check(a.get(), archive_write_add_filter_zstd(a.get()), "cannot set up zstd");
-  Check(a.get(), archive_write_set_format_pax_restricted(a.get()), "cannot set up tar");
+void SetUpCompression(archive* a, const PackOptions& options) {
+  Check(a, archive_write_add_filter_zstd(a), "cannot set up zstd");
   const std::string level = std::to_string(options.zstd_level);
-  Check(a.get(),
-        archive_write_set_filter_option(a.get(), "zstd", "compression-level", level.c_str()),
+  Check(a, archive_write_set_filter_option(a, "zstd", "compression-level", level.c_str()),
         "cannot set the compression level " + level);
   if (options.threads > 0) {
     const std::string threads = std::to_string(options.threads);
-    Check(a.get(), archive_write_set_filter_option(a.get(), "zstd", "threads", threads.c_str()),
+    Check(a, archive_write_set_filter_option(a, "zstd", "threads", threads.c_str()),
           "cannot set the compression threads");
   }
-  // File names are stored as raw bytes, whatever the locale.
-  Check(a.get(), archive_write_set_format_option(a.get(), "pax", "hdrcharset", "BINARY"),
+}
+
+// Tar with pax headers where a name needs one; file names are stored as raw bytes,
+// whatever the locale; no padding beyond the archive's last block.
+void SetUpTar(archive* a) {
+  Check(a, archive_write_set_format_pax_restricted(a), "cannot set up tar");
+  Check(a, archive_write_set_format_option(a, "pax", "hdrcharset", "BINARY"),
         "cannot set up tar names");
-  archive_write_set_bytes_per_block(a.get(), 0);
-  archive_write_set_bytes_in_last_block(a.get(), 1);
+  archive_write_set_bytes_per_block(a, 0);
+  archive_write_set_bytes_in_last_block(a, 1);
+}
+
+WriteArchive OpenArchive(ArchiveOutput* output, const PackOptions& options) {
+  WriteArchive a(archive_write_new());
+  if (!a) throw PackerError("out of memory");
+  SetUpCompression(a.get(), options);
+  SetUpTar(a.get());
   Check(a.get(), archive_write_open(a.get(), output, nullptr, QueueWrite, nullptr),
         "cannot start the archive");
   return a;
@@ -168,6 +178,68 @@ void PackOne(archive* a, const std::string& path) {
   Check(a, archive_write_finish_entry(a), "cannot pack " + path);
 }
 
+// A plain archive is written as cp copies: tar headers from libarchive, and each file's
+// content copied from file to archive inside the kernel, without passing through here.
+constexpr std::size_t kTarBlock = 512;
+
+// Collects what a header-only session writes, until it is told to stop listening.
+struct HeaderSink {
+  std::string bytes;
+  bool listening = true;
+};
+
+// Once the header is taken, the session's own padding of the entry is refused, which
+// ends the session at its first write instead of after the whole entry's worth of zeros.
+la_ssize_t CollectHeader(archive*, void* client, const void* buffer, size_t size) {
+  auto* sink = static_cast<HeaderSink*>(client);
+  if (!sink->listening) return -1;
+  sink->bytes.append(static_cast<const char*>(buffer), size);
+  return static_cast<la_ssize_t>(size);
+}
+
+// The header of one entry, with a pax header before it where the name needs one, from a
+// session of its own whose entry is never finished (its content is written by the caller).
+std::string TarHeader(const std::string& name, const struct stat& info) {
+  HeaderSink sink;
+  WriteArchive a(archive_write_new());
+  if (!a) throw PackerError("out of memory");
+  SetUpTar(a.get());
+  Check(a.get(), archive_write_open(a.get(), &sink, nullptr, CollectHeader, nullptr),
+        "cannot start the archive");
+  WriteHeader(a.get(), name, info);
+  sink.listening = false;
+  return std::move(sink.bytes);
+}
+
+void PackOnePlain(int out_fd, const std::string& path) {
+  const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  if (fd.get() < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
+  struct stat info {};
+  if (fstat(fd.get(), &info) != 0) throw PackerError(ErrnoText("cannot read " + path, errno));
+  if (!S_ISREG(info.st_mode)) throw PackerError(path + " is not a regular file");
+  WriteAllBytes(out_fd, TarHeader(BareName(path), info), "the archive");
+  CopyFileBytes(fd.get(), out_fd, info.st_size, path, "the archive");
+  const std::size_t tail = static_cast<std::size_t>(info.st_size) % kTarBlock;
+  if (tail != 0) WriteAllBytes(out_fd, std::string(kTarBlock - tail, '\0'), "the archive");
+}
+
+void PackPlain(int out_fd, const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) PackOnePlain(out_fd, path);
+  WriteAllBytes(out_fd, std::string(2 * kTarBlock, '\0'), "the archive");  // its end
+}
+
+void PackCompressed(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
+  ArchiveOutput output{out_fd, {}};  // outlives the archive, which writes into it until freed
+  WriteArchive a = OpenArchive(&output, options);
+  for (const std::string& path : paths) PackOne(a.get(), path);
+  Check(a.get(), archive_write_close(a.get()), "cannot finish the archive");
+  try {
+    output.writer.Finish();
+  } catch (const std::system_error&) {
+    throw PackerError("cannot finish the archive: cannot write the archive");
+  }
+}
+
 void CheckDistinctNames(const std::vector<std::string>& paths) {
   std::set<std::string> names;
   for (const std::string& path : paths) {
@@ -188,14 +260,10 @@ std::string BareName(const std::string& path) {
 
 void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
   CheckDistinctNames(paths);
-  ArchiveOutput output{out_fd, {}};  // outlives the archive, which writes into it until freed
-  WriteArchive a = OpenArchive(&output, options);
-  for (const std::string& path : paths) PackOne(a.get(), path);
-  Check(a.get(), archive_write_close(a.get()), "cannot finish the archive");
-  try {
-    output.writer.Finish();
-  } catch (const std::system_error&) {
-    throw PackerError("cannot finish the archive: cannot write the archive");
+  if (options.compress && (!options.compress_only_if_worthwhile || WorthCompressing(paths))) {
+    PackCompressed(out_fd, paths, options);
+  } else {
+    PackPlain(out_fd, paths);
   }
 }
 

@@ -7,14 +7,16 @@ namespace mw::packer {
 
 // How the archiver compresses.
 struct PackOptions {
-  int zstd_level = 1;  // fast: photos and movies barely compress
-  int threads = 0;     // compression threads; 0: as libarchive chooses
+  int zstd_level = 1;    // fast: photos and movies barely compress
+  int threads = 0;       // compression threads; 0: as libarchive chooses
+  bool compress = true;  // false: a plain tar, for content that does not compress
+  bool compress_only_if_worthwhile = false;  // a plain tar when samples show no saving
 };
 
-// Writes one zstd-compressed tar archive of the regular files at paths to out_fd, each
-// stored under its bare name (the text after its last "/") with its permission bits.
-// Throws PackerError for a missing or non-regular file, two files with the same bare name,
-// a file that changes size while it is packed, or a failed write.
+// Writes one tar archive (zstd-compressed unless options say otherwise) of the regular files at
+// paths to out_fd, each stored under its bare name (the text after its last "/") with its
+// permission bits. Throws PackerError for a missing or non-regular file, two files with the same
+// bare name, a file that changes size while it is packed, or a failed write.
 void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options);
 
 // The bare name of path: the text after its last "/".

@@ -17,14 +17,20 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kecab.dll [--level N] [--threads N] -o ARCHIVE|- [--] FILE...";
+    "usage: kecab.dll [--level N] [--store | --store-unless-worthwhile] [--threads N] "
+    "-o ARCHIVE|- [--] FILE...";
 
 constexpr const char* kHelp =
-    "Packs regular files into one zstd-compressed tar archive, each file under its bare\n"
-    "name (the text after its last \"/\") with its permission bits.\n"
+    "Packs regular files into one tar archive, zstd-compressed unless told otherwise, each\n"
+    "file under its bare name (the text after its last \"/\") with its permission bits.\n"
     "\n"
     "  -o ARCHIVE     write the archive to ARCHIVE (replaced), or to standard output for \"-\"\n"
     "  --level N      zstd compression level, default 1 (negative levels are faster still)\n"
+    "  --store        a plain tar archive, not compressed (for photos and movies; any\n"
+    "                 --level is then ignored)\n"
+    "  --store-unless-worthwhile\n"
+    "                 compress only when samples of the files show it saves a twentieth\n"
+    "                 of their size; otherwise a plain tar archive\n"
     "  --threads N    compression threads, default: one\n"
     "  --             ends the options; every later argument is a file\n"
     "  --help         shows this text\n"
@@ -61,6 +67,10 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
       args.output = argv[++i];
     } else if (arg == "--level" && has_value && ToInt(argv[i + 1])) {
       args.options.zstd_level = *ToInt(argv[++i]);
+    } else if (arg == "--store") {
+      args.options.compress = false;
+    } else if (arg == "--store-unless-worthwhile") {
+      args.options.compress_only_if_worthwhile = true;
     } else if (arg == "--threads" && has_value && ToInt(argv[i + 1]) && *ToInt(argv[i + 1]) >= 0) {
       args.options.threads = *ToInt(argv[++i]);
     } else {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 
@@ -32,6 +33,14 @@ std::uint64_t Mix(std::uint64_t x) {
   return x;
 }
 
+// The eight bytes as one number, the first byte highest, whatever the machine's order.
+std::uint64_t BigEndianWord(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, bytes, sizeof word);
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
+}
+
 bool EndsWithNoCase(const std::string& name, const char* ending) {
   const std::size_t n = std::strlen(ending);
   if (name.size() < n) return false;
@@ -41,30 +50,40 @@ bool EndsWithNoCase(const std::string& name, const char* ending) {
 
 }  // namespace
 
-void ContentHash::Add(const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  std::size_t i = 0;
-  auto take = [this](std::uint64_t word) {
-    // Eight bytes at a time, mixed in order, so reordered content hashes differently.
-    state_ = Mix(state_ ^ word) + 0x9e3779b97f4a7c15ULL;
-  };
-  for (; i < size && (length_ & 7) != 0; ++i, ++length_) {
-    tail_ = (tail_ << 8) | bytes[i];
-    if ((length_ & 7) == 7) {
-      take(tail_);
-      tail_ = 0;
-    }
+void ContentHash::TakeBlock(const unsigned char* block) {
+  for (std::size_t lane = 0; lane < 4; ++lane) {
+    lanes_[lane] = Mix(lanes_[lane] ^ BigEndianWord(block + 8 * lane)) + 0x9e3779b97f4a7c15ULL;
   }
-  for (; i + 8 <= size; i += 8, length_ += 8) {
-    std::uint64_t word = 0;
-    for (int k = 0; k < 8; ++k) word = (word << 8) | bytes[i + static_cast<std::size_t>(k)];
-    take(word);
-  }
-  for (; i < size; ++i, ++length_) tail_ = (tail_ << 8) | bytes[i];
 }
 
+void ContentHash::Add(const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  length_ += size;
+  if (pending_size_ > 0) {
+    const std::size_t taken = std::min(size, kBlock - pending_size_);
+    std::memcpy(pending_ + pending_size_, bytes, taken);
+    pending_size_ += taken;
+    bytes += taken;
+    size -= taken;
+    if (pending_size_ < kBlock) return;
+    TakeBlock(pending_);
+    pending_size_ = 0;
+  }
+  for (; size >= kBlock; bytes += kBlock, size -= kBlock) TakeBlock(bytes);
+  std::memcpy(pending_, bytes, size);
+  pending_size_ = size;
+}
+
+// The lanes in their order, then the last bytes (zero-filled to whole words), then the length.
 std::uint64_t ContentHash::Value() const {
-  return Mix(state_ ^ tail_ ^ Mix(length_));
+  std::uint64_t value = 0;
+  for (const std::uint64_t lane : lanes_) value = Mix(value ^ lane);
+  unsigned char last[kBlock] = {};
+  std::memcpy(last, pending_, pending_size_);
+  for (std::size_t word = 0; word * 8 < pending_size_; ++word) {
+    value = Mix(value ^ BigEndianWord(last + 8 * word));
+  }
+  return Mix(value ^ Mix(length_));
 }
 
 std::string EncodeRuntimeIndex(const std::vector<RuntimePart>& parts) {

@@ -8,9 +8,11 @@
 #include <atomic>
 #include <filesystem>
 #include <string_view>
+#include <thread>
 
 #include "packer/archive_packer.h"
 #include "packer/background_writer.h"
+#include "packer/compressibility.h"
 #include "packer/directive_file.h"
 #include "packer/launch_line.h"
 #include "packer/package_trailer.h"
@@ -147,24 +149,31 @@ class ArchiveRoundTripTest : public ::testing::Test {
   TempDir src_, out_;
 };
 
+// Compressed and plain archives alike; a name beyond tar's 100 bytes needs a pax header.
 TEST_F(ArchiveRoundTripTest, KeepsBytesNamesAndPermissionsLessSetId) {
   const std::string latin1_name = "caf\xE9 photo.jpg";  // not UTF-8: stored as raw bytes
+  const std::string long_name = std::string(150, 'l') + ".mpg";
   test::WriteFile(src_ / "mwRun.exe", "player");
   chmod((src_ / "mwRun.exe").c_str(), 04751);
-  const std::string archive =
-      Pack({{latin1_name, test::RandomBytes(3 << 20, 5)}, {"empty", ""}}, {src_ / "mwRun.exe"});
-  const TempDir into;
-  const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
-  const auto files = Read(archive, dir);
-  close(dir);
-  ASSERT_EQ(files.size(), 3u);
-  EXPECT_EQ(files[0].name, latin1_name);
-  EXPECT_EQ(test::ReadFile(into / latin1_name), test::ReadFile(src_ / latin1_name));
-  EXPECT_EQ(test::ReadFile(into / "empty"), "");
-  EXPECT_EQ(files[2].permissions, 0751u);
-  struct stat info {};
-  ASSERT_EQ(stat((into / "mwRun.exe").c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 07777, 0751u);
+  for (const bool compress : {true, false}) {
+    const std::string archive = Pack({{latin1_name, test::RandomBytes(3 << 20, 5)},
+                                      {"empty", ""},
+                                      {long_name, test::RandomBytes(1000, 6)}},
+                                     {src_ / "mwRun.exe"}, {1, 0, compress});
+    const TempDir into;
+    const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
+    const auto files = Read(archive, dir);
+    close(dir);
+    ASSERT_EQ(files.size(), 4u);
+    EXPECT_EQ(files[0].name, latin1_name);
+    EXPECT_EQ(test::ReadFile(into / latin1_name), test::ReadFile(src_ / latin1_name));
+    EXPECT_EQ(test::ReadFile(into / "empty"), "");
+    EXPECT_EQ(test::ReadFile(into / long_name), test::RandomBytes(1000, 6));
+    EXPECT_EQ(files[3].permissions, 0751u);
+    struct stat info {};
+    ASSERT_EQ(stat((into / "mwRun.exe").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0751u);
+  }
 }
 
 TEST_F(ArchiveRoundTripTest, LimitsOnCountAndSizeHold) {
@@ -185,8 +194,8 @@ TEST_F(ArchiveRoundTripTest, PackerRefusesWhatItCannotPackFaithfully) {
   close(fd);
 }
 
-// Contents around the sizes of the blocks the archive is written and read in, at the level
-// packages use and at the archiver's default, come back byte for byte.
+// Contents around the sizes of the blocks the archive is written and read in, compressed at
+// a fast level and at the archiver's default, and plain, come back byte for byte.
 TEST_F(ArchiveRoundTripTest, FilesOfEverySizeComeBackByteForByte) {
   std::vector<std::pair<std::string, std::string>> files;
   const std::size_t sizes[] = {0, 1, 4095, 4097, 131071, 131072, 131073, (1 << 20) + 1, 5 << 20};
@@ -195,8 +204,9 @@ TEST_F(ArchiveRoundTripTest, FilesOfEverySizeComeBackByteForByte) {
   }
   const std::string text = test::CompressibleText(2 << 20);
   files.emplace_back("mwRun", text);
-  for (const int level : {-5, 1}) {
-    const std::string archive = Pack(files, {}, {level, 0});
+  for (const PackOptions options :
+       {PackOptions{-5, 0}, PackOptions{1, 0}, PackOptions{1, 0, false}}) {
+    const std::string archive = Pack(files, {}, options);
     const TempDir into;
     const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
     const auto packed = Read(archive, dir);
@@ -223,6 +233,51 @@ TEST_F(ArchiveRoundTripTest, ReadsItsSpanAndNoByteBeyond) {
   close(dir);
   const std::uint64_t past_end = archive.size() + tail.size() + 100;
   EXPECT_THROW(ReadAt(out_ / "package", head.size(), past_end, -1), PackerError);
+}
+
+// A plain archive written into a pipe, where the kernel cannot copy by itself, has the bytes
+// of one written into a file.
+TEST_F(ArchiveRoundTripTest, PlainArchiveIntoAPipeIsTheSameAsIntoAFile) {
+  const std::string into_file = test::ReadFile(
+      Pack({{"a.jpg", test::RandomBytes(300001, 1)}, {"b.jpg", test::RandomBytes(5, 2)}}, {},
+           {1, 0, false}));
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  std::string into_pipe;
+  std::thread reader([&into_pipe, fd = ends[0]] {
+    char buffer[65536];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) into_pipe.append(buffer, got);
+  });
+  PackFiles(ends[1], {src_ / "a.jpg", src_ / "b.jpg"}, {1, 0, false});
+  close(ends[1]);
+  reader.join();
+  close(ends[0]);
+  EXPECT_TRUE(into_pipe == into_file);
+  EXPECT_EQ(into_file.size() % 512, 0u);
+}
+
+// Only what pays for it is compressed: photos and movies are packed as they are, text is not.
+TEST_F(ArchiveRoundTripTest, CompressesOnlyWhenSamplesShowItIsWorthwhile) {
+  test::WriteFile(src_ / "photo.jpg", test::RandomBytes(4 << 20, 3));
+  test::WriteFile(src_ / "notes.txt", test::CompressibleText(1 << 20));
+  test::WriteFile(src_ / "mwRun", "small map\r\n");
+  EXPECT_FALSE(WorthCompressing({src_ / "photo.jpg", src_ / "mwRun"}));
+  EXPECT_TRUE(WorthCompressing({src_ / "notes.txt", src_ / "mwRun"}));
+  // A little text beside a big photo saves too little of the whole.
+  test::WriteFile(src_ / "note.txt", test::CompressibleText(20000));
+  EXPECT_FALSE(WorthCompressing({src_ / "photo.jpg", src_ / "note.txt"}));
+  EXPECT_FALSE(WorthCompressing({src_ / "missing"}));
+  EXPECT_FALSE(WorthCompressing({}));
+
+  const PackOptions by_content{1, 0, true, true};
+  const auto starts_compressed = [&](const std::vector<std::string>& paths) {
+    const int fd = open((out_ / "archive").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    PackFiles(fd, paths, by_content);
+    close(fd);
+    return test::ReadFile(out_ / "archive").rfind("\x28\xB5\x2F\xFD", 0) == 0;  // zstd
+  };
+  EXPECT_FALSE(starts_compressed({src_ / "photo.jpg", src_ / "mwRun"}));
+  EXPECT_TRUE(starts_compressed({src_ / "notes.txt", src_ / "mwRun"}));
 }
 
 void WriteAllTo(int fd, std::string_view bytes) {

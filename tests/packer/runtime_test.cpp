@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "packer/package_head.h"
 #include "packer/packer_error.h"
 #include "packer/runtime_cache.h"
 #include "packer/runtime_parts.h"
@@ -99,17 +100,67 @@ TEST(RuntimeIndexTest, RoundTripsAndRefusesPartsOutsideThePackage) {
 TEST(RuntimeIndexTest, HashFollowsEveryByteAndItsPlace) {
   auto hash = [](const std::string& bytes, std::size_t piece) {
     ContentHash h;
-    for (std::size_t i = 0; i < bytes.size(); i += piece) h.Add(bytes.data() + i, std::min(piece, bytes.size() - i));
+    for (std::size_t i = 0; i < bytes.size(); i += piece)
+      h.Add(bytes.data() + i, std::min(piece, bytes.size() - i));
     return h.Value();
   };
-  const std::string text = "the player's runtime, gathered once";
-  EXPECT_EQ(hash(text, 1), hash(text, 7));
-  EXPECT_EQ(hash(text, 3), hash(text, 1000));
-  std::string swapped = text;
-  std::swap(swapped[0], swapped[9]);
-  EXPECT_NE(hash(text, 8), hash(swapped, 8));
+  const std::string text = test::RandomBytes(1000, 3);
+  for (const std::size_t piece : {1, 7, 31, 32, 33, 999})
+    EXPECT_EQ(hash(text, piece), hash(text, 1000));
+  // Bytes swapped within a word, between the words of two lanes, and between two blocks.
+  for (const auto& [a, b] :
+       {std::pair{0, 1}, std::pair{0, 8}, std::pair{5, 37}, std::pair{990, 999}}) {
+    std::string swapped = text;
+    std::swap(swapped[a], swapped[b]);
+    EXPECT_NE(hash(text, 8), hash(swapped, 8)) << a << " " << b;
+  }
   EXPECT_NE(hash(text, 8), hash(text + '\0', 8));
+  EXPECT_NE(hash("", 1), hash(std::string(1, '\0'), 1));
+  EXPECT_NE(hash(std::string(32, '\0'), 1), hash(std::string(64, '\0'), 1));
   EXPECT_EQ(HashName(0xabc), "0000000000000abc");
+}
+
+// The head of a package: extractor, parts and index, each part with the hash of its bytes.
+TEST(PackageHeadTest, LaysOutTheHeadFromSizesAndWritesItThere) {
+  const TempDir dir;
+  test::WriteFile(dir / "tract", test::RandomBytes(5000, 1));
+  test::WriteFile(dir / "photo.tar.zst", test::RandomBytes(70000, 2));
+  test::WriteFile(dir / "movie.tar.zst", test::RandomBytes(3, 3));
+  const HeadPlan plan = PlanHead(dir / "tract", {dir / "photo.tar.zst", dir / "movie.tar.zst"});
+  const int package = open((dir / "package").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  WriteHead(package, plan);
+  EXPECT_EQ(lseek(package, 0, SEEK_CUR), static_cast<off_t>(plan.size));
+  const std::vector<RuntimePart> parts = ReadRuntimeIndex(package, plan.size);
+  close(package);
+  ASSERT_EQ(parts.size(), 2u);
+  const std::string written = test::ReadFile(dir / "package");
+  EXPECT_TRUE(written.substr(0, 5000) == test::RandomBytes(5000, 1));
+  for (std::size_t i = 0; i < 2; ++i) {
+    const std::string bytes = written.substr(parts[i].offset, parts[i].size);
+    EXPECT_TRUE(bytes == test::ReadFile(plan.part_paths[i])) << i;
+    ContentHash hash;
+    hash.Add(bytes.data(), bytes.size());
+    EXPECT_EQ(parts[i].hash, hash.Value()) << i;
+  }
+}
+
+TEST(PackageHeadTest, RefusesAPartThatChangedOrIsEmpty) {
+  const TempDir dir;
+  test::WriteFile(dir / "tract", "extractor");
+  test::WriteFile(dir / "part", "runtime");
+  const HeadPlan plan = PlanHead(dir / "tract", {dir / "part"});
+  test::WriteFile(dir / "part", "runtime, grown since");
+  const int package = open((dir / "package").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+  try {
+    WriteHead(package, plan);
+    ADD_FAILURE() << "a changed part was written";
+  } catch (const PackerError& e) {
+    EXPECT_NE(std::string(e.what()).find("changed"), std::string::npos) << e.what();
+  }
+  close(package);
+  test::WriteFile(dir / "empty", "");
+  EXPECT_THROW(PlanHead(dir / "tract", {dir / "empty"}), PackerError);
+  EXPECT_THROW(PlanHead(dir / "missing", {dir / "part"}), PackerError);
 }
 
 TEST(RuntimeIndexTest, OnlyMapsWithAMovieNeedTheMoviePart) {
@@ -119,7 +170,8 @@ TEST(RuntimeIndexTest, OnlyMapsWithAMovieNeedTheMoviePart) {
 }
 
 // A runtime part made with tar and zstd, as the build gathers it.
-std::string PackFolder(const TempDir& dir, const std::string& folder, const std::string& extra = "") {
+std::string PackFolder(const TempDir& dir, const std::string& folder,
+                       const std::string& extra = "") {
   const std::string out = dir / "part.tar.zst";
   CommandOutput("tar -C '" + folder + "' " + extra + " -cf - . | zstd -q -f -o '" + out + "'");
   std::ifstream in(out, std::ios::binary);
@@ -174,8 +226,10 @@ TEST(RuntimeCacheTest, FolderFollowsXdgCacheHomeThenHome) {
   setenv("XDG_CACHE_HOME", "relative", 1);  // only an absolute path counts
   setenv("HOME", std::getenv("HOME") ? std::getenv("HOME") : "/root", 1);
   EXPECT_EQ(RuntimeCacheFolder(), std::string(std::getenv("HOME")) + "/.cache/markweaver");
-  if (saved_cache) setenv("XDG_CACHE_HOME", saved_cache_text.c_str(), 1);
-  else unsetenv("XDG_CACHE_HOME");
+  if (saved_cache)
+    setenv("XDG_CACHE_HOME", saved_cache_text.c_str(), 1);
+  else
+    unsetenv("XDG_CACHE_HOME");
 }
 
 }  // namespace
@@ -206,8 +260,8 @@ TEST(FailureNoticeTest, ADamagedPackageShowsWhyInAWindow) {
   fs::copy_file(test::BinPath("tract.dll"), package);
   std::ofstream(package, std::ios::app | std::ios::binary) << std::string(64, 'x');
 
-  const int code = RunWithEnvironment(
-      package, {"PATH=" + (dir / "bin"), "DISPLAY=:99", "TMPDIR=" + (dir / "tmp"), "HOME=" + dir.path()});
+  const int code = RunWithEnvironment(package, {"PATH=" + (dir / "bin"), "DISPLAY=:99",
+                                                "TMPDIR=" + (dir / "tmp"), "HOME=" + dir.path()});
   EXPECT_NE(code, 0);
   std::ifstream in(shown);
   const std::string text((std::istreambuf_iterator<char>(in)), {});

@@ -1,0 +1,22 @@
+#pragma once
+// Copying a file's bytes into another open file, as cp copies: inside the kernel where it
+// can, with read() and write() where it cannot (into a pipe, say).
+
+#include <sys/types.h>
+
+#include <string>
+#include <string_view>
+
+namespace mw::packer {
+
+// Writes all of bytes to fd at its offset; throws PackerError "cannot write <what>: ...".
+void WriteAllBytes(int fd, std::string_view bytes, const std::string& what);
+
+// Copies size bytes from the offset of `from` (the file at from_path) to the offset of
+// `to` (named `to_what` in messages), moving both offsets on. Throws PackerError when
+// reading or writing fails, or when the file ends before size bytes ("changed while it was
+// packed").
+void CopyFileBytes(int from, int to, off_t size, const std::string& from_path,
+                   const std::string& to_what);
+
+}  // namespace mw::packer
