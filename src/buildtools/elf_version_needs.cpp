@@ -106,7 +106,8 @@ class Image {
     if (at == end) return std::nullopt;
     return static_cast<std::uint64_t>(at - begin);
   }
-  const std::string& name() const { return name_; }
+  std::size_t size() const { return bytes_.size(); }
+  const std::uint8_t* data() const { return bytes_.data(); }
 
  private:
   std::vector<std::uint8_t>& bytes_;
@@ -137,6 +138,8 @@ void CheckHeader(const Image& image, const Elf64_Ehdr& header) {
 
 // Finds the version sections; false when the file needs no versions at all.
 bool FindSections(const Image& image, Sections& found) {
+  if (image.size() < SELFMAG || std::memcmp(image.data(), ELFMAG, SELFMAG) != 0)
+    image.Fail("is not an ELF file");
   const auto header = image.Read<Elf64_Ehdr>(0, "ELF header");
   CheckHeader(image, header);
   if (header.e_shnum == 0) image.Fail("has no section headers, so its version needs cannot be read");
