@@ -1,6 +1,7 @@
-/* The self-extractor's random numbers for the archive library linked into it, taken from
-   getrandom(), so that the extractor asks the C library for nothing newer than the player
-   itself does (the C library's own arc4random is recent). */
+/* Random numbers from getrandom() under the names of the C library's arc4random, which
+   older C libraries lack. The self-extractor links them with its archive library; as
+   libmwcompat.so.1 they serve the runtime's libraries that call them (their need of the
+   C library's version is weak, so there the C library's own is taken where it has one). */
 #include <stdint.h>
 #include <stdlib.h>
 #include <sys/random.h>
