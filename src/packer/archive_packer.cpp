@@ -13,6 +13,7 @@
 #include <set>
 #include <string_view>
 #include <system_error>
+#include <utility>
 
 #include "packer/background_writer.h"
 #include "packer/compressibility.h"
@@ -39,6 +40,7 @@ class FileDescriptor {
   ~FileDescriptor() {
     if (fd_ >= 0) close(fd_);
   }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int get() const { return fd_; }
@@ -166,12 +168,18 @@ void WriteContent(archive* a, int fd, const std::string& path, off_t size) {
   munmap(map, static_cast<std::size_t>(size));
 }
 
-void PackOne(archive* a, const std::string& path) {
-  const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+// Opens the file to pack and reads its status; throws unless it is a regular file.
+FileDescriptor OpenToPack(const std::string& path, struct stat& info) {
+  FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (fd.get() < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
-  struct stat info {};
   if (fstat(fd.get(), &info) != 0) throw PackerError(ErrnoText("cannot read " + path, errno));
   if (!S_ISREG(info.st_mode)) throw PackerError(path + " is not a regular file");
+  return fd;
+}
+
+void PackOne(archive* a, const std::string& path) {
+  struct stat info {};
+  const FileDescriptor fd = OpenToPack(path, info);
   posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   WriteHeader(a, BareName(path), info);
   WriteContent(a, fd.get(), path, info.st_size);
@@ -212,11 +220,8 @@ std::string TarHeader(const std::string& name, const struct stat& info) {
 }
 
 void PackOnePlain(int out_fd, const std::string& path) {
-  const FileDescriptor fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-  if (fd.get() < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
   struct stat info {};
-  if (fstat(fd.get(), &info) != 0) throw PackerError(ErrnoText("cannot read " + path, errno));
-  if (!S_ISREG(info.st_mode)) throw PackerError(path + " is not a regular file");
+  const FileDescriptor fd = OpenToPack(path, info);
   WriteAllBytes(out_fd, TarHeader(BareName(path), info), "the archive");
   CopyFileBytes(fd.get(), out_fd, info.st_size, path, "the archive");
   const std::size_t tail = static_cast<std::size_t>(info.st_size) % kTarBlock;
@@ -260,7 +265,10 @@ std::string BareName(const std::string& path) {
 
 void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
   CheckDistinctNames(paths);
-  if (options.compress && (!options.compress_only_if_worthwhile || WorthCompressing(paths))) {
+  const bool compress =
+      options.compression == Compression::kAlways ||
+      (options.compression == Compression::kWhenWorthwhile && WorthCompressing(paths));
+  if (compress) {
     PackCompressed(out_fd, paths, options);
   } else {
     PackPlain(out_fd, paths);

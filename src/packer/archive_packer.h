@@ -6,11 +6,16 @@
 namespace mw::packer {
 
 // How the archiver compresses.
+enum class Compression {
+  kAlways,          // zstd
+  kNever,           // a plain tar, for content that does not compress
+  kWhenWorthwhile,  // zstd only when samples of the files show a saving
+};
+
 struct PackOptions {
-  int zstd_level = 1;    // fast: photos and movies barely compress
-  int threads = 0;       // compression threads; 0: as libarchive chooses
-  bool compress = true;  // false: a plain tar, for content that does not compress
-  bool compress_only_if_worthwhile = false;  // a plain tar when samples show no saving
+  int zstd_level = 1;  // fast: photos and movies barely compress
+  int threads = 0;     // compression threads; 0: as libarchive chooses
+  Compression compression = Compression::kAlways;
 };
 
 // Writes one tar archive (zstd-compressed unless options say otherwise) of the regular files at

@@ -68,9 +68,9 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
     } else if (arg == "--level" && has_value && ToInt(argv[i + 1])) {
       args.options.zstd_level = *ToInt(argv[++i]);
     } else if (arg == "--store") {
-      args.options.compress = false;
+      args.options.compression = mw::packer::Compression::kNever;
     } else if (arg == "--store-unless-worthwhile") {
-      args.options.compress_only_if_worthwhile = true;
+      args.options.compression = mw::packer::Compression::kWhenWorthwhile;
     } else if (arg == "--threads" && has_value && ToInt(argv[i + 1]) && *ToInt(argv[i + 1]) >= 0) {
       args.options.threads = *ToInt(argv[++i]);
     } else {

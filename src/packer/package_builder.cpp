@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "packer/archive_packer.h"
+#include "packer/file_copy.h"
 #include "packer/launch_line.h"
 #include "packer/package_head.h"
 #include "packer/package_trailer.h"
@@ -114,14 +115,7 @@ class PartialPackage {
   }
 
   void Append(const void* data, std::size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-      const ssize_t written = write(fd_, bytes, size);
-      if (written < 0 && errno == EINTR) continue;
-      if (written < 0) throw PackerError(ErrnoText("cannot write " + path_, errno));
-      bytes += written;
-      size -= static_cast<std::size_t>(written);
-    }
+    WriteAllBytes(fd_, std::string_view(static_cast<const char*>(data), size), path_);
   }
 
   std::uint64_t Size() const {
@@ -206,8 +200,8 @@ void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpe
 
   PartialPackage package(directive.target);
   const HeadPlan head = PlanHead(helpers.extractor, RuntimePartsFor(directive, command, helpers));
-  // The archiver writes the archive behind the head while the head is copied in: the two
-  // copies take turns at the disk no longer, and each has a core of its own.
+  // The archiver writes the archive behind the head while the head is copied in, so its
+  // start and the hashing of the runtime parts take no time of their own.
   const std::uint64_t archive_offset = head.size;
   const int archive_fd = package.OpenWriterAt(archive_offset);
   auto archiving =

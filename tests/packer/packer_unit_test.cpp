@@ -155,11 +155,11 @@ TEST_F(ArchiveRoundTripTest, KeepsBytesNamesAndPermissionsLessSetId) {
   const std::string long_name = std::string(150, 'l') + ".mpg";
   test::WriteFile(src_ / "mwRun.exe", "player");
   chmod((src_ / "mwRun.exe").c_str(), 04751);
-  for (const bool compress : {true, false}) {
+  for (const Compression compression : {Compression::kAlways, Compression::kNever}) {
     const std::string archive = Pack({{latin1_name, test::RandomBytes(3 << 20, 5)},
                                       {"empty", ""},
                                       {long_name, test::RandomBytes(1000, 6)}},
-                                     {src_ / "mwRun.exe"}, {1, 0, compress});
+                                     {src_ / "mwRun.exe"}, {1, 0, compression});
     const TempDir into;
     const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
     const auto files = Read(archive, dir);
@@ -205,7 +205,7 @@ TEST_F(ArchiveRoundTripTest, FilesOfEverySizeComeBackByteForByte) {
   const std::string text = test::CompressibleText(2 << 20);
   files.emplace_back("mwRun", text);
   for (const PackOptions options :
-       {PackOptions{-5, 0}, PackOptions{1, 0}, PackOptions{1, 0, false}}) {
+       {PackOptions{-5, 0}, PackOptions{1, 0}, PackOptions{1, 0, Compression::kNever}}) {
     const std::string archive = Pack(files, {}, options);
     const TempDir into;
     const int dir = open(into.path().c_str(), O_RDONLY | O_DIRECTORY);
@@ -240,7 +240,7 @@ TEST_F(ArchiveRoundTripTest, ReadsItsSpanAndNoByteBeyond) {
 TEST_F(ArchiveRoundTripTest, PlainArchiveIntoAPipeIsTheSameAsIntoAFile) {
   const std::string into_file = test::ReadFile(
       Pack({{"a.jpg", test::RandomBytes(300001, 1)}, {"b.jpg", test::RandomBytes(5, 2)}}, {},
-           {1, 0, false}));
+           {1, 0, Compression::kNever}));
   int ends[2];
   ASSERT_EQ(pipe(ends), 0);
   std::string into_pipe;
@@ -248,7 +248,7 @@ TEST_F(ArchiveRoundTripTest, PlainArchiveIntoAPipeIsTheSameAsIntoAFile) {
     char buffer[65536];
     for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) into_pipe.append(buffer, got);
   });
-  PackFiles(ends[1], {src_ / "a.jpg", src_ / "b.jpg"}, {1, 0, false});
+  PackFiles(ends[1], {src_ / "a.jpg", src_ / "b.jpg"}, {1, 0, Compression::kNever});
   close(ends[1]);
   reader.join();
   close(ends[0]);
@@ -269,7 +269,7 @@ TEST_F(ArchiveRoundTripTest, CompressesOnlyWhenSamplesShowItIsWorthwhile) {
   EXPECT_FALSE(WorthCompressing({src_ / "missing"}));
   EXPECT_FALSE(WorthCompressing({}));
 
-  const PackOptions by_content{1, 0, true, true};
+  const PackOptions by_content{1, 0, Compression::kWhenWorthwhile};
   const auto starts_compressed = [&](const std::vector<std::string>& paths) {
     const int fd = open((out_ / "archive").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     PackFiles(fd, paths, by_content);
