@@ -13,22 +13,38 @@ struct CommandForm {
   CommandKind kind;
   bool needsOutput;   // --output FILE is required
   bool takesMessage;  // --message TEXT is allowed
+  bool takesTitle;    // --title TEXT is allowed
+  bool takesSearch;   // --search DIR is allowed
   std::string_view usage;
   std::string_view summary;
 };
 
 constexpr CommandForm kCommands[] = {
-    {"--make-package", CommandKind::MakePackage, true, true,
+    {"--make-package", CommandKind::MakePackage, true, true, false, false,
      "--make-package MAP --output FILE [--message TEXT]",
      "Makes the package of MAP as FILE (a name ending in .exe) without any window,\n"
      "      with TEXT as the message the package shows when it starts. Step texts and\n"
      "      progress go to stderr; the exit code is 0 only for a complete package."},
-    {"--check", CommandKind::Check, false, false, "--check MAP",
+    {"--check", CommandKind::Check, false, false, false, false, "--check MAP",
      "Prints the problems of MAP, one a line, naming the file at fault in each.\n"
      "      Exit code 0: no problem, 1: problems, 2: MAP cannot be read."},
-    {"--overview", CommandKind::Overview, true, false, "--overview MAP --output FILE",
+    {"--overview", CommandKind::Overview, true, false, false, false,
+     "--overview MAP --output FILE",
      "Draws MAP as a graph of its clips and marks to FILE (ending in .png or .svg)\n"
      "      without any window."},
+    {"--export-web", CommandKind::ExportWeb, true, true, true, false,
+     "--export-web MAP --output DIR|FILE.html [--title TEXT] [--message TEXT]",
+     "Exports MAP for web browsers without any window: a folder DIR with index.html,\n"
+     "      or one self-contained FILE.html. TEXT is the page's title (default: the\n"
+     "      map's name) and the message shown when the page opens. The exit code is\n"
+     "      0 only for a complete export."},
+    {"--relink", CommandKind::Relink, false, false, false, true, "--relink MAP [--search DIR]",
+     "Points the clips of MAP that are missing at the files found under DIR (default:\n"
+     "      the map's folder) and saves MAP. Exit code 0: no clip missing afterwards,\n"
+     "      1: some still missing or ambiguous."},
+    {"--gather", CommandKind::Gather, false, false, false, false, "--gather MAP",
+     "Copies every clip of MAP into the folder \"MAP clips\" beside it and saves MAP\n"
+     "      pointing at the copies. Exit code 0: all gathered, 1: a clip failed."},
 };
 
 const CommandForm* FindCommand(std::string_view option) {
@@ -90,6 +106,10 @@ class Reader {
       SetValue(command_.output, name, inlineValue);
     } else if (name == "--message") {
       SetValue(command_.message, name, inlineValue);
+    } else if (name == "--title") {
+      SetValue(command_.title, name, inlineValue);
+    } else if (name == "--search") {
+      SetValue(command_.search, name, inlineValue);
     } else if (const CommandForm* form = FindCommand(name)) {
       SetKind(form->kind, name, inlineValue);
       // The map follows the command, or comes later as a plain argument.
@@ -149,12 +169,17 @@ class Reader {
     const CommandForm* form = FindCommand(command_.kind);
     const bool standalone =
         command_.kind == CommandKind::Help || command_.kind == CommandKind::Version;
-    if (standalone && (command_.map || command_.output || command_.message)) {
+    if (standalone && (command_.map || command_.output || command_.message || command_.title ||
+                       command_.search)) {
       error_ = "option '" + kindOption_ + "' takes no other arguments";
     } else if (command_.output && (form == nullptr || !form->needsOutput)) {
       error_ = "option '--output' belongs to " + CommandsTaking(&CommandForm::needsOutput);
     } else if (command_.message && (form == nullptr || !form->takesMessage)) {
       error_ = "option '--message' belongs to " + CommandsTaking(&CommandForm::takesMessage);
+    } else if (command_.title && (form == nullptr || !form->takesTitle)) {
+      error_ = "option '--title' belongs to " + CommandsTaking(&CommandForm::takesTitle);
+    } else if (command_.search && (form == nullptr || !form->takesSearch)) {
+      error_ = "option '--search' belongs to " + CommandsTaking(&CommandForm::takesSearch);
     } else if (form != nullptr && !command_.map) {
       error_ = "option '" + std::string(form->option) + "' needs a map";
     } else if (form != nullptr && form->needsOutput && !command_.output) {

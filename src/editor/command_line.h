@@ -9,7 +9,17 @@
 namespace mw {
 
 // What the program was asked to do.
-enum class CommandKind { Edit, Help, Version, MakePackage, Check, Overview };
+enum class CommandKind {
+  Edit,
+  Help,
+  Version,
+  MakePackage,
+  Check,
+  Overview,
+  ExportWeb,
+  Relink,
+  Gather
+};
 
 // A command line that was understood.
 struct CommandLine {
@@ -17,6 +27,8 @@ struct CommandLine {
   std::optional<std::string> map = std::nullopt;      // MAP: opened at start, or the command's map
   std::optional<std::string> output = std::nullopt;   // --output FILE
   std::optional<std::string> message = std::nullopt;  // --message TEXT
+  std::optional<std::string> title = std::nullopt;    // --title TEXT
+  std::optional<std::string> search = std::nullopt;   // --search DIR
 };
 
 // The outcome of reading the arguments: a command, or the reason they make none.

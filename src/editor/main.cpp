@@ -100,6 +100,12 @@ int main(int argc, char** argv) {
       return mw::RunCheckCommand(*command.map, stdout);
     case mw::CommandKind::Overview:
       return RunOverview(argc, argv, command);
+    case mw::CommandKind::ExportWeb:
+    case mw::CommandKind::Relink:
+    case mw::CommandKind::Gather:
+      // Being built: each command gets its own entry here.
+      std::cerr << "markweaver: this command is not available yet\n";
+      return 1;
     case mw::CommandKind::Edit:
       break;
   }

@@ -100,11 +100,40 @@ TEST(CommandLineTest, CheckAndOverviewHaveTheirForms) {
   EXPECT_NE(Refused({"--overview", "tour.clm"}).find("needs '--output FILE'"), std::string::npos);
 }
 
+TEST(CommandLineTest, WebExportRelinkAndGatherHaveTheirForms) {
+  CommandLine web = Accepted({"--export-web", "tour.clm", "--output", "site", "--title", "Tour",
+                              "--message", "Hello"});
+  EXPECT_EQ(web.kind, CommandKind::ExportWeb);
+  EXPECT_EQ(web.output, "site");
+  EXPECT_EQ(web.title, "Tour");
+  EXPECT_EQ(web.message, "Hello");
+  EXPECT_NE(Refused({"--export-web", "tour.clm"}).find("needs '--output FILE'"),
+            std::string::npos);
+
+  CommandLine relink = Accepted({"--relink", "tour.clm", "--search", "/media/stick"});
+  EXPECT_EQ(relink.kind, CommandKind::Relink);
+  EXPECT_EQ(relink.search, "/media/stick");
+  EXPECT_FALSE(Accepted({"--relink", "tour.clm"}).search);
+  EXPECT_EQ(Accepted({"--gather", "tour.clm"}).kind, CommandKind::Gather);
+
+  // Each new option belongs to its own command only.
+  EXPECT_NE(Refused({"--make-package", "a.clm", "--output", "a.exe", "--title", "T"})
+                .find("'--title' belongs to '--export-web'"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--gather", "a.clm", "--search", "d"}).find("'--search' belongs to '--relink'"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--relink", "a.clm", "--output", "x"}).find("'--output' belongs to"),
+            std::string::npos);
+  EXPECT_NE(Refused({"--help", "--title", "T"}).find("takes no other arguments"),
+            std::string::npos);
+}
+
 TEST(CommandLineTest, HelpNamesEveryFormAndVersionTheProduct) {
   const std::string help = HelpText();
   for (const char* form :
        {"markweaver [MAP]", "--make-package MAP --output FILE [--message TEXT]", "--check MAP",
-        "--overview MAP --output FILE", "--help", "--version", "exit code 2"}) {
+        "--overview MAP --output FILE", "--export-web MAP --output DIR|FILE.html",
+        "--relink MAP [--search DIR]", "--gather MAP", "--help", "--version", "exit code 2"}) {
     EXPECT_NE(help.find(form), std::string::npos) << form;
   }
   EXPECT_EQ(VersionText(), "MarkWeaver 1.2.3\n");
