@@ -12,6 +12,8 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace mw {
@@ -35,9 +37,36 @@ std::string SecondsText(int ms) {
   return std::string(text, end.ptr);
 }
 
+// The demuxer reads plain files only, and knows only the container formats of movies;
+// formats that name other files or addresses (HLS, DASH, concat lists) are not among them.
+constexpr const char* kLocalDemuxerOptions =
+    "protocol_whitelist=file,format_whitelist=[mpeg,mpegts,mpegvideo,avi,mov,matroska,asf,"
+    "ogg,flv,mjpeg,mpjpeg,m4v,h264,hevc,dv]";
+
 int ClampToInt(double ms) {
   if (!(ms > 0)) return 0;
   return ms >= INT_MAX ? INT_MAX : static_cast<int>(std::lround(ms));
+}
+
+// A clip is a local movie file and nothing more: no edit list, playlist or reference in it
+// is followed, no other file is loaded beside it, and the demuxer reads only plain files.
+// A clip that names a web address or a pipe then fails to open at once instead of
+// reaching the network or waiting for the pipe.
+bool LocalMediaOnly(mpv_handle* mpv) {
+  const std::pair<const char*, const char*> settings[] = {
+      // Only the general demuxer: the player's own edit-list, playlist and disc readers
+      // are never tried.
+      {"demuxer", "lavf"},
+      {"demuxer-lavf-o", kLocalDemuxerOptions},
+      {"access-references", "no"},
+      {"load-unsafe-playlists", "no"},
+      {"ordered-chapters", "no"},
+      {"autoload-files", "no"},
+      {"cover-art-auto", "no"}};
+  for (const auto& [name, value] : settings) {
+    if (mpv_set_option_string(mpv, name, value) < 0) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -98,7 +127,7 @@ void MoviePlayer::Start(const Options& options) {
       {"video-timing-offset", "0"},
       {"ao", options.audio ? "pulse,alsa,null" : "null"}};
   for (const auto& [name, value] : settings) mpv_set_option_string(mpv_, name, value);
-  if (mpv_initialize(mpv_) < 0) {
+  if (!LocalMediaOnly(mpv_) || mpv_initialize(mpv_) < 0) {
     mpv_terminate_destroy(mpv_);
     mpv_ = nullptr;
     return;
@@ -130,6 +159,14 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+// The path as the movie back-end must see it: absolute, so that no clip text is taken
+// for a web address ("http://..."), standard input ("-") or another kind of source.
+std::string LocalFilePath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+  return error ? std::string() : absolute.string();
+}
+
 }  // namespace
 
 void MoviePlayer::Command(std::initializer_list<const char*> args) {
@@ -141,7 +178,9 @@ void MoviePlayer::Command(std::initializer_list<const char*> args) {
 bool MoviePlayer::Open(const std::string& path) {
   Close();
   if (!IsRegularFile(path) || !IsUsable()) return false;
-  const char* args[] = {"loadfile", path.c_str(), "replace", nullptr};
+  const std::string local = LocalFilePath(path);
+  if (local.empty()) return false;
+  const char* args[] = {"loadfile", local.c_str(), "replace", nullptr};
   mpv_node result;
   if (mpv_command_ret(mpv_, args, &result) < 0) return false;
   std::int64_t entry_id = -1;

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+
+#include "../map/temp_folder.h"
+#include "../support/hostile_clips.h"
+#include "../support/loopback_server.h"
 #include "movie_fixtures.h"
 
 namespace mw {
@@ -195,6 +201,28 @@ TEST_F(MovieSequenceTest, PlayAfterMovingToTheEndRewinds) {
 TEST_F(MovieSequenceTest, OnlyRegularFilesAreOpened) {
   EXPECT_FALSE(player.Open(MW_TEST_DATA_DIR));
   EXPECT_FALSE(player.IsOpen());
+}
+
+// Clips that name other sources open as nothing at all: no request reaches the web
+// server they name, and a pipe they name holds nothing up.
+TEST_F(MovieSequenceTest, OpensLocalMovieFilesOnly) {
+  test::LoopbackServer server;
+  ASSERT_TRUE(server.Listening());
+  test::TempFolder folder;
+  const auto started = std::chrono::steady_clock::now();
+  for (const std::string& clip : test::WriteHostileClips(folder.Path(), server.Url("")))
+    EXPECT_FALSE(player.Open(clip)) << clip;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+  // A clip text that reads as a web address is the local file of that name.
+  const std::filesystem::path current = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  const std::string address = server.Url("rgb.mpg");
+  std::filesystem::create_directories(std::filesystem::path(address).parent_path());
+  std::filesystem::copy_file(test::MoviePath("rgb.mpg"), address);
+  EXPECT_TRUE(player.Open(address));
+  std::filesystem::current_path(current);
+  EXPECT_NEAR(player.Length(), 3000, 150);
+  EXPECT_EQ(server.Requests(), 0);
 }
 
 }  // namespace
