@@ -12,10 +12,12 @@ namespace mw {
 inline constexpr int kCheckFoundNothing = 0;
 inline constexpr int kCheckFoundProblems = 1;
 inline constexpr int kCheckMapUnreadable = 2;
+inline constexpr int kCheckListUnwritten = 2;
 
-// Checks the map file at `mapPath` and prints one line per problem to `out` (why the map
-// cannot be read goes to stderr). Gives 0 without problems, 1 with problems and 2 when
-// the map cannot be read.
+// Checks the map file at `mapPath` and prints one line per problem to `out`, with control
+// characters and bytes that are no text shown as codes (why the map cannot be read goes
+// to stderr). Gives 0 without problems, 1 with problems and 2 when the map cannot be read
+// or the list cannot be written.
 int RunCheckCommand(const std::string& mapPath, std::FILE* out);
 
 // Why a map file could not be read, in a line naming the file; empty when it was read.

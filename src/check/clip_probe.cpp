@@ -57,12 +57,20 @@ FileVerdict ClipProber::ProbeFile(const std::string& path) {
     return {FileState::NotAClip, "extension \"" + ClipExtension(path) + "\""};
   if (!CanOpenForReading(path)) return {FileState::Unreadable, {}};
   if (depth_ == ProbeDepth::Presence) return {};
-  if (ClipKindOfPath(path) == ClipKind::PhotoClip) {
-    const JpegHeader header = ReadJpegHeader(path);
-    if (!header.ok) return {FileState::BadPhoto, header.error};
-    return {};
-  }
-  return ProbeMovie(path);
+  // Another spelling of a file probed already ("./a.mpg", "a.mpg") is not opened again.
+  const bool photo = ClipKindOfPath(path) == ClipKind::PhotoClip;
+  const FileIdentity identity{info.st_dev, info.st_ino, photo};
+  if (auto known = contentVerdicts_.find(identity); known != contentVerdicts_.end())
+    return known->second;
+  FileVerdict verdict = photo ? ProbePhoto(path) : ProbeMovie(path);
+  contentVerdicts_.emplace(identity, verdict);
+  return verdict;
+}
+
+FileVerdict ClipProber::ProbePhoto(const std::string& path) {
+  const JpegHeader header = ReadJpegHeader(path);
+  if (!header.ok) return {FileState::BadPhoto, header.error};
+  return {};
 }
 
 FileVerdict ClipProber::ProbeMovie(const std::string& path) {

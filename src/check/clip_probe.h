@@ -1,8 +1,12 @@
 #pragma once
 // What the file behind a clip text is: there or not, a clip or not, readable or not.
 
+#include <sys/types.h>
+
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 
 namespace mw {
@@ -43,11 +47,23 @@ class ClipProber {
   std::size_t ProbedCount() const { return verdicts_.size(); }
 
  private:
+  // One file on disk, read as a photo or as a movie.
+  struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool photo = false;
+    friend bool operator<(const FileIdentity& a, const FileIdentity& b) {
+      return std::tie(a.device, a.inode, a.photo) < std::tie(b.device, b.inode, b.photo);
+    }
+  };
+
   FileVerdict ProbeFile(const std::string& path);
+  FileVerdict ProbePhoto(const std::string& path);
   FileVerdict ProbeMovie(const std::string& path);
 
   ProbeDepth depth_;
   std::unordered_map<std::string, FileVerdict> verdicts_;
+  std::map<FileIdentity, FileVerdict> contentVerdicts_;
   std::unique_ptr<MoviePlayer> movies_;
 };
 

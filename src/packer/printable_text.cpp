@@ -26,6 +26,18 @@ std::size_t PrintableSequence(std::string_view text) {
   return length;
 }
 
+// The code point of a UTF-8 sequence of `length` bytes at the start of `text` that is a
+// bidirectional control, which could turn the rest of a printed line around; 0 otherwise.
+unsigned BidiControl(std::string_view text, std::size_t length) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  unsigned code = 0;
+  if (length == 2) code = (byte(0) & 0x1fu) << 6 | (byte(1) & 0x3fu);
+  if (length == 3) code = (byte(0) & 0x0fu) << 12 | (byte(1) & 0x3fu) << 6 | (byte(2) & 0x3fu);
+  const bool bidi = code == 0x061c || code == 0x200e || code == 0x200f ||
+                    (code >= 0x202a && code <= 0x202e) || (code >= 0x2066 && code <= 0x2069);
+  return bidi ? code : 0;
+}
+
 // Appends the printable form of `text` to `out`, up to `limit` characters; gives how
 // many bytes of `text` that took.
 std::size_t AppendPrintable(std::string_view text, std::size_t limit, std::string& out) {
@@ -33,6 +45,12 @@ std::size_t AppendPrintable(std::string_view text, std::size_t limit, std::strin
   std::size_t at = 0;
   for (std::size_t characters = 0; at < text.size() && characters < limit; ++characters) {
     const std::size_t length = PrintableSequence(text.substr(at));
+    if (const unsigned bidi = length > 0 ? BidiControl(text.substr(at), length) : 0) {
+      out += "\\u";
+      for (int shift = 12; shift >= 0; shift -= 4) out += digits[(bidi >> shift) & 15];
+      at += length;
+      continue;
+    }
     if (length > 0) {
       out.append(text.substr(at, length));
       at += length;

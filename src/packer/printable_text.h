@@ -8,8 +8,9 @@
 namespace mw::packer {
 
 // `text` safe to print on a terminal: control characters (also the 8-bit ones) and bytes
-// that are no UTF-8 become "\xNN", so a name in a hostile package can neither move the
-// cursor, set the window title nor fake a line of its own.
+// that are no UTF-8 become "\xNN", and bidirectional controls "\uNNNN", so a name in a
+// hostile package can neither move the cursor, set the window title, turn the line
+// around nor fake a line of its own.
 std::string Printable(std::string_view text);
 
 // The most characters of a name that a message prints.

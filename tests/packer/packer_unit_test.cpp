@@ -375,6 +375,14 @@ TEST(PrintableTest, ControlCharactersOfHostileNamesAreShownAsCodes) {
             "a\\xc2\\x9b2K");
   EXPECT_EQ(Printable("\xC3(\xE2\x82"), "\\xc3(\\xe2\\x82");
   EXPECT_EQ(Printable("\xED\xA0\x80\xF0\x9F\x98\x80"), "\\xed\\xa0\\x80\xF0\x9F\x98\x80");
+  // Bidirectional controls, which turn the rest of a line around, are codes as well;
+  // right-to-left letters stay.
+  EXPECT_EQ(Printable("gpj.\xE2\x80\xAE"
+                      "exe"),
+            "gpj.\\u202eexe");
+  EXPECT_EQ(Printable("\xE2\x81\xA6x\xE2\x81\xA9\xD8\x9C\xE2\x80\x8F"),
+            "\\u2066x\\u2069\\u061c\\u200f");
+  EXPECT_EQ(Printable("\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D"), "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D");
 }
 
 TEST(PrintableTest, NamesInMessagesAreCutAfter200Characters) {
