@@ -122,6 +122,12 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& bare) 
 
 }  // namespace
 
+namespace {
+
+WriteOutcome ReplaceTarget(const std::string& target, std::string_view content);
+
+}  // namespace
+
 WriteOutcome ReplaceFileContent(const std::string& path, std::string_view content) {
   WriteOutcome outcome;
   std::string target;
@@ -129,8 +135,31 @@ WriteOutcome ReplaceFileContent(const std::string& path, std::string_view conten
     outcome.reason = outcome.error;
     return outcome;
   }
+  return ReplaceTarget(target, content);
+}
+
+bool IsSymbolicLink(const std::string& path) {
   struct stat info {};
-  if (stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+  return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+WriteOutcome ReplaceOutputFile(const std::string& path, std::string_view content) {
+  if (IsSymbolicLink(path)) {
+    WriteOutcome outcome;
+    outcome.reason = "it is a symbolic link";
+    outcome.error = path + " is a symbolic link";
+    return outcome;
+  }
+  return ReplaceTarget(path, content);
+}
+
+namespace {
+
+// Replaces the file `target` itself (no links are followed from here on).
+WriteOutcome ReplaceTarget(const std::string& target, std::string_view content) {
+  WriteOutcome outcome;
+  struct stat info {};
+  if (lstat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) {
     outcome.reason = "Not a regular file";
     outcome.error = target + " is not a regular file";
     return outcome;
@@ -168,6 +197,8 @@ WriteOutcome ReplaceFileContent(const std::string& path, std::string_view conten
   outcome.ok = true;
   return outcome;
 }
+
+}  // namespace
 
 int OpenRegularFile(const std::string& path) {
   int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);

@@ -26,6 +26,11 @@ struct WriteOutcome {
 // or a crash) and are older than ten minutes.
 WriteOutcome ReplaceFileContent(const std::string& path, std::string_view content);
 
+// The same for an output file that must not be a symbolic link: a link at `path` is
+// refused, and the new file is renamed onto `path` itself, so a link made there meanwhile
+// is replaced, never the file it points to.
+WriteOutcome ReplaceOutputFile(const std::string& path, std::string_view content);
+
 // Opens `path` for reading without waiting on it (a pipe without a writer, a device)
 // and gives its descriptor only when it is a regular file; -1 otherwise, with errno
 // saying why (EINVAL for a file that is not a regular one). The descriptor blocks again
@@ -34,6 +39,8 @@ int OpenRegularFile(const std::string& path);
 
 // True when `path` is a regular file that can be opened for reading.
 bool CanOpenForReading(const std::string& path);
+// True when `path` is a symbolic link (also one that points nowhere).
+bool IsSymbolicLink(const std::string& path);
 // True when nothing at all exists at `path` (a dangling link counts as nothing).
 bool NothingAt(const std::string& path);
 

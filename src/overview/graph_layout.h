@@ -32,12 +32,20 @@ struct GraphLayout {
   double height = 0;
   double nodeWidth = 0;
   double nodeHeight = 0;
+  bool layered = false;  // laid out in layers from the start clip down; else by springs
   std::vector<NodePlace> nodes;
   std::vector<EdgePath> edges;
 };
 
-// Lays `graph` out top to bottom with nodes of `nodeWidth` x `nodeHeight` pixels. Gives
-// nothing, with `error` set, when Graphviz cannot lay it out.
+// The most clips an overview draws; a larger map gets a message instead.
+inline constexpr std::size_t kMaxOverviewClips = 2000;
+// What the overview says instead of a picture of a map of `clips` clips, too many.
+std::string TooManyClipsMessage(std::size_t clips);
+
+// Lays `graph` out with nodes of `nodeWidth` x `nodeHeight` pixels: a small map top to
+// bottom in layers, a large or dense one by springs (which keeps the time to a fraction
+// of a second). Gives nothing, with `error` set, when Graphviz cannot lay it out or the
+// map has more than kMaxOverviewClips clips.
 std::optional<GraphLayout> LayOutGraph(const OverviewGraph& graph, double nodeWidth,
                                        double nodeHeight, std::string& error);
 

@@ -9,6 +9,11 @@
 namespace mw {
 
 int RunOverviewCommand(const std::string& mapPath, const std::string& outputPath) {
+  if (!IsOverviewFileName(outputPath)) {
+    std::fprintf(stderr, "markweaver: the output file must end in .png or .svg: %s\n",
+                 outputPath.c_str());
+    return kOverviewUsageError;
+  }
   const MapFileContent content = ReadMapFile(mapPath);
   if (content.status != MapReadStatus::Loaded) {
     std::fprintf(stderr, "%s\n", MapReadFailureLine(mapPath, content.status).c_str());

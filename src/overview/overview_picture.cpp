@@ -6,9 +6,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPainterPathStroker>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <string_view>
 
 #include "check/clip_probe.h"
 #include "map/safe_file.h"
@@ -65,33 +67,72 @@ std::optional<std::pair<QPointF, QPointF>> HeadEnds(const QPainterPath& path) {
   return std::make_pair(before, tip);
 }
 
+// The count of marks an arrow stands for, written at its middle.
+std::string CountText(const OverviewEdge& edge) {
+  return "\u00d7" + std::to_string(edge.count);
+}
+
+QRectF CountBox(const QPainterPath& path) {
+  const QPointF middle = path.pointAtPercent(0.5);
+  return {middle.x() - 20, middle.y() - 8, 40, 16};
+}
+
 QFont NameFont() {
   QFont font = QGuiApplication::font();
   font.setPixelSize(11);
   return font;
 }
 
-std::string XmlEscaped(const std::string& text) {
+// Length of the UTF-8 sequence at `at` and its code point; 0 for bytes that are no UTF-8.
+std::size_t Utf8Sequence(std::string_view text, std::size_t at, char32_t& code) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+  const unsigned char lead = byte(0);
+  std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead <= 0xdf ? 2
+                                   : lead >= 0xe0 && lead <= 0xef ? 3
+                                   : lead >= 0xf0 && lead <= 0xf4 ? 4
+                                                                  : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  code = length == 1 ? lead : lead & (0x7f >> length);
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xc0) != 0x80) return 0;
+    code = code << 6 | (byte(i) & 0x3f);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
+  return length;
+}
+
+// The characters XML 1.0 allows in a document.
+bool XmlAllows(char32_t code) {
+  return code == 0x9 || code == 0xa || code == 0xd || (code >= 0x20 && code <= 0xd7ff) ||
+         (code >= 0xe000 && code <= 0xfffd) || (code >= 0x10000 && code <= 0x10ffff);
+}
+
+// `text` as XML character data or attribute text: markup characters escaped, and every
+// byte that is no UTF-8 and every character XML does not allow (control characters,
+// U+FFFE, U+FFFF) shown as the replacement character, so the document stays well-formed.
+std::string XmlEscaped(std::string_view text) {
+  static const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
   std::string out;
   out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        // Control characters are not allowed in XML 1.0.
-        if (static_cast<unsigned char>(c) >= 0x20 || c == '\t') out += c;
+  for (std::size_t at = 0; at < text.size();) {
+    char32_t code = 0;
+    const std::size_t length = Utf8Sequence(text, at, code);
+    const bool blank = length == 1 && (code == '\t' || code == '\n' || code == '\r');
+    if (length == 0 || !XmlAllows(code) || blank) {
+      // Tabs and line breaks are blanks, as an attribute would read them anyway.
+      out += blank ? " " : kReplacement;
+      at += length == 0 ? 1 : length;
+      continue;
     }
+    switch (code) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.append(text.substr(at, length));
+    }
+    at += length;
   }
   return out;
 }
@@ -114,26 +155,49 @@ std::string PngBase64(const QImage& image) {
   return bytes.toBase64().toStdString();
 }
 
+bool Stopped(const std::atomic<bool>* stop) {
+  return stop && *stop;
+}
+
+// The largest image the picture is drawn as, in pixels a side and in all: a larger
+// picture is drawn smaller.
+constexpr double kMaxImageSide = 16384;
+constexpr double kMaxImagePixels = 50e6;
+
+// How much smaller than its own size a picture of `size` is drawn as an image.
+double ImageScale(QSizeF size) {
+  const double pixels = size.width() * size.height();
+  double scale = std::min({1.0, kMaxImageSide / size.width(), kMaxImageSide / size.height()});
+  if (pixels * scale * scale > kMaxImagePixels) scale = std::sqrt(kMaxImagePixels / pixels);
+  return scale;
+}
+
 }  // namespace
 
 OverviewPicture::OverviewPicture() : cache_(kThumbnailBox) {}
 
-bool OverviewPicture::Build(const ClipMap& map) {
-  ClipProber prober(ProbeDepth::Content);
-  graph_ = BuildOverviewGraph(map, prober);
+bool OverviewPicture::Build(const ClipMap& map, const std::atomic<bool>* stop) {
+  graph_ = BuildOverviewGraph(map);
   error_.clear();
-  std::optional<GraphLayout> layout = LayOutGraph(graph_, kNodeWidth, kNodeHeight, error_);
-  if (!layout) {
-    layout_ = GraphLayout{};
-    thumbnails_.clear();
+  layout_ = GraphLayout{};
+  thumbnails_.clear();
+  // A map too large to draw is told so before any of its files is looked at.
+  if (graph_.nodes.size() > kMaxOverviewClips) {
+    error_ = TooManyClipsMessage(graph_.nodes.size());
     return false;
   }
+  ClipProber prober(ProbeDepth::Content);
+  ProbeClips(graph_, prober, stop);
+  if (Stopped(stop)) return false;
+  std::optional<GraphLayout> layout = LayOutGraph(graph_, kNodeWidth, kNodeHeight, error_);
+  if (!layout || Stopped(stop)) return false;
   layout_ = std::move(*layout);
-  thumbnails_.clear();
   thumbnails_.reserve(graph_.nodes.size());
-  for (const OverviewNode& node : graph_.nodes)
-    thumbnails_.push_back(node.Broken() ? QImage() : cache_.Of(node.clip));
-  return true;
+  for (const OverviewNode& node : graph_.nodes) {
+    const bool wanted = !node.Broken() && !Stopped(stop);
+    thumbnails_.push_back(wanted ? cache_.Of(node.clip, thumbnailScale_) : QImage());
+  }
+  return !Stopped(stop);
 }
 
 QSizeF OverviewPicture::Size() const {
@@ -197,6 +261,11 @@ void OverviewPicture::PaintEdge(QPainter& painter, std::size_t edge) const {
     painter.setBrush(colour);
     painter.drawPolygon(ArrowHead(ends->first, ends->second));
   }
+  if (e.count > 1) {
+    painter.setPen(colour);
+    painter.setFont(NameFont());
+    painter.drawText(CountBox(path), Qt::AlignCenter, QString::fromStdString(CountText(e)));
+  }
 }
 
 void OverviewPicture::PaintNode(QPainter& painter, std::size_t node) const {
@@ -211,10 +280,10 @@ void OverviewPicture::PaintNode(QPainter& painter, std::size_t node) const {
                        box.top() + kThumbnailTop, kThumbnailBox.width(), kThumbnailBox.height());
   const QImage& thumbnail = ThumbnailOf(node);
   if (!thumbnail.isNull()) {
-    const QSizeF size = thumbnail.size();
+    const QSizeF size = thumbnail.deviceIndependentSize();
     const QPointF corner(picture.center().x() - size.width() / 2,
                          picture.center().y() - size.height() / 2);
-    painter.drawImage(corner, thumbnail);
+    painter.drawImage(QRectF(corner, size), thumbnail);
   } else if (n.Broken()) {
     painter.setPen(QPen(kBroken, 3));
     painter.drawLine(picture.topLeft() + QPointF(30, 10), picture.bottomRight() - QPointF(30, 10));
@@ -237,10 +306,13 @@ void OverviewPicture::PaintNode(QPainter& painter, std::size_t node) const {
 }
 
 QImage OverviewPicture::ToImage() const {
-  const QSizeF size = Size();
+  const double scale = ImageScale(Size());
+  const QSizeF size = Size() * scale;
   QImage image(int(std::ceil(size.width())), int(std::ceil(size.height())), QImage::Format_RGB32);
+  if (image.isNull()) return image;
   image.fill(kBackground);
   QPainter painter(&image);
+  painter.scale(scale, scale);
   Paint(painter);
   painter.end();
   return image;
@@ -271,13 +343,19 @@ std::string OverviewPicture::SvgEdge(std::size_t edge) const {
   const std::string colour = ColourText(e.broken ? kBroken : kEdge);
   std::string svg = "<g class=\"mark\" opacity=\"" +
                     std::string(graph_.nodes[e.from].reachable ? "1" : "0.35") + "\"><title>" +
-                    XmlEscaped(e.hint) + "</title><path d=\"" + d + "\" fill=\"none\" stroke=\"" +
+                    XmlEscaped(e.Text()) + "</title><path d=\"" + d + "\" fill=\"none\" stroke=\"" +
                     colour + "\" stroke-width=\"" + (e.broken ? "2" : "1.3") + "\"/>";
   if (auto ends = HeadEnds(path)) {
     std::string points;
     for (const QPointF& p : ArrowHead(ends->first, ends->second))
       points += Number(p.x()) + "," + Number(p.y()) + " ";
     svg += "<polygon points=\"" + points + "\" fill=\"" + colour + "\"/>";
+  }
+  if (e.count > 1) {
+    const QPointF middle = CountBox(path).center();
+    svg += "<text x=\"" + Number(middle.x()) + "\" y=\"" + Number(middle.y() + 4) +
+           "\" font-family=\"sans-serif\" font-size=\"11\" text-anchor=\"middle\" fill=\"" +
+           colour + "\">" + CountText(e) + "</text>";
   }
   return svg + "</g>\n";
 }
@@ -295,11 +373,11 @@ std::string OverviewPicture::SvgNode(std::size_t node) const {
          "\" stroke-width=\"" + (n.start || n.Broken() ? "3.5" : "1.2") + "\"/>";
   const QImage& thumbnail = ThumbnailOf(node);
   if (!thumbnail.isNull()) {
-    const double x = box.center().x() - thumbnail.width() / 2.0;
-    const double y =
-        box.top() + kThumbnailTop + (kThumbnailBox.height() - thumbnail.height()) / 2.0;
+    const QSizeF size = thumbnail.deviceIndependentSize();
+    const double x = box.center().x() - size.width() / 2.0;
+    const double y = box.top() + kThumbnailTop + (kThumbnailBox.height() - size.height()) / 2.0;
     svg += "<image x=\"" + Number(x) + "\" y=\"" + Number(y) + "\" width=\"" +
-           std::to_string(thumbnail.width()) + "\" height=\"" + std::to_string(thumbnail.height()) +
+           Number(size.width()) + "\" height=\"" + Number(size.height()) +
            "\" href=\"data:image/png;base64," + PngBase64(thumbnail) + "\"/>";
   }
   svg += "<text x=\"" + Number(box.center().x()) + "\" y=\"" +
@@ -316,10 +394,17 @@ QString OverviewPicture::ShownName(std::size_t node) const {
                   int(layout_.nodeWidth - 8));
 }
 
+bool IsOverviewFileName(const std::string& outputPath) {
+  const std::string extension = ClipExtension(outputPath);
+  return extension == "png" || extension == "svg";
+}
+
 std::string WriteOverviewFile(const ClipMap& map, const std::string& outputPath) {
   const std::string extension = ClipExtension(outputPath);
-  if (extension != "png" && extension != "svg")
+  if (!IsOverviewFileName(outputPath))
     return "The output file must end in .png or .svg: " + outputPath;
+  if (IsSymbolicLink(outputPath))
+    return "The picture is not written to " + outputPath + ": it is a symbolic link";
   OverviewPicture picture;
   if (!picture.Build(map)) return picture.Error();
   std::string content;
@@ -327,12 +412,13 @@ std::string WriteOverviewFile(const ClipMap& map, const std::string& outputPath)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    if (!picture.ToImage().save(&buffer, "PNG")) return "The picture could not be made.";
+    const QImage image = picture.ToImage();
+    if (image.isNull() || !image.save(&buffer, "PNG")) return "The picture could not be made.";
     content.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   } else {
     content = picture.ToSvg();
   }
-  const WriteOutcome written = ReplaceFileContent(outputPath, content);
+  const WriteOutcome written = ReplaceOutputFile(outputPath, content);
   if (!written.ok)
     return "The picture could not be written to " + outputPath + ": " + written.error;
   return {};

@@ -6,6 +6,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <atomic>
 #include <optional>
 #include <string>
 #include <utility>
@@ -26,8 +27,12 @@ class OverviewPicture {
   OverviewPicture();
 
   // Builds the graph of `map`, probes its files, lays it out and fetches the thumbnails.
-  // False, with Error() set, when the layout failed.
-  bool Build(const ClipMap& map);
+  // False, with Error() set, when the layout failed or the map has too many clips; false
+  // also when `stop` was set meanwhile, which ends the work at its next step.
+  bool Build(const ClipMap& map, const std::atomic<bool>* stop = nullptr);
+  // Thumbnails are made at this many device pixels to one picture pixel (2 on a screen of
+  // twice the density), so they stay sharp when the picture is shown there.
+  void SetThumbnailScale(double scale) { thumbnailScale_ = scale; }
   const std::string& Error() const { return error_; }
   // Takes over the thumbnails that `other` has decoded, so they are not decoded again.
   void TakeThumbnails(OverviewPicture& other) { std::swap(cache_, other.cache_); }
@@ -45,7 +50,8 @@ class OverviewPicture {
   // The arrow passing within `reach` pixels of `point`, if any.
   std::optional<std::size_t> EdgeAt(QPointF point, double reach) const;
 
-  // The picture as an image, one picture pixel to one image pixel.
+  // The picture as an image, one picture pixel to one image pixel, or smaller where it
+  // would exceed 16384 pixels a side or 50 million in all.
   QImage ToImage() const;
   // The picture as an SVG document, thumbnails embedded, each arrow's message its title.
   std::string ToSvg() const;
@@ -64,11 +70,16 @@ class OverviewPicture {
   GraphLayout layout_;
   std::vector<QImage> thumbnails_;
   Thumbnails cache_;
+  double thumbnailScale_ = 1.0;
   std::string error_;
 };
 
-// Writes the overview of `map` to `outputPath`, a ".png" or ".svg" file. Gives an empty
-// text on success, otherwise what went wrong.
+// Whether `outputPath` names a kind of file the overview is written as (".png", ".svg").
+bool IsOverviewFileName(const std::string& outputPath);
+
+// Writes the overview of `map` to `outputPath`, a ".png" or ".svg" file that is not a
+// symbolic link; the file there is kept on any failure. Gives an empty text on success,
+// otherwise what went wrong.
 std::string WriteOverviewFile(const ClipMap& map, const std::string& outputPath);
 
 }  // namespace mw

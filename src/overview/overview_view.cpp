@@ -27,9 +27,16 @@ OverviewView::OverviewView(QWidget* parent) : QWidget(parent) {
   connect(&watcher_, &QFutureWatcher<bool>::finished, this, &OverviewView::BuildFinished);
 }
 
+OverviewView::~OverviewView() {
+  // A picture still being built is given up at its next step, so it holds up nothing.
+  if (stop_) *stop_ = true;
+}
+
 void OverviewView::ShowMap(const ClipMap& map) {
   auto copy = std::make_shared<ClipMap>(map);
   if (Busy()) {
+    // The picture being built is out of date: it stops, and this map follows it.
+    *stop_ = true;
     waiting_ = std::move(copy);
     return;
   }
@@ -41,12 +48,23 @@ void OverviewView::StartBuild(std::shared_ptr<ClipMap> map) {
   // own picture until the new one is ready.
   building_ = std::make_shared<OverviewPicture>();
   building_->TakeThumbnails(picture_);
+  building_->SetThumbnailScale(devicePixelRatioF());
+  stop_ = std::make_shared<std::atomic<bool>>(false);
   auto picture = building_;
-  watcher_.setFuture(QtConcurrent::run([picture, map] { return picture->Build(*map); }));
+  auto stop = stop_;
+  watcher_.setFuture(
+      QtConcurrent::run([picture, map, stop] { return picture->Build(*map, stop.get()); }));
   update();
 }
 
 void OverviewView::BuildFinished() {
+  if (*stop_) {
+    // Stopped for a newer map: the picture on show stays until that one is ready.
+    picture_.TakeThumbnails(*building_);
+    building_.reset();
+    if (waiting_) StartBuild(std::exchange(waiting_, nullptr));
+    return;
+  }
   built_ = watcher_.result();
   picture_ = std::move(*building_);
   building_.reset();
@@ -129,7 +147,7 @@ bool OverviewView::ShowHint(QHelpEvent* event) {
     if (auto node = picture_.NodeAt(at)) {
       hint = QString::fromLocal8Bit(picture_.Graph().nodes[*node].clip.c_str());
     } else if (auto edge = picture_.EdgeAt(at, kEdgeReach / zoom_)) {
-      hint = QString::fromLocal8Bit(picture_.Graph().edges[*edge].hint.c_str());
+      hint = QString::fromLocal8Bit(picture_.Graph().edges[*edge].Text().c_str());
     }
   }
   if (hint.isEmpty()) {

@@ -4,6 +4,7 @@
 #include <QFutureWatcher>
 #include <QPointF>
 #include <QWidget>
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,9 +23,11 @@ class OverviewView : public QWidget {
 
  public:
   explicit OverviewView(QWidget* parent = nullptr);
+  ~OverviewView() override;
 
   // Builds the picture of `map` anew, keeping the zoom and the view's place; the new
-  // picture replaces the one on show when it is ready.
+  // picture replaces the one on show when it is ready. A picture still being built for an
+  // earlier map is given up.
   void ShowMap(const ClipMap& map);
   // Whether a picture is being built.
   bool Busy() const { return building_ != nullptr; }
@@ -63,6 +66,7 @@ class OverviewView : public QWidget {
   bool everBuilt_ = false;
   // The picture being built on the worker, and the map to build next once it is done.
   std::shared_ptr<OverviewPicture> building_;
+  std::shared_ptr<std::atomic<bool>> stop_;  // set to give up the picture being built
   std::shared_ptr<ClipMap> waiting_;
   QFutureWatcher<bool> watcher_;
   double zoom_ = 1.0;

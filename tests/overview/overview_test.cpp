@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <random>
 #include <set>
 
 #include "../map/temp_folder.h"
@@ -156,6 +157,79 @@ TEST_F(OverviewTest, ViewZoomsAroundThePointerAndADoubleClickChoosesAClip) {
   QApplication::sendEvent(&view, &move);
   QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, QPoint(40, 30));
   EXPECT_EQ(view.Offset() - before, QPointF(30, 20));
+}
+
+// Marks from one clip to the same target share one arrow, which counts them.
+TEST_F(OverviewTest, MarksBetweenTheSameClipsShareAnArrowWithTheirCount) {
+  map_.Append(Mark("rooms/hall.jpg", "kitchen.jpg", "again"));
+  map_.Append(Mark("rooms/hall.jpg", "kitchen.jpg", "and again"));
+  OverviewPicture picture;
+  ASSERT_TRUE(picture.Build(map_)) << picture.Error();
+  ASSERT_EQ(picture.Graph().edges.size(), 5u);
+  EXPECT_EQ(picture.Graph().edges[0].count, 3u);
+  EXPECT_EQ(picture.Graph().edges[0].Text(), "3 marks: to the kitchen, ...");
+  EXPECT_EQ(picture.Graph().edges[1].Text(), "out");
+  const std::string svg = picture.ToSvg();
+  EXPECT_NE(svg.find("<title>3 marks: to the kitchen, ...</title>"), std::string::npos);
+  EXPECT_NE(svg.find(">\u00d73</text>"), std::string::npos);
+}
+
+// A map of many clips and marks, a star of hundreds of targets, and one of more clips
+// than the overview draws: one arrow per pair, the spring layout, an image of bounded
+// size, and a message instead of a picture.
+TEST_F(OverviewTest, LargeMapsAreBoundedInArrowsAndPixels) {
+  ClipMap dense;
+  std::mt19937 random(7);
+  for (int k = 0; k < 3000; ++k) {
+    const int from = int(random() % 120), to = int(random() % 120);
+    dense.Append(Mark("c" + std::to_string(from) + ".jpg", "c" + std::to_string(to) + ".jpg", ""));
+  }
+  OverviewPicture picture;
+  ASSERT_TRUE(picture.Build(dense)) << picture.Error();
+  std::set<std::pair<std::size_t, std::size_t>> pairs;
+  std::size_t marks = 0;
+  for (const OverviewEdge& edge : picture.Graph().edges) {
+    EXPECT_TRUE(pairs.emplace(edge.from, edge.to).second);
+    marks += edge.count;
+  }
+  EXPECT_EQ(marks, 3000u);
+  EXPECT_FALSE(picture.Layout().layered);
+  for (const EdgePath& edge : picture.Layout().edges) EXPECT_TRUE(edge.tip.has_value());
+
+  ClipMap star;
+  for (int k = 0; k < 600; ++k)
+    star.Append(Mark("hub.jpg", "t" + std::to_string(k) + ".jpg", ""));
+  ASSERT_TRUE(picture.Build(star)) << picture.Error();
+  const QImage image = picture.ToImage();
+  EXPECT_LE(image.width(), 16384);
+  EXPECT_LE(image.height(), 16384);
+  EXPECT_LE(double(image.width()) * image.height(), 50e6);
+
+  for (int k = 600; k < 2100; ++k)
+    star.Append(Mark("hub.jpg", "t" + std::to_string(k) + ".jpg", ""));
+  EXPECT_FALSE(picture.Build(star));
+  EXPECT_EQ(picture.Error(),
+            "The map has 2101 clips: too many to draw (the overview draws at most 2000).");
+}
+
+// On a screen of twice the density a thumbnail has a pixel for each device pixel, and
+// fills the same place in the picture.
+TEST_F(OverviewTest, ThumbnailsAreMadeAtDevicePixels) {
+  test::WriteJpeg("big.jpg", 1600, 1200);
+  Thumbnails thumbnails(QSize(112, 72));
+  const QImage plain = thumbnails.Of("big.jpg");
+  const QImage dense = thumbnails.Of("big.jpg", 2.0);
+  EXPECT_EQ(plain.size(), QSize(96, 72));
+  EXPECT_EQ(dense.size(), QSize(192, 144));
+  EXPECT_EQ(dense.deviceIndependentSize(), QSizeF(96, 72));
+  // The overview's own pictures are made at the scale they are given.
+  ClipMap map;
+  map.Append(Mark("big.jpg", "kitchen.jpg", ""));
+  OverviewPicture picture;
+  picture.SetThumbnailScale(2.0);
+  ASSERT_TRUE(picture.Build(map));
+  const std::string svg = picture.ToSvg();
+  EXPECT_NE(svg.find("width=\"96.0\" height=\"72.0\""), std::string::npos);
 }
 
 }  // namespace
