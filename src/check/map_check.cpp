@@ -157,6 +157,19 @@ std::vector<MapProblem> ProblemsStoppingPackage(const ClipMap& map) {
   return stoppers;
 }
 
+std::vector<MapProblem> FilesThePlayerCannotShow(const ClipMap& map) {
+  ClipProber prober(ProbeDepth::Content);
+  std::vector<MapProblem> found;
+  std::set<std::string> named;
+  for (MapProblem& problem : CheckMap(map, prober)) {
+    const bool notShown = problem.kind == ProblemKind::NotAClip ||
+                          problem.kind == ProblemKind::BadPhoto ||
+                          problem.kind == ProblemKind::BadMovie;
+    if (notShown && named.insert(problem.file).second) found.push_back(std::move(problem));
+  }
+  return found;
+}
+
 std::string PackageQuestion(const std::vector<MapProblem>& problems) {
   std::string text = "The map check found " + std::to_string(problems.size()) +
                      (problems.size() == 1 ? " problem:\n" : " problems:\n");

@@ -54,6 +54,10 @@ std::vector<MapProblem> CheckMap(const ClipMap& map, const std::string& mapPath 
 // missing or cannot be read. Reads no file's content.
 std::vector<MapProblem> ProblemsStoppingPackage(const ClipMap& map);
 
+// The files of the map that the player will not show: no clip file, or a photo or movie
+// that does not open; each file once, with the first mark that names it.
+std::vector<MapProblem> FilesThePlayerCannotShow(const ClipMap& map);
+
 // The question asked before a package is made of a map with problems: the first ten
 // problems, a count of the rest, and "Make the package anyway?".
 std::string PackageQuestion(const std::vector<MapProblem>& problems);

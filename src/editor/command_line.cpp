@@ -144,6 +144,10 @@ class Reader {
     }
     slot = inlineValue ? inlineValue : TakeValue(name);
     if (slot && slot->empty()) error_ = "option '" + name + "' needs a non-empty value";
+    // A file name and a message go on one line of the package's directive file.
+    const bool oneLine = name == "--output" || name == "--message";
+    if (slot && oneLine && slot->find_first_of("\r\n") != std::string::npos)
+      error_ = "option '" + name + "' must be one line: its value holds a line break";
   }
 
   std::optional<std::string> TakeValue(const std::string& name) {

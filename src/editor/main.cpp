@@ -23,6 +23,7 @@
 #include "package/makepackage.h"
 #include "package/packageresult.h"
 #include "package/progress.h"
+#include "packer/printable_text.h"
 
 namespace {
 
@@ -58,6 +59,14 @@ std::string FirstClipProblem(const mw::ClipMap& map) {
   return problems.empty() ? std::string() : mw::FormatProblem(problems.front());
 }
 
+// One line for each file of the map that the player will not show, safe for a terminal.
+std::vector<std::string> FilesNotShown(const mw::ClipMap& map) {
+  std::vector<std::string> lines;
+  for (const mw::MapProblem& problem : mw::FilesThePlayerCannotShow(map))
+    lines.push_back(mw::packer::Printable(mw::FormatProblem(problem)));
+  return lines;
+}
+
 // The commands without a window need no display: Qt draws nowhere.
 int RunMakePackage(int argc, char** argv, const mw::CommandLine& command) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -65,7 +74,7 @@ int RunMakePackage(int argc, char** argv, const mw::CommandLine& command) {
   QApplication::setApplicationName(mw::kProductName);
   return mw::MakePackageFromCommandLine(
       {*command.map, *command.output, command.message.value_or(""),
-       mw::ProgramFolderOfThisProcess(), FirstClipProblem},
+       mw::ProgramFolderOfThisProcess(), FirstClipProblem, FilesNotShown},
       std::cerr);
 }
 

@@ -9,9 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "desktop/answering_desktop.h"
 #include "map/map_file.h"
+#include "map/safe_file.h"
 #include "package/clip_set.h"
 #include "package/file_steps.h"
 #include "package/make_package.h"
@@ -127,6 +129,8 @@ std::string ReasonBeforeBuild(const std::string& output, const MapFileContent& c
     return "the package file " + output + " must have a name ending in " + kPackageExtension;
   }
   if (!FolderExists(FolderPart(output))) return "there is no folder " + FolderPart(output);
+  // Whoever can make a link in the folder would choose which file the package replaces.
+  if (IsSymbolicLink(output)) return "the package file " + output + " is a symbolic link";
   return {};
 }
 
@@ -153,14 +157,39 @@ AnsweringDesktop::ModalHandler AnswerDialogs(TMakePackageForm* const& options,
   };
 }
 
-int Fail(std::ostream& log, const std::string& reason, const std::string& output) {
-  if (!output.empty() && PathExists(output)) DeleteFile(output);
+// Ends a run that made no package. What the build left at `output` is removed, unless it
+// is still the file that was there before (`before`), which a failed build keeps.
+int Fail(std::ostream& log, const std::string& reason, const std::string& output = {},
+         const PathStamp& before = {}) {
+  if (!output.empty() && PathExists(output) && PathStampOf(output) != before) DeleteFile(output);
   log << kLogPrefix << "no package made: " << reason << "\n" << std::flush;
   return 1;
 }
 
+// Warns of each clip that the player will not show; gives how many there are.
+std::size_t WarnOfClipsNotShown(const CommandLinePackageRequest& request, const ClipMap& marks,
+                                std::ostream& log) {
+  if (!request.clipsNotShown) return 0;
+  const std::vector<std::string> warnings = request.clipsNotShown(marks);
+  for (const std::string& warning : warnings)
+    log << kLogPrefix << "warning: packed all the same: " << warning << "\n";
+  log << std::flush;
+  return warnings.size();
+}
+
+std::string PackageMadeLine(const std::string& output, std::size_t clipsNotShown) {
+  std::string line = std::string(kLogPrefix) + "package made: " + output;
+  if (clipsNotShown == 1) line += " (1 file in it is no photo or movie the player can show)";
+  if (clipsNotShown > 1)
+    line += " (" + std::to_string(clipsNotShown) +
+            " files in it are no photos or movies the player can show)";
+  return line;
+}
+
 int Build(const CommandLinePackageRequest& request, const std::string& output,
           MapFileContent& content, std::ostream& log) {
+  const std::size_t notShown = WarnOfClipsNotShown(request, content.marks, log);
+  const PathStamp before = PathStampOf(output);
   TMakePackageForm* options = nullptr;
   AnsweringDesktop desktop(log, AnswerDialogs(options, request.message, output));
   TMakePackageForm optionsForm(desktop);
@@ -177,8 +206,8 @@ int Build(const CommandLinePackageRequest& request, const std::string& output,
                  /*waitForOtherBuild=*/true};
   const PackageReport report = MakePackageButtonClick(job);
   if (std::string reason = ReasonForBuild(report, desktop); !reason.empty())
-    return Fail(log, reason, output);
-  log << kLogPrefix << "package made: " << output << "\n" << std::flush;
+    return Fail(log, reason, output, before);
+  log << PackageMadeLine(output, notShown) << "\n" << std::flush;
   return 0;
 }
 
@@ -189,12 +218,12 @@ int MakePackageFromCommandLine(const CommandLinePackageRequest& request, std::os
   const std::string output = Absolute(request.outputPath);
   MapFileContent content = ReadMapFile(mapPath);
   if (std::string reason = ReasonBeforeBuild(output, content, mapPath); !reason.empty())
-    return Fail(log, reason, {});
+    return Fail(log, reason);
   // The map's own folder is the current one, as after Load Map in the editor.
   std::error_code error;
   fs::current_path(fs::path(mapPath).parent_path(), error);
   if (std::string reason = ReasonInClips(request, content.marks); !reason.empty())
-    return Fail(log, reason, {});
+    return Fail(log, reason);
   return Build(request, output, content, log);
 }
 

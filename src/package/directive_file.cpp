@@ -82,6 +82,16 @@ std::vector<std::string> DirectiveLines(const PackageDirective& directive) {
   return lines;
 }
 
+bool DirectiveTextsFit(const PackageDirective& directive) {
+  const auto fits = [](const std::string& text) {
+    return text.find_first_of("\r\n") == std::string::npos;
+  };
+  bool all = fits(directive.packagePath) && fits(directive.userMessage) &&
+             fits(directive.stagingFolder);
+  for (const auto& name : directive.clipNames) all = all && (!name || fits(*name));
+  return all;
+}
+
 std::string FormatDirectiveFile(const PackageDirective& directive) {
   std::string text;
   for (const std::string& line : DirectiveLines(directive)) {

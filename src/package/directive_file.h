@@ -23,6 +23,9 @@ struct PackageDirective {
 // The lines of the directive file, in order, without line ends.
 std::vector<std::string> DirectiveLines(const PackageDirective& directive);
 
+// True when every text of `directive` fits on its line: none holds a CR or LF.
+bool DirectiveTextsFit(const PackageDirective& directive);
+
 // The whole directive file: its lines, each ended by CR LF.
 std::string FormatDirectiveFile(const PackageDirective& directive);
 

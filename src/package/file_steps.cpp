@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -69,6 +71,20 @@ bool MakeFolder(const std::string& path) {
   std::error_code error;
   fs::create_directory(path, error);
   return FolderExists(path);
+}
+
+PathStamp PathStampOf(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return {};
+  return {true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+}
+
+bool CanBeReplaced(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0) return errno == ENOENT;
+  if (S_ISDIR(info.st_mode)) return false;
+  const fs::path folder = fs::path(path).parent_path();
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
 }
 
 }  // namespace mw

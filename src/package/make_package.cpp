@@ -94,6 +94,7 @@ class PackagePipeline {
   bool extractorRenamed_ = false;  // the tool files this run renamed for the build
   bool archiverRenamed_ = false;
   std::string toolReason_;  // the build tool's last line of error output
+  PathStamp oldPackage_;    // what was at the package path before the build tool ran
 };
 
 PackagePipeline::PackagePipeline(const PackageJob& job)
@@ -253,6 +254,10 @@ PackageDirective PackagePipeline::Directive() const {
 
 bool PackagePipeline::WriteDirectiveFile() {
   Step("Preparing package settings", 15);
+  // A line break inside a text (package path, message, clip name) would add lines of
+  // its own to the directive file: such a package is not made.
+  const PackageDirective directive = Directive();
+  if (!DirectiveTextsFit(directive)) return false;
   const std::string path = InProgramFolder(kDirectiveFileName);
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -261,7 +266,7 @@ bool PackagePipeline::WriteDirectiveFile() {
     if (!entries[k].skipped)
       Step("Pre-packaging " + entries[k].packageName, 15 + static_cast<int>(k));
   }
-  const std::string text = FormatDirectiveFile(Directive());
+  const std::string text = FormatDirectiveFile(directive);
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   written = (std::fclose(file) == 0) && written;
   return written;
@@ -272,10 +277,12 @@ bool PackagePipeline::DirectiveFileReady() {
   return PathExists(InProgramFolder(kDirectiveFileName));
 }
 
+// The old package stays where it is until the new one replaces it, so a build that fails
+// loses nothing; this step only makes sure that it can be replaced.
 bool PackagePipeline::RemoveOldPackage() {
   Step("Removing old files", 52);
-  DeleteFile(packagePath_);
-  return !PathExists(packagePath_);
+  oldPackage_ = PathStampOf(packagePath_);
+  return CanBeReplaced(packagePath_);
 }
 
 void PackagePipeline::RenameToolsForRun() {
@@ -303,7 +310,8 @@ bool PackagePipeline::RunPackageBuildTool() {
 
 bool PackagePipeline::CheckPackage() {
   Step("Checking package...", 75);
-  if (PathExists(packagePath_)) return true;
+  // The old package, still there untouched, is no new package.
+  if (PathExists(packagePath_) && PathStampOf(packagePath_) != oldPackage_) return true;
   WarningReport(106, toolReason_);
   return false;
 }

@@ -21,8 +21,19 @@ constexpr int kWindowHeight = 240;
 QString FromText(const std::string& text) {
   return QString::fromLocal8Bit(text.c_str());
 }
+// The text of a one-line field: a line break pasted or set into it (which the directive
+// file cannot hold) becomes one blank.
 std::string ToText(const QString& text) {
-  return text.toLocal8Bit().toStdString();
+  std::string line;
+  for (char c : text.toLocal8Bit().toStdString()) {
+    const bool lineBreak = c == '\r' || c == '\n';
+    if (!lineBreak) {
+      line += c;
+    } else if (line.empty() || line.back() != ' ') {
+      line += ' ';
+    }
+  }
+  return line;
 }
 
 template <typename Widget>

@@ -8,9 +8,9 @@
 
 namespace mw {
 
-// Writes each step as one line, the gauge value and the step text as the progress
-// window shows it, e.g. " 52% Removing old files...". Keeps the last step text and
-// the gauge like the window.
+// Writes each step as one line: how far the whole build has come, a percentage that only
+// grows, and the step text as the progress window shows it, e.g. " 52% Removing old
+// files...". Keeps the last step text and the gauge like the window.
 class StreamProgress : public ProgressSink {
  public:
   // `out` must outlive the sink.
@@ -27,6 +27,7 @@ class StreamProgress : public ProgressSink {
   std::ostream& out_;
   std::string lastStepText_;
   int gauge_ = 0;
+  int overall_ = 0;
 };
 
 }  // namespace mw

@@ -2,10 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QXmlStreamReader>
+#include <chrono>
 #include <filesystem>
 #include <string>
 
 #include "../media/jpeg_fixtures.h"
+#include "../support/hostile_clips.h"
+#include "../support/loopback_server.h"
 #include "map/map_file.h"
 #include "packer_test_support.h"
 
@@ -106,9 +110,85 @@ TEST_F(EditorCommandTest, OverviewWritesAPictureWithoutADisplay) {
   EXPECT_NE(svg.find("class=\"clip broken\""), std::string::npos);
 
   result = Run({"--overview", "map.clm", "--output", "map.gif"});
-  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.exit_code, 2);  // a fault of the command line
+  EXPECT_NE(result.err.find("must end in .png or .svg"), std::string::npos) << result.err;
   EXPECT_FALSE(test::Exists(dir_ / "map.gif"));
+  EXPECT_EQ(Run({"--overview", "map.clm", "--output", "x.jpg"}).exit_code, 2);
   EXPECT_EQ(Run({"--overview", "nothing.clm", "--output", "x.png"}).exit_code, 2);
+}
+
+// Movie clips that name web addresses and a pipe: the check and the overview open none of
+// them (the server sees no request) and wait for nothing; each spelling of a clip is
+// one file.
+TEST_F(EditorCommandTest, CheckAndOverviewOpenLocalMovieFilesOnly) {
+  test::LoopbackServer server;
+  ASSERT_TRUE(server.Listening());
+  test::WriteJpeg(dir_ / "hall.jpg", 64, 48);
+  std::vector<std::vector<std::string>> marks;
+  for (const std::string& path : test::WriteHostileClips(dir_.path(), server.Url(""))) {
+    const std::string name = std::filesystem::path(path).filename();
+    for (const std::string& spelling : {name, "./" + name, "././" + name})
+      marks.push_back({"hall.jpg", "0.5", "0.5", spelling, "to " + spelling});
+  }
+  WriteFile(dir_ / "hostile.clm", MapText(marks));
+  const auto started = std::chrono::steady_clock::now();
+  const RunResult check = Run({"--check", "hostile.clm"});
+  EXPECT_EQ(check.exit_code, 1) << check.err;
+  EXPECT_NE(check.out.find("Movie does not open: evil.mp4 (mark 1 on hall.jpg"),
+            std::string::npos)
+      << check.out;
+  EXPECT_NE(check.out.find("Movie does not open: ././pipe.avi"), std::string::npos) << check.out;
+  const RunResult overview = Run({"--overview", "hostile.clm", "--output", "hostile.png"});
+  EXPECT_EQ(overview.exit_code, 0) << overview.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(15));
+  EXPECT_EQ(server.Requests(), 0);
+}
+
+// The map's texts reach the terminal with their control characters, bidirectional
+// controls and bytes that are no text shown as codes, and a NUL does not cut the line.
+TEST_F(EditorCommandTest, CheckShowsControlCharactersOfTheMapAsCodes) {
+  test::WriteJpeg(dir_ / "hall.jpg", 64, 48);
+  const std::string message = std::string("\x1b[2J\x1b]0;title\x07\x1b]52;c;cm0gLXJm\x07") +
+                              "gpj.\xE2\x80\xAE" + std::string("exe\0after", 9) + "\xFF";
+  WriteFile(dir_ / "hostile.clm",
+            MapText({{"hall.jpg", "0.5", "0.5", "\x1b[31mred.jpg", message}}));
+  const RunResult result = Run({"--check", "hostile.clm"});
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out,
+            "File not found: \\x1b[31mred.jpg (mark 1 on hall.jpg, "
+            "\"\\x1b[2J\\x1b]0;title\\x07\\x1b]52;c;cm0gLXJm\\x07gpj.\\u202eexe\\x00after\\xff\") - "
+            "No such file or directory\n");
+}
+
+TEST_F(EditorCommandTest, CheckSaysSoWhenItsListCannotBeWritten) {
+  WriteFile(dir_ / "empty.clm", MapText({}));
+  const pid_t pid = test::Start({{kEditor, "--check", "empty.clm"}, dir_.path(), {}}, "/dev/full",
+                                dir_ / "err");
+  EXPECT_EQ(test::WaitExitCode(pid), 2);
+  EXPECT_NE(test::ReadFile(dir_ / "err").find("could not be written: No space left on device"),
+            std::string::npos)
+      << test::ReadFile(dir_ / "err");
+}
+
+// A link at the overview's output is refused and the file it points to kept; so is a
+// picture whose texts are no UTF-8 or characters XML does not allow, which is written
+// well-formed.
+TEST_F(EditorCommandTest, OverviewRefusesALinkAndWritesWellFormedSvg) {
+  test::WriteJpeg(dir_ / "hall.jpg", 64, 48);
+  WriteFile(dir_ / "map.clm",
+            MapText({{"hall.jpg", "0.5", "0.5", "k\xFF\xEF\xBF\xBE<&\x01.jpg", "\xC3( \xEF\xBF\xBF"}}));
+  WriteFile(dir_ / "victim.txt", "kept");
+  std::filesystem::create_symlink("victim.txt", dir_ / "link.svg");
+  RunResult result = Run({"--overview", "map.clm", "--output", "link.svg"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
+  EXPECT_EQ(test::ReadFile(dir_ / "victim.txt"), "kept");
+
+  result = Run({"--overview", "map.clm", "--output", "map.svg"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  QXmlStreamReader xml(QByteArray::fromStdString(test::ReadFile(dir_ / "map.svg")));
+  while (!xml.atEnd()) xml.readNext();
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
 }
 
 }  // namespace

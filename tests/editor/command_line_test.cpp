@@ -84,6 +84,19 @@ TEST(CommandLineTest, EachCommandGetsWhatItNeedsAndNothingElse) {
   EXPECT_NE(Refused({""}).find("empty"), std::string::npos);
 }
 
+// A file name or a message with a line break would write lines of its own into the
+// package's directive file.
+TEST(CommandLineTest, OutputAndMessageMustBeOneLine) {
+  EXPECT_EQ(Refused({"--make-package", "t.clm", "--output", "out/x\ny.exe"}),
+            "option '--output' must be one line: its value holds a line break");
+  EXPECT_EQ(Refused({"--make-package", "t.clm", "--output", "t.exe", "--message=a\r\n[Options]"}),
+            "option '--message' must be one line: its value holds a line break");
+  EXPECT_EQ(Refused({"--overview", "t.clm", "--output=a\rb.svg"}),
+            "option '--output' must be one line: its value holds a line break");
+  EXPECT_EQ(Accepted({"--make-package", "t.clm", "--output", "t.exe", "--message", "a\tb"}).message,
+            "a\tb");
+}
+
 TEST(CommandLineTest, UnknownOptionsAreNamed) {
   EXPECT_EQ(Refused({"--colour"}), "unknown option '--colour'");
   EXPECT_EQ(Refused({"-x", "tour.clm"}), "unknown option '-x'");

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "../map/temp_folder.h"
+#include "../media/jpeg_fixtures.h"
 
 namespace fs = std::filesystem;
 
@@ -76,9 +77,16 @@ class MakePackageCommandTest : public ::testing::Test {
     fs::create_directories(root_.Path() + "/out");
     hall_ = root_.Path() + "/photos/hall.jpg";
     garden_ = root_.Path() + "/photos/garden.jpg";
-    WriteText(hall_, std::string(3000, 'h'));
-    WriteText(garden_, std::string(2000, 'g'));
+    WritePhoto(hall_, 3000, 'h');
+    WritePhoto(garden_, 2000, 'g');
     WriteMap(map_, {hall_, garden_});
+  }
+
+  // A real photo of `size` bytes: a small JPEG and then `filler` bytes after its end.
+  static void WritePhoto(const std::string& path, std::size_t size, char filler) {
+    test::WriteJpeg(path, 16, 16);
+    const std::string photo = ReadText(path);
+    WriteText(path, photo + std::string(size - std::min(size, photo.size()), filler));
   }
 
   // A map whose clips link each to the next; the last links back to the first.
@@ -136,10 +144,19 @@ TEST_F(MakePackageCommandTest, MakesACompletePackageAndReportsEachStep) {
   Outcome run = MakePackage(output_);
   ASSERT_EQ(run.exitCode, 0) << run.log;
   EXPECT_TRUE(IsCompletePackage(output_));
-  for (const char* line : {"  5% Collecting clips...\n", "  0% Copying garden.jpg...\n",
+  for (const char* line : {"  5% Collecting clips...\n", " 10% Copying garden.jpg...\n",
                            " 60% Making package......\n", "100% Finalizing......\n"}) {
     EXPECT_NE(run.log.find(line), std::string::npos) << line << run.log;
   }
+  // The percentage of the whole build never goes back, though the steps' gauge does.
+  int percent = 0;
+  std::istringstream lines(run.log);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.size() < 4 || line[3] != '%') continue;
+    EXPECT_GE(std::stoi(line.substr(0, 3)), percent) << line << "\n" << run.log;
+    percent = std::stoi(line.substr(0, 3));
+  }
+  EXPECT_EQ(percent, 100);
   EXPECT_EQ(run.LastLine(), "markweaver: package made: " + output_);
   ExpectNothingStaged(program_);
   // A writable program folder is used as it always was: only Packages/ is added.
@@ -217,6 +234,69 @@ TEST_F(MakePackageCommandTest, AFailingBuildToolIsNamedAndItsHalfPackageRemoved)
       << run.log;
   EXPECT_FALSE(fs::exists(output_));
   ExpectNothingStaged(program_);
+}
+
+// A package that cannot be made leaves the file it was to replace as it was.
+TEST_F(MakePackageCommandTest, AFailedBuildKeepsTheOldPackage) {
+  WriteText(output_, "an old package");
+  fs::remove(program_ + "kecab.dll");
+  Outcome run = MakePackage(output_);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(run.LastLine(), "markweaver: no package made: kecab.dll is missing") << run.log;
+  EXPECT_EQ(ReadText(output_), "an old package");
+  ExpectNothingStaged(program_);
+}
+
+// A symbolic link at FILE is refused: the file it points to is not replaced.
+TEST_F(MakePackageCommandTest, ALinkAsThePackageFileIsRefused) {
+  WriteText(root_.Path() + "/victim.txt", "kept");
+  fs::create_symlink(root_.Path() + "/victim.txt", output_);
+  Outcome run = MakePackage(output_);
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_NE(run.LastLine().find("is a symbolic link"), std::string::npos) << run.log;
+  EXPECT_EQ(ReadText(root_.Path() + "/victim.txt"), "kept");
+  EXPECT_TRUE(fs::is_symlink(output_));
+}
+
+// A line break in the package's name or message is refused before anything is done.
+TEST_F(MakePackageCommandTest, LineBreaksInTheFileOrTheMessageAreRefused) {
+  WriteText(root_.Path() + "/out/x", "kept");
+  const std::string log = root_.Path() + "/breaks.log";
+  const std::string editor = program_ + "markweaver";
+  for (const auto& [option, value] :
+       std::vector<std::pair<std::string, std::string>>{{"--output", root_.Path() + "/out/x\ny.exe"},
+                                                        {"--message", "first\r\n[Options]"}}) {
+    std::vector<std::string> command{editor, "--make-package", map_, option, value};
+    if (option != "--output") command.insert(command.end(), {"--output", output_});
+    Outcome run = Finish(Start(command, Environment(), log), log);
+    EXPECT_EQ(run.exitCode, 2) << run.log;
+    EXPECT_NE(run.log.find("option '" + option + "' must be one line"), std::string::npos)
+        << run.log;
+  }
+  EXPECT_EQ(ReadText(root_.Path() + "/out/x"), "kept");
+  EXPECT_FALSE(fs::exists(output_));
+}
+
+// A file that is no clip the player can show is packed with a warning, and the last line
+// says so.
+TEST_F(MakePackageCommandTest, FilesThatAreNoClipsArePackedWithAWarning) {
+  const std::string notes = root_.Path() + "/photos/notes.txt";
+  const std::string broken = root_.Path() + "/photos/broken.jpg";
+  WriteText(notes, "text");
+  WriteText(broken, std::string(100, 'b'));
+  WriteMap(map_, {hall_, notes, broken});
+  Outcome run = MakePackage(output_);
+  ASSERT_EQ(run.exitCode, 0) << run.log;
+  EXPECT_NE(run.log.find("markweaver: warning: packed all the same: Not a clip file: " + notes),
+            std::string::npos)
+      << run.log;
+  EXPECT_NE(run.log.find("markweaver: warning: packed all the same: Photo does not read: " +
+                         broken),
+            std::string::npos)
+      << run.log;
+  EXPECT_EQ(run.LastLine(), "markweaver: package made: " + output_ +
+                                " (2 files in it are no photos or movies the player can show)");
+  EXPECT_NE(PlayPackage(output_).find("file 6e6f7465732e747874 4"), std::string::npos);
 }
 
 TEST_F(MakePackageCommandTest, BadRequestsAreRefusedWithTheirReason) {

@@ -297,6 +297,25 @@ TEST_F(MakePackageTest, OldPackageThatCannotBeRemovedFails) {
   ExpectCleanedUp();
 }
 
+// The old package stays until a new one replaces it: a build that makes none keeps it,
+// and does not take it for a new one.
+TEST_F(MakePackageTest, ABuildWithoutANewPackageKeepsTheOldOne) {
+  WriteFile(PackagePath(), "old package");
+  // A build tool that ends well but writes nothing.
+  fs::remove(Program("MarkWeaverL.dll"));
+  WriteFile(Program("MarkWeaverL.dll"), "#!/bin/sh\nexit 0\n");
+  fs::permissions(Program("MarkWeaverL.dll"), fs::perms::owner_all);
+  AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
+  AcceptOptions();
+  ReturnFromResult();
+  Run();
+  EXPECT_EQ(desktop.MessageTexts(),
+            (std::vector<std::string>{"Warning:Failed Checking package...(error=106)."}));
+  EXPECT_EQ(desktop.modalDialogs, std::vector<std::string>{"MakePackageForm"});
+  EXPECT_EQ(ReadFile(PackagePath()), "old package");
+  ExpectCleanedUp();
+}
+
 TEST_F(MakePackageTest, WithoutTheToolWarnsAndShowsNoResult) {
   fs::remove(Program("MarkWeaverL.dll"));
   AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));

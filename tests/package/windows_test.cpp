@@ -53,6 +53,18 @@ TEST(MakePackageForm, StartsWithProgram1AndChecksTheLocation) {
   EXPECT_EQ(form.result(), kModalCancel);
 }
 
+// Text pasted with line breaks into the one-line fields comes out on one line: the
+// directive file has a line for each text.
+TEST(MakePackageForm, TakesLineBreaksOutOfItsTexts) {
+  test::ScriptedDesktop desktop;
+  TMakePackageForm form(desktop);
+  form.findChild<QLineEdit*>("UserMessage")->setText("first\r\nsecond\nthird\r");
+  form.findChild<QLineEdit*>("PackageName")->setText("tour\n[Options]");
+  EXPECT_EQ(form.UserMessageText(), "first second third ");
+  EXPECT_EQ(form.PackageNameText(), "tour [Options]");
+  EXPECT_EQ(form.UserMessageText().find_first_of("\r\n"), std::string::npos);
+}
+
 TEST(MakePackageForm, RelativeLocationBecomesTheFolderSeenFromHere) {
   test::ScriptedDesktop desktop;
   test::PackageTestFolder folder;

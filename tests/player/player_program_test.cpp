@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "../support/hostile_clips.h"
+#include "../support/loopback_server.h"
 #include "player_folder.h"
 #include "start_report_reader.h"
 
@@ -61,6 +63,20 @@ TEST_F(PlayerProgramTest, AMovieStartClipIsReportedOnceItsFirstFrameIsPainted) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.report["kind"], "movie");
   EXPECT_EQ(run.report["window"], "320x240");
+}
+
+// A package whose start clip is an edit list naming a web address shows no movie and
+// fetches nothing: the server it names sees no request.
+TEST_F(PlayerProgramTest, AMovieClipNamingAWebAddressReachesNoServer) {
+  test::LoopbackServer server;
+  ASSERT_TRUE(server.Listening());
+  test::WriteHostileClips(folder.Path(), server.Url(""));
+  folder.WriteMap({test::Mark("evil.mp4", 0.5f, 0.5f, 10, "list.mpg", "on")}, {320, 240});
+  test::PlayerRun run = Run({});
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(run.exitCode, 0) << run.errorOutput;
+  EXPECT_NE(run.report["kind"], "movie");
+  EXPECT_EQ(server.Requests(), 0);
 }
 
 TEST(PlayerHelpTest, UnderItsOwnNameItExplainsItself) {
