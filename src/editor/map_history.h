@@ -7,6 +7,7 @@
 #include <QUndoStack>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,12 +23,22 @@ struct MapStep {
   bool replayed = false;
 };
 
+class HistoryStep;
+class StepGroup;
+
+// How many bytes the steps of a history keep at most, besides its newest step.
+inline constexpr std::size_t kHistoryByteLimit = std::size_t{64} << 20;
+
 // Changes the map only through steps of its undo stack. Each step keeps just the marks
-// it changes and their positions in the map, never a copy of the map.
+// it changes and their positions in the map, never a copy of the map. The steps keep at
+// most `byteLimit` bytes: when a new step passes it, the oldest steps are dropped (the
+// newest is always kept).
 class MapHistory : public QObject {
   Q_OBJECT
  public:
-  explicit MapHistory(ClipMap& map, QObject* parent = nullptr);
+  explicit MapHistory(ClipMap& map, QObject* parent = nullptr,
+                      std::size_t byteLimit = kHistoryByteLimit);
+  ~MapHistory() override;
 
   // Appends `mark` to the map.
   void AddMark(ClickerMark mark);
@@ -56,15 +67,31 @@ class MapHistory : public QObject {
   QUndoStack& Stack() { return stack_; }
   const ClipMap& Map() const { return map_; }
 
+  // The bytes the steps keep now.
+  std::size_t Bytes() const { return bytes_; }
+
   // Called by the steps themselves after they changed the map.
   void ReportStep(const MapStep& step) { emit StepApplied(step); }
+  // Called by a step when it is deleted, with the bytes counted for it.
+  void Forget(std::size_t bytes) { bytes_ -= bytes; }
+  // True while the stack is filled anew with the steps kept.
+  bool Rebuilding() const { return rebuilding_; }
 
  signals:
   // A step was done, undone or redone.
   void StepApplied(const mw::MapStep& step);
 
  private:
+  void Push(std::unique_ptr<HistoryStep> step);
+  void DropOldestSteps();
+  HistoryStep& StepAt(int index);
+
   ClipMap& map_;
+  std::size_t byteLimit_;
+  std::size_t bytes_ = 0;
+  bool rebuilding_ = false;
+  std::unique_ptr<StepGroup> group_;  // the step being gathered between BeginStep and EndStep
+  int groupDepth_ = 0;
   QUndoStack stack_;
 };
 

@@ -92,8 +92,12 @@ MapFileContent ParseMapText(FileBytes text) {
       !ReadSizeLines(reader, content)) {
     return content;
   }
-  std::vector<ClickerMark> marks = ReadMarksInMapText(data, reader);
-  content.marks = ClipMap(std::move(marks), std::move(text));
+  std::optional<std::vector<ClickerMark>> marks = ReadMarksInMapText(data, reader);
+  if (!marks) {
+    content.status = MapReadStatus::InvalidHeader;
+    return content;
+  }
+  content.marks = ClipMap(std::move(*marks), std::move(text));
   return content;
 }
 

@@ -48,7 +48,22 @@ constexpr std::size_t kNoStop = std::string_view::npos;
 struct MarkRun {
   std::vector<ClickerMark> marks;
   bool lastComplete = true;
+  std::size_t cutShort = 0;  // marks that ended at a number line that was no number
+  bool noMap = false;        // so many marks were cut short that the text is no map
 };
+
+// A map whose marks are cut short this often is no map: each such mark takes a whole
+// record for as little as two bytes of the file, so that reading on would take memory
+// many times the file's size. A damaged map has a few of them.
+constexpr std::size_t kCutShortAllowed = 1024;
+constexpr std::size_t kMarksPerCutShort = 8;
+
+bool CutShortTooOften(const MarkRun& run) {
+  return run.cutShort > kCutShortAllowed && run.cutShort * kMarksPerCutShort > run.marks.size();
+}
+
+// The fewest bytes of a mark with all nine lines: five one-digit numbers and line feeds.
+constexpr std::size_t kSmallestWholeMark = 14;
 
 // After this many marks a large map makes room for all the marks it will hold.
 constexpr std::size_t kSampleMarks = 64;
@@ -57,7 +72,10 @@ constexpr std::size_t kSampleMarks = 64;
 // regrowing a large map. There is at most one mark for every 14 bytes (nine lines,
 // five of them numbers).
 void ReserveForTheRest(MarkRun& run, std::size_t bytesRead, std::size_t bytesLeft) {
-  const std::size_t bytesPerMark = std::max<std::size_t>(bytesRead / run.marks.size(), 14);
+  // Marks shorter than a whole mark can be were cut short: such a text may be no map at
+  // all, and is not given room in advance.
+  const std::size_t bytesPerMark = bytesRead / run.marks.size();
+  if (bytesPerMark < kSmallestWholeMark) return;
   const std::size_t expected = bytesLeft / bytesPerMark;
   run.marks.reserve(run.marks.size() + expected + expected / 8 + 1);
 }
@@ -70,6 +88,7 @@ void ReadNextMark(MapLineReader& reader, MarkRun& run) {
     run.lastComplete = true;
   } else {
     run.lastComplete = ReadMarkLines(reader, mark, InMapText);
+    if (!run.lastComplete) ++run.cutShort;
   }
 }
 
@@ -78,6 +97,10 @@ void ReadRun(MapLineReader& reader, std::size_t textSize, std::size_t stop, Mark
   const std::size_t start = reader.Position();
   while (!reader.Eof() && reader.Position() < stop) {
     ReadNextMark(reader, run);
+    if (CutShortTooOften(run)) {
+      run.noMap = true;
+      return;
+    }
     if (run.marks.size() == kSampleMarks)
       ReserveForTheRest(run, reader.Position() - start, textSize - reader.Position());
   }
@@ -142,7 +165,8 @@ bool ReadMark(MapLineReader& reader, ClickerMark& mark) {
 // thread reads from there. When the first thread's marks end exactly there, the
 // second's marks are the ones a single reading would give, and follow; otherwise the
 // first thread reads on to the end and the second's marks are not used.
-std::vector<ClickerMark> ReadMarksInMapText(std::string_view text, MapLineReader& reader) {
+std::optional<std::vector<ClickerMark>> ReadMarksInMapText(std::string_view text,
+                                                          MapLineReader& reader) {
   const std::size_t left = text.size() - reader.Position();
   // The second thread starts a little later, so it takes a little less than half.
   const std::size_t split =
@@ -152,12 +176,14 @@ std::vector<ClickerMark> ReadMarksInMapText(std::string_view text, MapLineReader
   if (split != kNoStop) secondHalf = ReadInBackground(text.substr(split));
   if (!secondHalf.valid()) {
     ReadRunToTheEnd(reader, text.size(), first);
+    if (first.noMap) return std::nullopt;
     return std::move(first.marks);
   }
   ReadRun(reader, text.size(), split, first);
   const bool metInStep = reader.Position() == split && !reader.Eof();
   if (!metInStep) ReadRunToTheEnd(reader, text.size(), first);
   MarkRun second = secondHalf.get();
+  if (first.noMap || (metInStep && second.noMap)) return std::nullopt;
   if (metInStep)
     first.marks.insert(first.marks.end(), std::make_move_iterator(second.marks.begin()),
                        std::make_move_iterator(second.marks.end()));

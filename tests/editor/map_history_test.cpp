@@ -79,6 +79,17 @@ class HistoryModel {
   }
   void Save() { saved_ = index_; }
   void ForgetSave() { saved_.reset(); }
+  // Forgets the oldest steps, as the history does past its byte limit: `undoable` steps
+  // can be undone afterwards.
+  void KeepUndoable(std::size_t undoable) {
+    if (undoable >= index_) return;
+    const std::size_t dropped = index_ - undoable;
+    states_.erase(states_.begin(), states_.begin() + static_cast<std::ptrdiff_t>(dropped));
+    turns_.erase(turns_.begin(), turns_.begin() + static_cast<std::ptrdiff_t>(dropped));
+    turns_.front().reset();
+    index_ -= dropped;
+    if (saved_) saved_ = *saved_ >= dropped ? std::optional(*saved_ - dropped) : std::nullopt;
+  }
   void Restart(bool saved) {
     states_ = {Now()};
     turns_ = {std::nullopt};
@@ -221,13 +232,18 @@ class RandomSteps {
 
 TEST(MapHistoryTest, LongRandomSequencesMatchAModelThatCopiesTheMap) {
   test::TempFolder folder;
-  for (unsigned seed = 1; seed <= 12; ++seed) {
+  // The later seeds run with a byte limit that only a few steps fit.
+  for (unsigned seed = 1; seed <= 16; ++seed) {
     ClipMap map = ReadStartMap(folder, 6);
-    MapHistory history(map);
+    const std::size_t limit = seed <= 12 ? kHistoryByteLimit : 2000 * (seed - 11);
+    MapHistory history(map, nullptr, limit);
     HistoryModel model(map.Marks());
     RandomSteps steps(seed, map, history, model);
     for (int step = 0; step < 600; ++step) {
       steps.One();
+      model.KeepUndoable(static_cast<std::size_t>(history.Stack().index()));
+      ASSERT_TRUE(history.Bytes() <= limit || history.Stack().count() == 1)
+          << "seed " << seed << " step " << step << ": " << history.Bytes();
       ASSERT_EQ(map.Marks(), model.Now()) << "seed " << seed << " step " << step;
       ASSERT_EQ(history.AtSavePoint(), model.AtSave()) << "seed " << seed << " step " << step;
       ASSERT_EQ(history.Stack().canUndo(), model.CanUndo()) << "seed " << seed << " step " << step;
@@ -318,6 +334,54 @@ TEST(MapHistoryTest, RestartingKeepsTheMapAndForgetsTheSteps) {
   history.MoveMark(5, 0.1f, 0.1f);
   history.ResizeMark(5, 20, 0);
   EXPECT_EQ(history.Stack().count(), 0);
+}
+
+// Edits of a mark with a long message: the oldest steps are dropped once the history keeps
+// more than its limit, the newest can still be undone, and the save point stays with its
+// state or is gone with it.
+TEST(MapHistoryTest, TheOldestStepsGoPastTheByteLimit) {
+  ClipMap map;
+  MapHistory history(map);
+  ClickerMark mark = MakeMark("/tour/a.jpg", 1);
+  history.AddMark(mark);
+  history.MarkSaved();
+  for (int edit = 0; edit < 100; ++edit) {
+    mark.Hint = std::string(1 << 20, char('a' + edit % 26));
+    history.BeginStep(kEditMarkStep);
+    history.DeleteMark(0);
+    history.AddMark(mark);
+    history.EndStep();
+  }
+  // Each edit keeps the message twice: 2 MiB a step.
+  EXPECT_LE(history.Bytes(), kHistoryByteLimit);
+  EXPECT_GE(history.Bytes(), kHistoryByteLimit - (std::size_t{3} << 20));
+  EXPECT_LE(history.Stack().count(), 32);
+  EXPECT_FALSE(history.AtSavePoint());
+  EXPECT_EQ(history.Stack().undoText(), kEditMarkStep);
+  history.Stack().undo();
+  EXPECT_EQ(map.At(0).Hint.str(), std::string(1 << 20, char('a' + 98 % 26)));
+  while (history.Stack().canUndo()) history.Stack().undo();
+  ASSERT_EQ(map.Count(), 1u);
+  EXPECT_EQ(map.At(0).Hint.size(), std::size_t{1} << 20);  // the first edits are gone
+  EXPECT_FALSE(history.AtSavePoint());
+  while (history.Stack().canRedo()) history.Stack().redo();
+  EXPECT_EQ(map.At(0).Hint.str(), std::string(1 << 20, char('a' + 99 % 26)));
+
+  // A save point among the steps kept stays where it was.
+  history.MarkSaved();
+  mark.Hint = std::string(20 << 20, 'z');
+  history.AddMark(mark);
+  history.AddMark(mark);
+  history.Stack().undo();
+  history.Stack().undo();
+  EXPECT_TRUE(history.AtSavePoint());
+  // One step larger than the limit is kept alone.
+  mark.Hint = std::string(80 << 20, 'y');
+  history.AddMark(mark);
+  EXPECT_EQ(history.Stack().count(), 1);
+  history.Stack().undo();
+  EXPECT_TRUE(history.AtSavePoint());
+  EXPECT_EQ(map.Count(), 1u);
 }
 
 }  // namespace

@@ -180,6 +180,25 @@ TEST(MapReading, BadNumberReadsOnOutOfStep) {
   EXPECT_EQ(content.marks.At(2).X, 7.0f);
 }
 
+// Each mark cut short takes a whole record for a few bytes: a text of little else is no
+// map, while a damaged map with some of them among its whole marks still reads.
+TEST(MapReading, TextOfMarksCutShortIsNoMap) {
+  const std::string header = "markweaverdata1.01\r\n610\r\n545\r\n";
+  std::string junk = header;
+  for (int k = 0; k < 5000; ++k) junk += "a\r\nx\r\n";
+  EXPECT_EQ(ParseMap(junk).status, MapReadStatus::InvalidHeader);
+  // The same on the two threads of a large text.
+  while (junk.size() < (std::size_t{3} << 20)) junk += "a\r\nx\r\n";
+  EXPECT_EQ(ParseMap(junk).status, MapReadStatus::InvalidHeader);
+
+  std::string damaged = header;
+  const std::string whole = "a.jpg\r\n0.5\r\n0.5\r\n10\r\nb.jpg\r\nres\r\n7\r\n8\r\nhint\r\n";
+  for (int k = 0; k < 20000; ++k) damaged += k % 10 == 0 ? "a\r\nx\r\n" + whole : whole;
+  const MapFileContent content = ParseMap(damaged);
+  EXPECT_EQ(content.status, MapReadStatus::Loaded);
+  EXPECT_EQ(content.marks.Count(), 22000u);
+}
+
 TEST(MapReading, DefaultsOfANewRecord) {
   ClickerMark m;
   EXPECT_EQ(m.Clip, "<input>");
