@@ -340,49 +340,53 @@ TEST(MapHistoryTest, RestartingKeepsTheMapAndForgetsTheSteps) {
 // more than its limit, the newest can still be undone, and the save point stays with its
 // state or is gone with it.
 TEST(MapHistoryTest, TheOldestStepsGoPastTheByteLimit) {
+  constexpr std::size_t kLimit = std::size_t{1} << 20;
+  constexpr std::size_t kMessage = kLimit / 64;  // an edit keeps it twice: 1/32 of the limit
   ClipMap map;
-  MapHistory history(map);
+  MapHistory history(map, nullptr, kLimit);
   ClickerMark mark = MakeMark("/tour/a.jpg", 1);
   history.AddMark(mark);
   history.MarkSaved();
   for (int edit = 0; edit < 100; ++edit) {
-    mark.Hint = std::string(1 << 20, char('a' + edit % 26));
+    mark.Hint = std::string(kMessage, char('a' + edit % 26));
     history.BeginStep(kEditMarkStep);
     history.DeleteMark(0);
     history.AddMark(mark);
     history.EndStep();
   }
-  // Each edit keeps the message twice: 2 MiB a step.
-  EXPECT_LE(history.Bytes(), kHistoryByteLimit);
-  EXPECT_GE(history.Bytes(), kHistoryByteLimit - (std::size_t{3} << 20));
+  EXPECT_LE(history.Bytes(), kLimit);
+  EXPECT_GE(history.Bytes(), kLimit - 3 * kMessage);
   EXPECT_LE(history.Stack().count(), 32);
   EXPECT_FALSE(history.AtSavePoint());
   EXPECT_EQ(history.Stack().undoText(), kEditMarkStep);
   history.Stack().undo();
-  EXPECT_EQ(map.At(0).Hint.str(), std::string(1 << 20, char('a' + 98 % 26)));
+  EXPECT_EQ(map.At(0).Hint.str(), std::string(kMessage, char('a' + 98 % 26)));
   while (history.Stack().canUndo()) history.Stack().undo();
   ASSERT_EQ(map.Count(), 1u);
-  EXPECT_EQ(map.At(0).Hint.size(), std::size_t{1} << 20);  // the first edits are gone
+  EXPECT_EQ(map.At(0).Hint.size(), kMessage);  // the first edits are gone
   EXPECT_FALSE(history.AtSavePoint());
   while (history.Stack().canRedo()) history.Stack().redo();
-  EXPECT_EQ(map.At(0).Hint.str(), std::string(1 << 20, char('a' + 99 % 26)));
+  EXPECT_EQ(map.At(0).Hint.str(), std::string(kMessage, char('a' + 99 % 26)));
 
   // A save point among the steps kept stays where it was.
   history.MarkSaved();
-  mark.Hint = std::string(20 << 20, 'z');
+  mark.Hint = std::string(kLimit / 3, 'z');
   history.AddMark(mark);
   history.AddMark(mark);
   history.Stack().undo();
   history.Stack().undo();
   EXPECT_TRUE(history.AtSavePoint());
   // One step larger than the limit is kept alone.
-  mark.Hint = std::string(80 << 20, 'y');
+  mark.Hint = std::string(kLimit + 1, 'y');
   history.AddMark(mark);
   EXPECT_EQ(history.Stack().count(), 1);
   history.Stack().undo();
   EXPECT_TRUE(history.AtSavePoint());
   EXPECT_EQ(map.Count(), 1u);
 }
+
+// The editor's history keeps 64 MiB.
+static_assert(kHistoryByteLimit == std::size_t{64} << 20);
 
 }  // namespace
 }  // namespace mw
