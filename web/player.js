@@ -1,0 +1,2 @@
+"use strict";
+// A placeholder until the web player arrives.
