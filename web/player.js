@@ -95,11 +95,11 @@
 
   // ---- Clip sources: files beside the page, or blocks of the page turned into Blob URLs ----
 
-  /** @param {string} text */
+  /** @param {string} text @returns {Uint8Array<ArrayBuffer>} */
   function base64Bytes(text) {
     const clean = text.replace(/\s+/g, '');
     const fromBase64 = /** @type {any} */ (Uint8Array).fromBase64;
-    if (typeof fromBase64 === 'function') return /** @type {Uint8Array} */ (fromBase64(clean));
+    if (typeof fromBase64 === 'function') return fromBase64(clean);
     const binary = atob(clean);
     const bytes = new Uint8Array(binary.length);
     for (let i = 0; i < binary.length; i += 1) bytes[i] = binary.charCodeAt(i);
