@@ -107,6 +107,32 @@ describe('what the page asks for', () => {
   });
 });
 
+describe('loading ahead', () => {
+  it('loads a few of the photos the marks on screen lead to, and the rest when followed',
+    async () => {
+      const hub = web.tempFolder();
+      const start = web.makePhoto(path.join(hub, 'hub.jpg'), 'ff0000');
+      const marks = [];
+      for (let i = 1; i <= 7; i += 1) {
+        const target = web.makePhoto(path.join(hub, `room${i}.jpg`), '00c000', 64, 48);
+        marks.push({ clip: start, x: i / 8, y: 0.5, size: 10, target, message: `Room ${i}` });
+      }
+      const wide = web.exportWeb(web.writeMap(path.join(hub, 'hub.clm'), marks),
+        path.join(hub, 'web'));
+      const page = await browser.newPage();
+      const requests = web.watchRequests(page, wide);
+      await page.goto(web.fileUrl(path.join(wide, 'index.html')));
+      await page.waitForLoadState('networkidle');
+      const rooms = () => requests.all.filter((url) => /room\d\.jpg$/.test(url))
+        .map((url) => url.replace(/.*\//, ''));
+      assert.deepEqual(rooms(), ['room1.jpg', 'room2.jpg', 'room3.jpg', 'room4.jpg']);
+      await page.getByRole('button', { name: 'Room 7' }).click();
+      await page.waitForURL(/#room7\.jpg$/);
+      assert.deepEqual(rooms().slice(4), ['room7.jpg']);
+      await page.close();
+    });
+});
+
 describe('the single file', () => {
   it('plays alone after being moved to another folder, and asks for nothing else', async () => {
     const elsewhere = web.tempFolder();

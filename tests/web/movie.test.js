@@ -95,6 +95,12 @@ describe('a movie in the web player', () => {
     await page.waitForFunction(() => Math.abs((document.querySelector('video')?.currentTime ?? 0) - 3) < 0.2);
     await page.getByRole('button', { name: 'Play' }).click();
     await waitPast(page, 3.0);
+    // Space, with no mark or button chosen, pauses and resumes as in the desktop player.
+    await page.locator('#mw-stage').focus();
+    await page.keyboard.press('Space');
+    await expectStill(page);
+    await page.keyboard.press('Space');
+    await waitPast(page, await movieTime(page), 0.2);
   });
 
   it('keeps its marks over the picture and stops when one is followed', async () => {
