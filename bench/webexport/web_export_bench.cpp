@@ -80,7 +80,8 @@ struct PhotoTour {
     fs::remove_all(destination);
     Silent silent;
     const auto start = std::chrono::steady_clock::now();
-    const mw::WebExportResult result = mw::ExportForWeb({map, {800, 600}, destination, "Bench", ""}, silent);
+    const mw::WebExportResult result =
+        mw::ExportForWeb({map, {800, 600}, destination, "Bench", ""}, silent);
     if (result.status != mw::WebExportResult::Status::Made) throw std::runtime_error(result.reason);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   }
@@ -132,18 +133,36 @@ void BM_ConvertStandardDefinitionMpeg1(benchmark::State& state) {
   const std::string root = mkdtemp(name);
   const std::string movie = root + "/sd.mpg";
   constexpr double kSeconds = 20;
-  SecondsOf({"/usr/bin/ffmpeg", "-loglevel", "error", "-f", "lavfi", "-i",
-             "testsrc2=size=720x576:rate=25:duration=20", "-f", "lavfi", "-i",
-             "sine=frequency=440:duration=20", "-c:v", "mpeg1video", "-b:v", "4M", "-c:a", "mp2",
-             "-f", "mpeg", movie});
+  SecondsOf({"/usr/bin/ffmpeg",
+             "-loglevel",
+             "error",
+             "-f",
+             "lavfi",
+             "-i",
+             "testsrc2=size=720x576:rate=25:duration=20",
+             "-f",
+             "lavfi",
+             "-i",
+             "sine=frequency=440:duration=20",
+             "-c:v",
+             "mpeg1video",
+             "-b:v",
+             "4M",
+             "-c:a",
+             "mp2",
+             "-f",
+             "mpeg",
+             movie});
   mw::MovieConverter converter;
   double converting = 0, decoding = 0, processor = 0;
   for (auto _ : state) {
-    decoding += SecondsOf({"/usr/bin/ffmpeg", "-loglevel", "error", "-i", movie, "-f", "null", "-"});
+    decoding +=
+        SecondsOf({"/usr/bin/ffmpeg", "-loglevel", "error", "-i", movie, "-f", "null", "-"});
     fs::remove(root + "/sd.mp4");
     const double processorBefore = ChildProcessorSeconds();
     const auto start = std::chrono::steady_clock::now();
-    if (!converter.Convert(movie, root + "/sd.mp4", kSeconds, {}).ok) throw std::runtime_error("conversion failed");
+    if (!converter.Convert(movie, root + "/sd.mp4", kSeconds, {}).ok)
+      throw std::runtime_error("conversion failed");
     converting += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     processor += ChildProcessorSeconds() - processorBefore;
   }
@@ -155,7 +174,10 @@ void BM_ConvertStandardDefinitionMpeg1(benchmark::State& state) {
   state.counters["vs_decode"] = converting / decoding;
   fs::remove_all(root);
 }
-BENCHMARK(BM_ConvertStandardDefinitionMpeg1)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_ConvertStandardDefinitionMpeg1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 }  // namespace
 

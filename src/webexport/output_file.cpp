@@ -50,7 +50,9 @@ std::size_t EncodeBase64(const unsigned char* in, std::size_t size, char* out) {
   return static_cast<std::size_t>(out - start);
 }
 
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+  return std::strerror(errno);
+}
 
 // Reads up to `size` bytes, going on after short reads; -1 on failure.
 ssize_t ReadFully(int fd, unsigned char* into, std::size_t size) {
