@@ -12,6 +12,7 @@
 #include "webexport/output_file.h"
 #include "webexport/page_writer.h"
 #include "webexport/web_assets.h"
+#include "webexport/web_text.h"
 
 namespace mw {
 
@@ -165,7 +166,7 @@ class Exporter {
     if (Cancelled()) return {};
     progress_.Step("Writing the page");
     const std::string json =
-        MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::Folder);
+        MapDataJson(plan_, OneLine(request_.title), WithLineFeeds(request_.message), ExportForm::Folder);
     OutputFile page(staging + "/" + kPageName);
     WriteFolderPage(page, request_.title, json);
     if (!page.Close()) return page.Error();
@@ -193,7 +194,7 @@ class Exporter {
     if (Cancelled()) return {};
     progress_.Step("Writing the page");
     const std::string json =
-        MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::SingleFile);
+        MapDataJson(plan_, OneLine(request_.title), WithLineFeeds(request_.message), ExportForm::SingleFile);
     const std::string pagePath = target_.Staging() + "/page.html";
     OutputFile page(pagePath);
     SinglePageSources sources;

@@ -14,8 +14,8 @@ struct WebExportRequest {
   ClipMap map;
   WindowSize stage;         // the map's window size: the clip area the marks were placed on
   std::string destination;  // a folder to make, or a page ending in .html
-  std::string title;        // the page's title
-  std::string message;      // shown when the page opens; may be empty
+  std::string title;        // the page's title; its line breaks become spaces
+  std::string message;      // shown when the page opens, line breaks kept; may be empty
 };
 
 // Hears how an export goes and may stop it. Called on the thread that runs the export.

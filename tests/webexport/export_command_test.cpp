@@ -24,15 +24,6 @@ std::string WebFile(const std::string& name) {
   return std::string(MW_WEB_DIR) + "/" + name;
 }
 
-// Names in `folder` that start with a dot: staging folders left beside an export.
-std::vector<std::string> HiddenNames(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& name : test::ListFolder(folder)) {
-    if (!name.empty() && name[0] == '.') names.push_back(name);
-  }
-  return names;
-}
-
 // A tour of three photos, two of them named alike in different folders.
 class WebExportTest : public ::testing::Test {
  protected:
@@ -64,7 +55,7 @@ TEST_F(WebExportTest, FolderHoldsThePageThePlayerAndEachClipOnceUnderItsOwnName)
   EXPECT_EQ(test::ReadFile(out + "/player.js"), test::ReadFile(WebFile("player.js")));
   EXPECT_EQ(test::ReadFile(out + "/player.css"), test::ReadFile(WebFile("player.css")));
   EXPECT_TRUE(test::Exists(out + "/.markweaver-web-export"));
-  EXPECT_TRUE(HiddenNames(dir_.path()).empty());
+  EXPECT_TRUE(test::HiddenNames(dir_.path()).empty());
 
   const std::string page = test::ReadFile(out + "/index.html");
   EXPECT_EQ(page.find('@'), std::string::npos) << "a token was left in the page";
@@ -100,20 +91,21 @@ TEST_F(WebExportTest, HostileTextsComeOutAsDataAndNeverAsMarkup) {
   test::WriteTestMap(map_, {{"a/hall.jpg", "b/hall.jpg", hostile}});
   const std::string out = dir_ / "web";
   const test::RunResult run = test::RunWebExport(
-      map_, out, {"--title", "<b>\"Tour\" & 'more'</b>", "--message", "One\nTwo </script>"});
+      map_, out, {"--title", "<b>\"Tour\" & 'more'</b>\nhere", "--message", "One\nTwo </script>"});
   ASSERT_EQ(run.exit_code, 0) << run.err;
   const std::string page = test::ReadFile(out + "/index.html");
   EXPECT_EQ(page.find("<img src=x"), std::string::npos);
   EXPECT_EQ(page.find("</script><"), std::string::npos);
   EXPECT_EQ(page.find("\xE2\x80\xA8"), std::string::npos) << "U+2028 must be escaped";
-  EXPECT_NE(page.find("&lt;b&gt;&quot;Tour&quot; &amp; &#39;more&#39;&lt;/b&gt;"),
-            std::string::npos);
+  EXPECT_NE(page.find("&lt;b&gt;&quot;Tour&quot; &amp; &#39;more&#39;&lt;/b&gt; here"),
+            std::string::npos)
+      << "a title is one line";
 
   const QJsonObject data = test::MapDataOf(page);
   EXPECT_EQ(data["marks"].toArray()[0].toObject()["message"].toString().toStdString(),
             "</script><img src=x onerror=alert(1)> \xE2\x80\xA8 & \xEF\xBF\xBD end");
   EXPECT_EQ(data["message"].toString(), "One\nTwo </script>") << "line breaks are kept";
-  EXPECT_EQ(data["title"].toString(), "<b>\"Tour\" & 'more'</b>");
+  EXPECT_EQ(data["title"].toString(), "<b>\"Tour\" & 'more'</b> here");
 }
 
 TEST_F(WebExportTest, SinglePageCarriesEveryClipAndAllowsOnlyItsOwnScript) {
@@ -164,7 +156,7 @@ TEST_F(WebExportTest, OnlyAnEarlierExportOrAnEmptyFolderIsReplaced) {
   test::WriteTestMap(map_, {{"a/hall.jpg", "a/hall.jpg", "Alone"}});
   ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
   EXPECT_EQ(test::ListFolder(out + "/clips"), std::vector<std::string>{"hall.jpg"});
-  EXPECT_TRUE(HiddenNames(dir_.path()).empty()) << "the earlier export is removed";
+  EXPECT_TRUE(test::HiddenNames(dir_.path()).empty()) << "the earlier export is removed";
 
   // A map of the export's own clips may not replace the export: they would go.
   test::WriteTestMap(dir_ / "own.clm", {{"web/clips/hall.jpg", "web/clips/hall.jpg", ""}});
@@ -197,7 +189,7 @@ TEST_F(WebExportTest, OnlyAnEarlierExportOrAnEmptyFolderIsReplaced) {
   const test::RunResult nowhere = test::RunWebExport(map_, dir_ / "no/such/web");
   EXPECT_EQ(nowhere.exit_code, 1);
   EXPECT_NE(test::LastLine(nowhere.err).find("there is no folder"), std::string::npos);
-  EXPECT_TRUE(HiddenNames(dir_.path()).empty());
+  EXPECT_TRUE(test::HiddenNames(dir_.path()).empty());
 }
 
 TEST_F(WebExportTest, AMissingClipStopsTheExportWithTheChecksText) {
@@ -212,7 +204,7 @@ TEST_F(WebExportTest, AMissingClipStopsTheExportWithTheChecksText) {
   ASSERT_FALSE(firstProblem.empty());
   EXPECT_EQ(test::LastLine(run.err), "markweaver: no web export made: " + firstProblem);
   EXPECT_EQ(test::ListFolder(out + "/clips").size(), 3u) << "the earlier export is kept";
-  EXPECT_TRUE(HiddenNames(dir_.path()).empty());
+  EXPECT_TRUE(test::HiddenNames(dir_.path()).empty());
 
   const test::RunResult badLine =
       test::RunProgram({{test::BinPath("markweaver"), "--export-web", map_}, {}, {}});

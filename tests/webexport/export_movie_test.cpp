@@ -23,14 +23,6 @@ namespace {
 
 using test::TempDir;
 
-std::vector<std::string> HiddenNames(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& name : test::ListFolder(folder)) {
-    if (!name.empty() && name[0] == '.') names.push_back(name);
-  }
-  return names;
-}
-
 // Waits until `file` holds `text`, at most `seconds`.
 bool WaitForText(const std::string& file, const std::string& text, int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -131,12 +123,12 @@ TEST(WebExportMovieTest, AKilledExportKeepsTheEarlierOneAndAStopSignalCleansUp) 
     EXPECT_EQ(test::ReadFile(out + "/index.html"), earlier) << "signal " << signal;
     EXPECT_EQ(test::ListFolder(out + "/clips"), std::vector<std::string>{"hall.jpg"});
     if (signal == SIGKILL) {
-      EXPECT_EQ(HiddenNames(dir.path()).size(), 1u) << "its staging folder is left for later";
+      EXPECT_EQ(test::HiddenNames(dir.path()).size(), 1u) << "its staging folder is left for later";
     } else {
       EXPECT_EQ(code, 1);
       EXPECT_EQ(test::LastLine(test::ReadFile(log)),
                 "markweaver: no web export made: the export was cancelled");
-      EXPECT_TRUE(HiddenNames(dir.path()).empty()) << "the next export removed the killed one's";
+      EXPECT_TRUE(test::HiddenNames(dir.path()).empty()) << "the next export removed the killed one's";
     }
   }
 }
@@ -167,7 +159,7 @@ TEST(WebExportMovieTest, AMissingConverterOrEncoderIsNamed) {
             "markweaver: no web export made: the movie converter ffmpeg has no H.264 encoder "
             "(libx264): cannot convert the movie tour.mpg");
   EXPECT_FALSE(test::Exists(dir / "web"));
-  EXPECT_TRUE(HiddenNames(dir.path()).empty());
+  EXPECT_TRUE(test::HiddenNames(dir.path()).empty());
 }
 
 }  // namespace

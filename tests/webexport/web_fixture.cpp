@@ -73,6 +73,14 @@ RunResult RunWebExport(const std::string& map, const std::string& output,
   return RunProgram(spec);
 }
 
+std::vector<std::string> HiddenNames(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& name : ListFolder(folder)) {
+    if (!name.empty() && name[0] == '.') names.push_back(name);
+  }
+  return names;
+}
+
 std::string LastLine(const std::string& text) {
   std::string trimmed = text;
   while (!trimmed.empty() && trimmed.back() == '\n') trimmed.pop_back();

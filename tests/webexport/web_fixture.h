@@ -38,6 +38,9 @@ RunResult RunWebExport(const std::string& map, const std::string& output,
                        const std::vector<std::string>& more = {}, const std::string& folder = {},
                        const std::vector<std::pair<std::string, std::string>>& env = {});
 
+// Names in `folder` that start with a dot: staging folders left beside an export.
+std::vector<std::string> HiddenNames(const std::string& folder);
+
 // The last line of a program's stderr.
 std::string LastLine(const std::string& text);
 
