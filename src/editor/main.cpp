@@ -24,6 +24,7 @@
 #include "package/packageresult.h"
 #include "package/progress.h"
 #include "packer/printable_text.h"
+#include "webexport/command_line_export.h"
 
 namespace {
 
@@ -110,6 +111,8 @@ int main(int argc, char** argv) {
     case mw::CommandKind::Overview:
       return RunOverview(argc, argv, command);
     case mw::CommandKind::ExportWeb:
+      return mw::ExportWebFromCommandLine(
+          {*command.map, *command.output, command.title, command.message.value_or("")}, std::cerr);
     case mw::CommandKind::Relink:
     case mw::CommandKind::Gather:
       // Being built: each command gets its own entry here.

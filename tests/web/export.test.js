@@ -1,0 +1,169 @@
+// The exported page is safe and whole: messages and names with markup show as text and run
+// nothing, the page asks for nothing outside its export, and the single file plays alone
+// after being moved to another folder, giving up the clips it no longer needs.
+'use strict';
+
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const path = require('node:path');
+const { after, before, describe, it } = require('node:test');
+const web = require('./support');
+
+const HOSTILE = '</script><img src=x onerror="window.ran=1"><b>bold</b> & \u2028 done';
+const HOSTILE_TITLE = '<script>window.ran=2</script>Tour & more';
+const HOSTILE_START = '<img src=x onerror="window.ran=3">Welcome';
+const COLOURS = { hall: 'ff0000', garden: '00c000', pool: '0000ff', attic: 'ffffff' };
+
+let browser;
+let home;
+let folder;
+let single;
+
+/** hall -> garden -> pool -> attic -> pool: by the attic, the hall is no longer needed. */
+function makeTour() {
+  home = web.tempFolder();
+  const clips = {};
+  for (const [name, colour] of Object.entries(COLOURS))
+    clips[name] = web.makePhoto(path.join(home, `${name}.jpg`), colour);
+  const map = web.writeMap(path.join(home, 'tour.clm'), [
+    { clip: clips.hall, x: 0.3, y: 0.5, size: 20, target: clips.garden, message: HOSTILE },
+    { clip: clips.garden, x: 0.5, y: 0.5, size: 20, target: clips.pool, message: 'Pool' },
+    { clip: clips.pool, x: 0.5, y: 0.5, size: 20, target: clips.attic, message: 'Attic' },
+    { clip: clips.attic, x: 0.5, y: 0.5, size: 20, target: clips.pool, message: 'Down' },
+  ]);
+  folder = web.exportWeb(map, path.join(home, 'web'), '--title', HOSTILE_TITLE,
+    '--message', HOSTILE_START);
+  single = web.exportWeb(map, path.join(home, 'tour.html'));
+}
+
+/** A page that records what it must never do: run a script of the map, or open a dialog. */
+async function watchfulPage(viewport = { width: 800, height: 600 }) {
+  const page = await browser.newPage({ viewport });
+  const troubles = [];
+  page.on('pageerror', (error) => troubles.push(`error: ${error.message}`));
+  page.on('dialog', (dialog) => {
+    troubles.push(`dialog: ${dialog.message()}`);
+    dialog.dismiss();
+  });
+  return { page, troubles };
+}
+
+async function walkTo(page, name, colour) {
+  await page.getByRole('button', { name, exact: true }).click();
+  await web.expectColour(page, await web.stageInside(page), colour, 40, `after "${name}"`);
+}
+
+before(async () => {
+  makeTour();
+  browser = await web.launchBrowser();
+});
+after(async () => browser && browser.close());
+
+describe('map text in the exported page', () => {
+  it('shows messages and the title with markup as text and runs nothing', async () => {
+    const { page, troubles } = await watchfulPage();
+    await page.goto(web.fileUrl(path.join(folder, 'index.html')));
+    assert.equal(await page.title(), HOSTILE_TITLE);
+    assert.equal(await page.locator('#mw-banner-text').textContent(), HOSTILE_START);
+    const mark = page.getByRole('button', { name: HOSTILE, exact: true });
+    await mark.hover();
+    assert.equal(await page.locator('#mw-bubble').textContent(), HOSTILE);
+    assert.equal(await page.locator('img:not(.mw-clip), b, script:not([type])').count(), 1,
+      'no element of the map text, only the player script');
+    assert.equal(await page.evaluate(() => /** @type {any} */ (window).ran), undefined);
+    assert.deepEqual(troubles, []);
+    await page.close();
+  });
+
+  it('keeps the page to its own files by its content policy', async () => {
+    const { page } = await watchfulPage();
+    await page.goto(web.fileUrl(path.join(folder, 'index.html')));
+    const blocked = await page.evaluate(() => new Promise((resolve) => {
+      document.addEventListener('securitypolicyviolation', (event) =>
+        resolve(event.effectiveDirective));
+      const image = document.createElement('img');
+      image.src = 'https://example.invalid/beacon.png';
+      document.body.append(image);
+      setTimeout(() => resolve('nothing blocked'), 3000);
+    }));
+    assert.equal(blocked, 'img-src');
+    await page.close();
+  });
+});
+
+describe('what the page asks for', () => {
+  it('requests nothing outside the export folder during a walk', async () => {
+    const { page, troubles } = await watchfulPage();
+    const requests = web.watchRequests(page, folder);
+    await page.goto(web.fileUrl(path.join(folder, 'index.html')));
+    await walkTo(page, HOSTILE, COLOURS.garden);
+    await walkTo(page, 'Pool', COLOURS.pool);
+    await page.goBack();
+    await web.expectColour(page, await web.stageInside(page), COLOURS.garden, 40, 'after Back');
+    assert.deepEqual(requests.outside, []);
+    assert.ok(requests.all.some((url) => url.endsWith('/clips/pool.jpg')), 'clips were asked');
+    assert.deepEqual(troubles, []);
+    await page.close();
+  });
+});
+
+describe('loading ahead', () => {
+  it('loads a few of the photos the marks on screen lead to, and the rest when followed',
+    async () => {
+      const hub = web.tempFolder();
+      const start = web.makePhoto(path.join(hub, 'hub.jpg'), 'ff0000');
+      const marks = [];
+      for (let i = 1; i <= 7; i += 1) {
+        const target = web.makePhoto(path.join(hub, `room${i}.jpg`), '00c000', 64, 48);
+        marks.push({ clip: start, x: i / 8, y: 0.5, size: 10, target, message: `Room ${i}` });
+      }
+      const wide = web.exportWeb(web.writeMap(path.join(hub, 'hub.clm'), marks),
+        path.join(hub, 'web'));
+      const page = await browser.newPage();
+      const requests = web.watchRequests(page, wide);
+      await page.goto(web.fileUrl(path.join(wide, 'index.html')));
+      await page.waitForLoadState('networkidle');
+      const rooms = () => requests.all.filter((url) => /room\d\.jpg$/.test(url))
+        .map((url) => url.replace(/.*\//, ''));
+      assert.deepEqual(rooms(), ['room1.jpg', 'room2.jpg', 'room3.jpg', 'room4.jpg']);
+      await page.getByRole('button', { name: 'Room 7' }).click();
+      await page.waitForURL(/#room7\.jpg$/);
+      assert.deepEqual(rooms().slice(4), ['room7.jpg']);
+      await page.close();
+    });
+});
+
+describe('the single file', () => {
+  it('plays alone after being moved to another folder, and asks for nothing else', async () => {
+    const elsewhere = web.tempFolder();
+    const moved = path.join(elsewhere, 'tour moved.html');
+    fs.renameSync(single, moved);
+    fs.rmSync(folder, { recursive: true, force: true });
+    for (const name of Object.keys(COLOURS)) fs.rmSync(path.join(home, `${name}.jpg`));
+    const { page, troubles } = await watchfulPage();
+    const requests = web.watchRequests(page, elsewhere);
+    await page.goto(web.fileUrl(moved));
+    await web.expectColour(page, await web.stageInside(page), COLOURS.hall, 40, 'the start clip');
+    const hallUrl = await page.locator('.mw-clip').getAttribute('src');
+    assert.match(hallUrl, /^blob:/);
+    await walkTo(page, HOSTILE, COLOURS.garden);
+    await walkTo(page, 'Pool', COLOURS.pool);
+    await walkTo(page, 'Attic', COLOURS.attic);
+    // The hall is neither on screen, nor the clip before, nor a target: its Blob URL is gone.
+    const hallLoads = await page.evaluate((url) => new Promise((resolve) => {
+      const image = new Image();
+      image.onload = () => resolve(true);
+      image.onerror = () => resolve(false);
+      image.src = url;
+    }), hallUrl);
+    assert.equal(hallLoads, false, 'the released photo\'s Blob URL was revoked');
+    await page.goBack();
+    await page.goBack();
+    await page.goBack();
+    await web.expectColour(page, await web.stageInside(page), COLOURS.hall, 40, 'the hall again');
+    assert.deepEqual(requests.outside, []);
+    assert.deepEqual(requests.all.filter((url) => url.startsWith('file:')), [web.fileUrl(moved)]);
+    assert.deepEqual(troubles, []);
+    await page.close();
+  });
+});
