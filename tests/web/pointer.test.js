@@ -28,6 +28,9 @@ function makeTour() {
       message: 'Go to the green room' },
     { clip: red, x: 0.75, y: 0.7, size: 15, target: blue, areaWidth: 600, areaHeight: 500,
       message: 'Nowhere yet' },
+    // Later in the map and lying over the first mark's centre: the first mark wins there.
+    { clip: red, x: 0.27, y: 0.42, size: 15, target: blue, areaWidth: 600, areaHeight: 500,
+      message: 'Under the first' },
     { clip: green, x: 0.5, y: 0.5, size: 20, target: red, message: 'Back to the hall' },
     { clip: blue, x: 0.5, y: 0.5, size: 20, target: red, message: '' },
   ]);

@@ -53,6 +53,24 @@ function makePhoto(file, rgb, width = 640, height = 480) {
   return file;
 }
 
+/**
+ * A photo stored red above blue, tagged (EXIF orientation 6) to be turned a quarter
+ * clockwise when shown: upright it is blue on the left and red on the right.
+ */
+function makeTurnedPhoto(file) {
+  ffmpeg('-f', 'lavfi', '-i', 'color=c=0xff0000:s=640x240', '-f', 'lavfi',
+    '-i', 'color=c=0x0000ff:s=640x240', '-filter_complex', 'vstack', '-frames:v', '1', file);
+  const tiff = Buffer.from([0x4d, 0x4d, 0, 0x2a, 0, 0, 0, 8, 0, 1,
+    0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0, 0, 0, 0, 0]);
+  const header = Buffer.alloc(4);
+  header.writeUInt16BE(0xffe1, 0);
+  header.writeUInt16BE(2 + 6 + tiff.length, 2);
+  const jpeg = fs.readFileSync(file);
+  fs.writeFileSync(file, Buffer.concat([jpeg.subarray(0, 2), header, Buffer.from('Exif\0\0',
+    'latin1'), tiff, jpeg.subarray(2)]));
+  return file;
+}
+
 /** An MPEG-1 program stream with MPEG audio: a moving test picture and a tone. */
 function makeMpeg1Movie(file, seconds = 6) {
   ffmpeg('-f', 'lavfi', '-i', `testsrc=size=320x240:rate=25:duration=${seconds}`,
@@ -200,5 +218,6 @@ function watchRequests(page, folder) {
 
 module.exports = {
   decodePng, expectColour, exportWeb, fileUrl, launchBrowser, makeMpeg1Movie, makePhoto,
+  makeTurnedPhoto,
   meanColour, stageInside, tempFolder, watchRequests, writeMap,
 };
