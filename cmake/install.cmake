@@ -77,8 +77,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The editor loads libmpv at the first movie instead of linking it, so the library scan
-# cannot find it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2 (>= 0.35)")
+# cannot find it. The web export converts movies and takes their posters with the
+# programs ffmpeg and ffprobe, which it runs, so they are no library need either.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2 (>= 0.35), ffmpeg (>= 7:5.1)")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/markweaver")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_THREADS 0)

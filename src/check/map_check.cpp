@@ -158,13 +158,17 @@ std::vector<MapProblem> ProblemsStoppingPackage(const ClipMap& map) {
 }
 
 std::string PackageQuestion(const std::vector<MapProblem>& problems) {
+  return ProblemsQuestion(problems, "Make the package anyway?");
+}
+
+std::string ProblemsQuestion(const std::vector<MapProblem>& problems, const std::string& question) {
   std::string text = "The map check found " + std::to_string(problems.size()) +
                      (problems.size() == 1 ? " problem:\n" : " problems:\n");
   for (std::size_t k = 0; k < problems.size() && k < kQuestionListLength; ++k)
     text += FormatProblem(problems[k]) + "\n";
   if (problems.size() > kQuestionListLength)
     text += "... and " + std::to_string(problems.size() - kQuestionListLength) + " more.\n";
-  return text + "\nMake the package anyway?";
+  return text + "\n" + question;
 }
 
 std::vector<std::string> UnreachableClips(const ClipMap& map) {

@@ -57,6 +57,8 @@ std::vector<MapProblem> ProblemsStoppingPackage(const ClipMap& map);
 // The question asked before a package is made of a map with problems: the first ten
 // problems, a count of the rest, and "Make the package anyway?".
 std::string PackageQuestion(const std::vector<MapProblem>& problems);
+// The same list of problems, ending with `question` (e.g. "Export the map anyway?").
+std::string ProblemsQuestion(const std::vector<MapProblem>& problems, const std::string& question);
 
 // The clips that cannot be reached from the start clip (the first mark's clip) by
 // following marks, in the order they first appear in the map.

@@ -114,6 +114,7 @@ void TForm1::ConnectHandlers() {
   connect(MakePackage1, &QAction::triggered, this, &TForm1::MakePackageButtonClick);
   connect(CheckMap1, &QAction::triggered, this, &TForm1::CheckMapMenuItemClick);
   connect(MapOverview1, &QAction::triggered, this, &TForm1::MapOverviewMenuItemClick);
+  connect(ExportForWeb1, &QAction::triggered, this, &TForm1::ExportForWebMenuItemClick);
   connect(PlayButton, &QPushButton::clicked, this, &TForm1::PlayButtonClick);
   connect(PreviousClipButton, &QPushButton::clicked, this, &TForm1::PreviousClipButtonClick);
   connect(NextClipButton, &QPushButton::clicked, this, &TForm1::NextClipButtonClick);

@@ -42,6 +42,10 @@ class ClipPanel;
 class Desktop;
 class TMapCheckForm;
 class TMapOverviewForm;
+class TWebExportForm;
+class TWebExportProgressForm;
+class TWebExportResultForm;
+struct WebExportChoice;
 class HintSwitch;
 class MapHistory;
 struct MapStep;
@@ -143,6 +147,15 @@ class TForm1 : public QWidget {
   // Checks the map before a package is made and asks whether to go on when it has
   // problems; true when the package may be made.
   bool PackageProblemsAccepted();
+  // The same check before any other use of the map, ending with `question`.
+  bool MapProblemsAccepted(const std::string& question);
+
+  // --- web export ---
+  // Exports the map for web browsers: the map check's question, the dialog, the
+  // export with its progress window, and its result or failure.
+  void ExportForWebMenuItemClick();
+  TWebExportForm* WebExportWindow() const { return webExportForm_; }
+  TWebExportProgressForm* WebExportProgressWindow() const { return webExportProgressForm_; }
   TMapCheckForm* MapCheckWindow() const { return mapCheckForm_; }
   TMapOverviewForm* MapOverviewWindow() const { return mapOverviewForm_; }
   // The mark whose panel is shown selected, if any.
@@ -305,6 +318,9 @@ class TForm1 : public QWidget {
   // Tells the windows that follow the map that it has changed.
   void MapEdited();
   void ShowChosenProblem(int index);
+  void MakeWebExportWindows();
+  void ExportForWebTo(const WebExportChoice& choice);
+  void PreviewInBrowser();
 
   Desktop& desktop_;
   const EditorOptions options_;
@@ -320,6 +336,10 @@ class TForm1 : public QWidget {
   TMapCheckForm* mapCheckForm_ = nullptr;
   TMapOverviewForm* mapOverviewForm_ = nullptr;
   std::optional<std::size_t> selectedMark_;
+  TWebExportForm* webExportForm_ = nullptr;
+  TWebExportProgressForm* webExportProgressForm_ = nullptr;
+  TWebExportResultForm* webExportResultForm_ = nullptr;
+  std::string webExportMap_;  // the map the dialog's texts were made for
 
   // Editing state.
   ClipMap clipMap_;
@@ -385,6 +405,7 @@ class TForm1 : public QWidget {
   QAction* CancelDragAction = nullptr;
   QAction* CheckMap1 = nullptr;
   QAction* MapOverview1 = nullptr;
+  QAction* ExportForWeb1 = nullptr;
   QTimer* Timer1 = nullptr;
   HintSwitch* hintSwitch_ = nullptr;
 };

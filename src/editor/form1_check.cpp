@@ -56,12 +56,14 @@ bool TForm1::MarkPanelSelected(std::size_t k) const {
   return panel && panel->Selected();
 }
 
-bool TForm1::PackageProblemsAccepted() {
-  // An empty map is refused by the package build itself.
+bool TForm1::PackageProblemsAccepted() { return MapProblemsAccepted("Make the package anyway?"); }
+
+bool TForm1::MapProblemsAccepted(const std::string& question) {
+  // An empty map is refused by the package build and the web export themselves.
   if (clipMap_.Empty()) return true;
   const std::vector<MapProblem> problems = CheckMap(clipMap_, MapFileNameText());
   if (problems.empty()) return true;
-  return AskYesNo(desktop_, PackageQuestion(problems), "Map check");
+  return AskYesNo(desktop_, ProblemsQuestion(problems, question), "Map check");
 }
 
 void TForm1::MapEdited() {

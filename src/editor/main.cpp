@@ -23,6 +23,7 @@
 #include "package/makepackage.h"
 #include "package/packageresult.h"
 #include "package/progress.h"
+#include "webexport/command_line_export.h"
 
 namespace {
 
@@ -101,6 +102,8 @@ int main(int argc, char** argv) {
     case mw::CommandKind::Overview:
       return RunOverview(argc, argv, command);
     case mw::CommandKind::ExportWeb:
+      return mw::ExportWebFromCommandLine(
+          {*command.map, *command.output, command.title, command.message.value_or("")}, std::cerr);
     case mw::CommandKind::Relink:
     case mw::CommandKind::Gather:
       // Being built: each command gets its own entry here.

@@ -12,6 +12,7 @@
 
 #include "desktop/answering_desktop.h"
 #include "map/map_file.h"
+#include "map/map_read_failure.h"
 #include "package/clip_set.h"
 #include "package/file_steps.h"
 #include "package/make_package.h"
@@ -45,20 +46,6 @@ std::uint64_t LittleEndian64(const unsigned char* bytes) {
 std::string Absolute(const std::string& path) {
   std::error_code error;
   return fs::absolute(path, error).lexically_normal().string();
-}
-
-std::string ReasonForMap(const std::string& mapPath, const MapFileContent& content) {
-  switch (content.status) {
-    case MapReadStatus::OpenFailed:
-      return "cannot open the map " + mapPath;
-    case MapReadStatus::InvalidHeader:
-      return "the map " + mapPath + " is not a valid map file";
-    case MapReadStatus::BadSizeLine:
-      return "the map " + mapPath + ": '" + content.badLine + "' is not a valid integer value";
-    case MapReadStatus::Loaded:
-      break;
-  }
-  return {};
 }
 
 // The first clip of the map that a build could not copy; empty when every clip reads.
@@ -120,7 +107,7 @@ std::string ReasonForBuild(const PackageReport& report, const AnsweringDesktop& 
 // Checks what can be known before the build; the reason when the build cannot start.
 std::string ReasonBeforeBuild(const std::string& output, const MapFileContent& content,
                               const std::string& mapPath) {
-  if (std::string reason = ReasonForMap(mapPath, content); !reason.empty()) return reason;
+  if (std::string reason = MapReadFailureText(mapPath, content); !reason.empty()) return reason;
   const std::size_t extension = std::strlen(kPackageExtension);
   if (BareFileName(output).size() <= extension ||
       output.compare(output.size() - extension, extension, kPackageExtension) != 0) {

@@ -25,7 +25,7 @@ for path in /usr/bin/markweaver /usr/lib/markweaver/markweaver /usr/lib/markweav
   grep -qx "$path" "$work/files" || fail "$path is not in the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libmpv2 libqt6widgets6 libqt6gui6 libqt6core6 libarchive13 libjpeg62-turbo libc6; do
+for library in libmpv2 ffmpeg libqt6widgets6 libqt6gui6 libqt6core6 libarchive13 libjpeg62-turbo libc6; do
   [[ ",$depends," == *", $library "* || ",$depends," == *",$library "* ]] ||
     fail "Depends does not name $library: $depends"
 done

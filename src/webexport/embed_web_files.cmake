@@ -1,0 +1,23 @@
+# Writes a C++ source that holds the web player's files as byte arrays, so an export
+# needs no files beside the program. Run as: cmake -DOUTPUT=... -DWEB_DIR=... -P this.
+set(names page.html player.js player.css)
+set(symbols kPageTemplate kPlayerScript kPlayerStyle)
+set(body "// Made by embed_web_files.cmake from the files of web/: do not edit.\n")
+string(APPEND body "#include \"webexport/web_assets.h\"\n\nnamespace mw {\n\nnamespace {\n\n")
+foreach(name symbol IN ZIP_LISTS names symbols)
+  file(READ ${WEB_DIR}/${name} hex HEX)
+  string(LENGTH "${hex}" hex_length)
+  math(EXPR size "${hex_length} / 2")
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
+  # Lines of 16 bytes keep the source readable by compilers and people.
+  string(REGEX REPLACE "(('[^']+',){16})" "\\1\n" bytes "${bytes}")
+  string(APPEND body "const char ${symbol}Bytes[${size} + 1] = {\n${bytes}'\\0'};\n\n")
+endforeach()
+string(APPEND body "}  // namespace\n\n")
+string(APPEND body "std::string_view PageTemplate() { return {kPageTemplateBytes, sizeof kPageTemplateBytes - 1}; }\n")
+string(APPEND body "std::string_view PlayerScript() { return {kPlayerScriptBytes, sizeof kPlayerScriptBytes - 1}; }\n")
+string(APPEND body "std::string_view PlayerStyle() { return {kPlayerStyleBytes, sizeof kPlayerStyleBytes - 1}; }\n")
+string(APPEND body "\n}  // namespace mw\n")
+file(WRITE ${OUTPUT}.new "${body}")
+file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
+file(REMOVE ${OUTPUT}.new)

@@ -1,0 +1,53 @@
+#pragma once
+// Writing the export's files: a new file written through a buffer with every write
+// checked, clip files copied inside the kernel, clip files written as base64.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mw {
+
+// A new file (it must not exist yet) written in order. The first failure is kept and
+// every later write does nothing; Close says whether all went to the disk.
+class OutputFile {
+ public:
+  explicit OutputFile(const std::string& path);
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  void Write(std::string_view bytes);
+  // Writes the bytes of the file at `path` as base64, without line breaks. Asks
+  // `cancelled` between pieces and stops early when it says so (the file is then
+  // unfinished, which Close does not report: the caller throws it away).
+  void WriteBase64Of(const std::string& path, const std::function<bool()>& cancelled = {});
+  // Flushes, syncs and closes; false with Error() set when any step failed.
+  bool Close();
+  bool Failed() const { return !error_.empty(); }
+  const std::string& Error() const { return error_; }
+
+ private:
+  void Flush();
+  void Fail(const std::string& what);
+
+  std::string path_;
+  int fd_ = -1;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
+  std::string error_;
+};
+
+// Copies the regular file `from` to the new file `to` inside the kernel where it can,
+// and syncs it. Gives the reason when it failed (nothing of `to` is then left).
+std::string CopyClipFile(const std::string& from, const std::string& to);
+
+// Writes `bytes` as the new file `path` and syncs it; the reason when it failed.
+std::string WriteNewFile(const std::string& path, std::string_view bytes);
+
+// The base64 form of `bytes` (the standard alphabet, with padding).
+std::string Base64(std::string_view bytes);
+
+}  // namespace mw
