@@ -183,15 +183,23 @@ function meanColour(png, rect) {
   return sum.map((value) => Math.round(value / count));
 }
 
-/** Asserts that a region of the page shows about `rgb` (hex), e.g. 'ff0000'. */
+/**
+ * Asserts that a region of the page shows about `rgb` (hex), e.g. 'ff0000', within a few
+ * seconds: a photo that is still being decoded keeps the clip before on screen meanwhile.
+ */
 async function expectColour(page, rect, rgb, tolerance = 40, what = 'region') {
   const clip = { x: Math.round(rect.x), y: Math.round(rect.y), width: Math.round(rect.width),
     height: Math.round(rect.height) };
-  const png = decodePng(await page.screenshot({ clip }));
-  const mean = meanColour(png, { x: 0, y: 0, width: png.width, height: png.height });
   const want = [0, 2, 4].map((i) => parseInt(rgb.slice(i, i + 2), 16));
-  const off = Math.max(...mean.map((value, i) => Math.abs(value - want[i])));
-  assert.ok(off <= tolerance, `${what} shows rgb(${mean}) where #${rgb} was expected`);
+  const deadline = Date.now() + 5000;
+  for (;;) {
+    const png = decodePng(await page.screenshot({ clip }));
+    const mean = meanColour(png, { x: 0, y: 0, width: png.width, height: png.height });
+    const off = Math.max(...mean.map((value, i) => Math.abs(value - want[i])));
+    if (off <= tolerance) return;
+    if (Date.now() > deadline) assert.fail(`${what} shows rgb(${mean}) where #${rgb} was expected`);
+    await page.waitForTimeout(100);
+  }
 }
 
 /** The stage's box in the page, shrunk by a margin so that its edges do not count. */
