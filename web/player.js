@@ -458,7 +458,8 @@
       if (!shown) return;
       dismissStartMessage();
       depth += 1;
-      history.pushState({ [STATE_KEY]: depth }, '', '#' + encodeURIComponent(clipAt(index)?.id || ''));
+      const fragment = '#' + encodeURIComponent(clipAt(index)?.id || '');
+      history.pushState({ [STATE_KEY]: depth }, '', fragment);
       if (movie) playMovie();
       if (byKeyboard) stage.focus({ preventScroll: true });
     });
