@@ -72,7 +72,7 @@ function makeTurnedPhoto(file) {
 }
 
 /** An MPEG-1 program stream with MPEG audio: a moving test picture and a tone. */
-function makeMpeg1Movie(file, seconds = 6) {
+function makeMpeg1Movie(file, seconds = 4) {
   ffmpeg('-f', 'lavfi', '-i', `testsrc=size=320x240:rate=25:duration=${seconds}`,
     '-f', 'lavfi', '-i', `sine=frequency=440:sample_rate=44100:duration=${seconds}`,
     '-c:v', 'mpeg1video', '-c:a', 'mp2', '-f', 'mpeg', file);
