@@ -31,14 +31,16 @@ std::string FolderToShow(const WebExportResult& result) {
 
 void ShowFailure(Desktop& desktop, const WebExportResult& result) {
   if (result.status != WebExportResult::Status::Failed) return;
-  desktop.ShowMessage({"The map was not exported:\n" + result.reason, {}, MessageButtons::Ok,
-                       MessageIcon::Error});
+  desktop.ShowMessage(
+      {"The map was not exported:\n" + result.reason, {}, MessageButtons::Ok, MessageIcon::Error});
 }
 
 void OpenOrSay(Desktop& desktop, const std::string& path, const char* what) {
   if (desktop.OpenWithDefaultProgram(path)) return;
-  desktop.ShowMessage({std::string("The desktop could not open ") + what + ":\n" + path, {},
-                       MessageButtons::Ok, MessageIcon::Warning});
+  desktop.ShowMessage({std::string("The desktop could not open ") + what + ":\n" + path,
+                       {},
+                       MessageButtons::Ok,
+                       MessageIcon::Warning});
 }
 
 }  // namespace
@@ -53,7 +55,8 @@ void TForm1::ExportForWebMenuItemClick() {
   const std::string map = MapFileNameText();
   if (webExportMap_ != map) {
     webExportMap_ = map;
-    webExportForm_->SetChoice({false, DefaultWebDestination(Absolute(map), false), DefaultWebTitle(map), {}});
+    webExportForm_->SetChoice(
+        {false, DefaultWebDestination(Absolute(map), false), DefaultWebTitle(map), {}});
   }
   const int answer = desktop_.ShowModal(*webExportForm_);
   if (answer == kModalOk) ExportForWebTo(webExportForm_->Choice());
@@ -72,15 +75,18 @@ void TForm1::ExportForWebTo(const WebExportChoice& choice) {
     ShowOkMessage(desktop_, kNoPlace);
     return;
   }
-  const std::string destination = Absolute(DestinationForForm(choice.destination, choice.singleFile));
-  const std::string title = choice.title.empty() ? DefaultWebTitle(MapFileNameText()) : choice.title;
+  const std::string destination =
+      Absolute(DestinationForForm(choice.destination, choice.singleFile));
+  const std::string title =
+      choice.title.empty() ? DefaultWebTitle(MapFileNameText()) : choice.title;
   const WebExportResult result =
       webExportProgressForm_->Run({clipMap_, OuterSize(), destination, title, choice.message});
   if (result.status != WebExportResult::Status::Made) return ShowFailure(desktop_, result);
   webExportResultForm_->ShowDestination(result.destination);
   const int answer = desktop_.ShowModal(*webExportResultForm_);
   if (answer == TWebExportResultForm::kOpenResult) OpenOrSay(desktop_, result.page, "the page");
-  if (answer == TWebExportResultForm::kLocateResult) OpenOrSay(desktop_, FolderToShow(result), "the folder");
+  if (answer == TWebExportResultForm::kLocateResult)
+    OpenOrSay(desktop_, FolderToShow(result), "the folder");
 }
 
 void TForm1::PreviewInBrowser() {
@@ -90,7 +96,8 @@ void TForm1::PreviewInBrowser() {
     ShowOkMessage(desktop_, "There is no private temporary folder for the preview.");
     return;
   }
-  const std::string title = choice.title.empty() ? DefaultWebTitle(MapFileNameText()) : choice.title;
+  const std::string title =
+      choice.title.empty() ? DefaultWebTitle(MapFileNameText()) : choice.title;
   const WebExportResult result =
       webExportProgressForm_->Run({clipMap_, OuterSize(), destination, title, choice.message});
   if (result.status != WebExportResult::Status::Made) return ShowFailure(desktop_, result);

@@ -15,8 +15,12 @@ namespace mw {
 
 namespace {
 
-QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
-std::string ToLocal(const QString& text) { return text.toLocal8Bit().toStdString(); }
+QString FromLocal(const std::string& text) {
+  return QString::fromLocal8Bit(text);
+}
+std::string ToLocal(const QString& text) {
+  return text.toLocal8Bit().toStdString();
+}
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption) {
   auto* button = new QPushButton(caption, parent);
@@ -38,7 +42,8 @@ void TWebExportForm::BuildControls() {
   auto* layout = new QVBoxLayout(this);
   folderChoice_ = new QRadioButton("A folder: index.html with the clips beside it", this);
   folderChoice_->setObjectName("FolderChoice");
-  fileChoice_ = new QRadioButton("One file: a page with every clip inside, to send or move alone", this);
+  fileChoice_ =
+      new QRadioButton("One file: a page with every clip inside, to send or move alone", this);
   fileChoice_->setObjectName("FileChoice");
   folderChoice_->setChecked(true);
   layout->addWidget(folderChoice_);

@@ -19,7 +19,7 @@ struct WebExportChoice {
   bool singleFile = false;
   std::string destination;  // the folder to make, or the page file
   std::string title;
-  std::string message;      // may hold line breaks
+  std::string message;  // may hold line breaks
 };
 
 // Takes a choice in and gives one out; the caller exports. "Export" closes with

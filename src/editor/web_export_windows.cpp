@@ -1,8 +1,6 @@
 #include "editor/web_export_windows.h"
 
 #include <QCoreApplication>
-#include <algorithm>
-#include <functional>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,7 +9,9 @@
 #include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "desktop/desktop.h"
@@ -29,11 +29,12 @@ class WindowProgress : public WebExportProgress {
       : window_(window), step_(std::move(step)), share_(std::move(share)), cancel_(cancel) {}
 
   void Step(const std::string& text) override {
-    QMetaObject::invokeMethod(window_, [f = step_, t = QString::fromLocal8Bit(text)] { f(t); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        window_, [f = step_, t = QString::fromLocal8Bit(text)] { f(t); }, Qt::QueuedConnection);
   }
   void Share(double done) override {
-    QMetaObject::invokeMethod(window_, [f = share_, done] { f(done); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        window_, [f = share_, done] { f(done); }, Qt::QueuedConnection);
   }
   bool Cancelled() override { return cancel_.load(); }
 
@@ -85,8 +86,8 @@ WebExportResult TWebExportProgressForm::Run(const WebExportRequest& request) {
   WindowProgress progress(
       this, [this](const QString& text) { ShowStep(text); },
       [this](double done) { ShowShare(done); }, cancelAsked_);
-  std::unique_ptr<QThread> worker(
-      QThread::create([&result, &request, &progress] { result = ExportForWeb(request, progress); }));
+  std::unique_ptr<QThread> worker(QThread::create(
+      [&result, &request, &progress] { result = ExportForWeb(request, progress); }));
   QEventLoop loop;
   connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
   worker->start();
@@ -99,9 +100,13 @@ WebExportResult TWebExportProgressForm::Run(const WebExportRequest& request) {
   return result;
 }
 
-std::string TWebExportProgressForm::StepText() const { return step_->text().toLocal8Bit().toStdString(); }
+std::string TWebExportProgressForm::StepText() const {
+  return step_->text().toLocal8Bit().toStdString();
+}
 
-int TWebExportProgressForm::GaugeValue() const { return gauge_->value(); }
+int TWebExportProgressForm::GaugeValue() const {
+  return gauge_->value();
+}
 
 void TWebExportProgressForm::reject() {
   // The window closes when the export has stopped, not before.

@@ -102,8 +102,8 @@ void ReadUntilClosed(Pipes& pipes, pid_t child, const ChildHooks& hooks, ChildOu
       outcome.cancelled = true;
       ::kill(child, SIGKILL);
     }
-    std::array<pollfd, 2> fds{{{outOpen ? pipes.out[0] : -1, POLLIN, 0},
-                               {errOpen ? pipes.err[0] : -1, POLLIN, 0}}};
+    std::array<pollfd, 2> fds{
+        {{outOpen ? pipes.out[0] : -1, POLLIN, 0}, {errOpen ? pipes.err[0] : -1, POLLIN, 0}}};
     if (::poll(fds.data(), fds.size(), kPollMilliseconds) < 0 && errno != EINTR) break;
     if (outOpen && fds[0].revents != 0) outOpen = reader.ReadFrom(pipes.out[0], true);
     if (errOpen && fds[1].revents != 0) errOpen = reader.ReadFrom(pipes.err[0], false);

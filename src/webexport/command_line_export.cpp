@@ -23,7 +23,9 @@ constexpr WindowSize kStartWindowSize{610, 545};
 
 volatile sig_atomic_t stopAsked = 0;
 
-void AskToStop(int) { stopAsked = 1; }
+void AskToStop(int) {
+  stopAsked = 1;
+}
 
 // Lets SIGINT and SIGTERM cancel the export (which then cleans up) instead of ending
 // the program in the middle of it.
@@ -71,15 +73,16 @@ int ExportWebFromCommandLine(const CommandLineWebExport& request, std::ostream& 
   const std::string mapPath = fs::absolute(request.mapPath, error).lexically_normal().string();
   const std::string output = fs::absolute(request.outputPath, error).string();
   MapFileContent content = ReadMapFile(mapPath);
-  if (std::string reason = MapReadFailureText(mapPath, content); !reason.empty()) return Fail(log, reason);
+  if (std::string reason = MapReadFailureText(mapPath, content); !reason.empty())
+    return Fail(log, reason);
   // Clip paths are read from the map's own folder, as after Load Map in the editor.
   fs::current_path(fs::path(mapPath).parent_path(), error);
   const std::vector<MapProblem> problems = ProblemsStoppingPackage(content.marks);
   if (!problems.empty()) return Fail(log, FormatProblem(problems.front()));
   CatchStopSignals();
-  WebExportRequest export_request{std::move(content.marks), content.windowSize.value_or(kStartWindowSize),
-                                  output, request.title.value_or(DefaultWebTitle(mapPath)),
-                                  request.message};
+  WebExportRequest export_request{
+      std::move(content.marks), content.windowSize.value_or(kStartWindowSize), output,
+      request.title.value_or(DefaultWebTitle(mapPath)), request.message};
   LogProgress progress(log);
   const WebExportResult result = ExportForWeb(export_request, progress);
   if (result.status != WebExportResult::Status::Made) return Fail(log, result.reason);

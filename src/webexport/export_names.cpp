@@ -10,8 +10,8 @@ namespace {
 constexpr std::size_t kLongestSafeName = 200;
 
 bool KeptAsItIs(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '.' || c == '-' || c == '_';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '-' || c == '_';
 }
 
 // The byte length of the character at the start of `text`: a UTF-8 lead byte with its
@@ -20,8 +20,7 @@ std::size_t CharacterLength(std::string_view text) {
   const auto lead = static_cast<unsigned char>(text[0]);
   std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
   std::size_t k = 1;
-  while (k < length && k < text.size() && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80)
-    ++k;
+  while (k < length && k < text.size() && (static_cast<unsigned char>(text[k]) & 0xC0) == 0x80) ++k;
   return k;
 }
 
@@ -73,8 +72,7 @@ std::string PosterName(std::string_view clipName) {
   return std::string(clipName) + ".poster.jpg";
 }
 
-std::string ExportNames::Take(std::string_view bare, std::string_view extension,
-                              bool withPoster) {
+std::string ExportNames::Take(std::string_view bare, std::string_view extension, bool withPoster) {
   std::string name = UrlSafeName(bare);
   if (!extension.empty()) {
     const std::size_t dot = ExtensionDot(name);
@@ -92,6 +90,8 @@ bool ExportNames::Free(const std::string& name, bool withPoster) const {
   return !withPoster || taken_.count(Lower(PosterName(name))) == 0;
 }
 
-void ExportNames::Hold(const std::string& name) { taken_.insert(Lower(name)); }
+void ExportNames::Hold(const std::string& name) {
+  taken_.insert(Lower(name));
+}
 
 }  // namespace mw

@@ -49,7 +49,8 @@ std::string DestinationForForm(const std::string& destination, bool singleFile) 
 }
 
 std::string PreviewDestination(const std::string& mapPath) {
-  const std::string folder = TemporaryFolder() + "/markweaver-preview-" + std::to_string(::getuid());
+  const std::string folder =
+      TemporaryFolder() + "/markweaver-preview-" + std::to_string(::getuid());
   ::mkdir(folder.c_str(), 0700);
   if (!IsPrivateFolder(folder)) return {};
   const std::string name = DefaultWebTitle(mapPath);

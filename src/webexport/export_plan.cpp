@@ -24,7 +24,9 @@ std::string BareName(const std::string& text) {
 }
 
 // A clip text that names no file: "" or "0".
-bool NamesNothing(const std::string& text) { return text.empty() || text == "0"; }
+bool NamesNothing(const std::string& text) {
+  return text.empty() || text == "0";
+}
 
 // The regular file behind `text` that can be read, as an absolute path; empty if none.
 std::string ReadableFile(const std::string& text, std::uint64_t& bytes) {
@@ -74,9 +76,13 @@ void NameClips(std::vector<WebClip>& clips) {
   }
 }
 
-int Recorded(std::int32_t size) { return size > 0 ? size : 0; }
+int Recorded(std::int32_t size) {
+  return size > 0 ? size : 0;
+}
 
-float Finite(float value) { return std::isfinite(value) ? value : 0.0f; }
+float Finite(float value) {
+  return std::isfinite(value) ? value : 0.0f;
+}
 
 }  // namespace
 

@@ -21,9 +21,9 @@ enum class MovieWork { None, Copy, Convert };
 
 // One distinct clip of the map, in the order the map first names it.
 struct WebClip {
-  std::string text;        // the clip's text in the map
-  std::string source;      // its absolute path; empty when it names no file
-  std::string name;        // its bare file name, for texts shown
+  std::string text;    // the clip's text in the map
+  std::string source;  // its absolute path; empty when it names no file
+  std::string name;    // its bare file name, for texts shown
   WebClipKind kind = WebClipKind::Missing;
   MovieWork work = MovieWork::None;
   bool hasPoster = false;  // a movie with a picture gets a poster frame
@@ -32,8 +32,8 @@ struct WebClip {
   std::string posterName;  // a movie's poster frame under clips/; empty for none
   int width = 0;           // as shown upright; 0 when unknown
   int height = 0;
-  double seconds = 0;      // a movie's length
-  std::uint64_t bytes = 0; // the source's size
+  double seconds = 0;       // a movie's length
+  std::uint64_t bytes = 0;  // the source's size
 };
 
 // One mark, its clips given by their place in ExportPlan::clips.
@@ -43,7 +43,7 @@ struct WebMark {
   float x = 0;
   float y = 0;
   int size = 0;
-  int areaWidth = 0;   // 0 when not recorded
+  int areaWidth = 0;  // 0 when not recorded
   int areaHeight = 0;
   std::string message;
 };

@@ -27,7 +27,9 @@ std::string Lower(std::string text) {
   return text;
 }
 
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+  return std::strerror(errno);
+}
 
 // The destination without trailing slashes, so that "out/" and "out" are one folder.
 std::string WithoutTrailingSlash(std::string path) {
@@ -53,9 +55,11 @@ bool IsEmptyFolder(const std::string& folder) {
 // True when the file ends with the marker line of a single-file page.
 bool IsEarlierPageExport(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in.seekg(-static_cast<std::streamoff>(kSinglePageMarker.size()), std::ios::end)) return false;
+  if (!in.seekg(-static_cast<std::streamoff>(kSinglePageMarker.size()), std::ios::end))
+    return false;
   std::string tail(kSinglePageMarker.size(), '\0');
-  return in.read(tail.data(), static_cast<std::streamsize>(tail.size())) && tail == kSinglePageMarker;
+  return in.read(tail.data(), static_cast<std::streamsize>(tail.size())) &&
+         tail == kSinglePageMarker;
 }
 
 // The permission bits new files get, from the process's umask (read without changing it).
@@ -63,7 +67,8 @@ mode_t FolderMode() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0) return 0777 & ~static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
+    if (line.rfind("Umask:", 0) == 0)
+      return 0777 & ~static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
   }
   return 0755;
 }
@@ -79,7 +84,8 @@ void SyncFolder(const std::string& folder) {
 void RemoveAbandonedStaging(const fs::path& destination) {
   const std::string prefix = StagingPrefix(destination);
   std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(destination.parent_path(), error)) {
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(destination.parent_path(), error)) {
     const std::string name = entry.path().filename().string();
     if (name.rfind(prefix, 0) != 0) continue;
     const long pid = std::atol(name.c_str() + prefix.size());
@@ -97,26 +103,30 @@ bool IsSingleFileDestination(const std::string& destination) {
     return lower.size() > n && lower.compare(lower.size() - n, n, end) == 0 &&
            lower[lower.size() - n - 1] != '/';
   };
-  return !destination.empty() && destination.back() != '/' && (endsWith(".html") || endsWith(".htm"));
+  return !destination.empty() && destination.back() != '/' &&
+         (endsWith(".html") || endsWith(".htm"));
 }
 
 ExportTarget::ExportTarget(std::string destination) {
   std::error_code error;
-  destination_ = fs::absolute(WithoutTrailingSlash(std::move(destination)), error)
-                     .lexically_normal()
-                     .string();
+  destination_ =
+      fs::absolute(WithoutTrailingSlash(std::move(destination)), error).lexically_normal().string();
   destination_ = WithoutTrailingSlash(destination_);
 }
 
-ExportTarget::~ExportTarget() { Discard(); }
+ExportTarget::~ExportTarget() {
+  Discard();
+}
 
 std::string ExportTarget::Refusal() const {
   const fs::path path(destination_);
   const std::string parent = path.parent_path().string();
   struct stat info {};
-  if (::stat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return "there is no folder " + parent;
+  if (::stat(parent.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    return "there is no folder " + parent;
   if (::lstat(destination_.c_str(), &info) != 0) {
-    return errno == ENOENT ? std::string() : "cannot look at " + destination_ + ": " + SystemReason();
+    return errno == ENOENT ? std::string()
+                           : "cannot look at " + destination_ + ": " + SystemReason();
   }
   if (S_ISLNK(info.st_mode))
     return destination_ + " is a symbolic link; give the place of the export itself";
@@ -133,8 +143,8 @@ std::string ExportTarget::Refusal() const {
 std::string ExportTarget::Prepare() {
   const fs::path path(destination_);
   RemoveAbandonedStaging(path);
-  std::string pattern = (path.parent_path() / StagingPrefix(path)).string() +
-                        std::to_string(::getpid()) + "-XXXXXX";
+  std::string pattern =
+      (path.parent_path() / StagingPrefix(path)).string() + std::to_string(::getpid()) + "-XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr)
     return "cannot make a folder beside " + destination_ + ": " + SystemReason();
   staging_ = pattern;
@@ -142,7 +152,8 @@ std::string ExportTarget::Prepare() {
 }
 
 std::string ExportTarget::PlaceFolder() {
-  if (::chmod(staging_.c_str(), FolderMode()) != 0) return "cannot set the folder's permissions: " + SystemReason();
+  if (::chmod(staging_.c_str(), FolderMode()) != 0)
+    return "cannot set the folder's permissions: " + SystemReason();
   if (std::string refusal = Refusal(); !refusal.empty()) return refusal;
   struct stat info {};
   const bool replacing = ::lstat(destination_.c_str(), &info) == 0;
@@ -160,9 +171,10 @@ std::string ExportTarget::PlaceFile(const std::string& page) {
   struct stat info {};
   const bool replacing = ::lstat(destination_.c_str(), &info) == 0;
   const int result = replacing ? ::rename(page.c_str(), destination_.c_str())
-                               : ::renameat2(AT_FDCWD, page.c_str(), AT_FDCWD,
-                                             destination_.c_str(), RENAME_NOREPLACE);
-  if (result != 0) return "cannot put the export in place as " + destination_ + ": " + SystemReason();
+                               : ::renameat2(AT_FDCWD, page.c_str(), AT_FDCWD, destination_.c_str(),
+                                             RENAME_NOREPLACE);
+  if (result != 0)
+    return "cannot put the export in place as " + destination_ + ": " + SystemReason();
   SyncFolder(fs::path(destination_).parent_path().string());
   Discard();
   return {};

@@ -16,7 +16,7 @@ enum class ExportForm { Folder, SingleFile };
 struct ClipBlock {
   std::size_t clip = 0;  // its place in ExportPlan::clips
   bool poster = false;
-  std::string id;        // the element's id in the page, "mw-clip-N"
+  std::string id;  // the element's id in the page, "mw-clip-N"
 };
 
 // The blocks of a single-file page, in page order: each clip that is not missing, each

@@ -88,8 +88,10 @@ ConversionOutcome Finish(const ChildOutcome& child, const std::string& target) {
   ConversionOutcome outcome;
   outcome.cancelled = child.cancelled;
   outcome.ok = child.started && !child.cancelled && child.exitCode == 0;
-  if (!child.started) outcome.reason = "the converter could not be started: " + child.error;
-  else if (!outcome.ok && !child.cancelled) outcome.reason = LastLine(child.errorTail);
+  if (!child.started)
+    outcome.reason = "the converter could not be started: " + child.error;
+  else if (!outcome.ok && !child.cancelled)
+    outcome.reason = LastLine(child.errorTail);
   if (!outcome.ok) {
     std::error_code error;
     std::filesystem::remove(target, error);
@@ -100,7 +102,8 @@ ConversionOutcome Finish(const ChildOutcome& child, const std::string& target) {
 
 }  // namespace
 
-MovieConverter::MovieConverter() : ffmpeg_(FindProgram("ffmpeg")), ffprobe_(FindProgram("ffprobe")) {}
+MovieConverter::MovieConverter()
+    : ffmpeg_(FindProgram("ffmpeg")), ffprobe_(FindProgram("ffprobe")) {}
 
 std::string MovieConverter::MissingProgram() const {
   if (ffmpeg_ && ffprobe_) return {};
@@ -115,10 +118,14 @@ std::string MovieConverter::MissingEncoder() {
     const auto has = [&](const char* name) {
       return child.output.find(std::string(" ") + name + " ") != std::string::npos;
     };
-    if (!child.started || child.exitCode != 0) encoderProblem_ = "the movie converter ffmpeg does not run";
-    else if (!has("libx264")) encoderProblem_ = "the movie converter ffmpeg has no H.264 encoder (libx264)";
-    else if (!has("aac")) encoderProblem_ = "the movie converter ffmpeg has no AAC encoder";
-    else encoderProblem_ = std::string();
+    if (!child.started || child.exitCode != 0)
+      encoderProblem_ = "the movie converter ffmpeg does not run";
+    else if (!has("libx264"))
+      encoderProblem_ = "the movie converter ffmpeg has no H.264 encoder (libx264)";
+    else if (!has("aac"))
+      encoderProblem_ = "the movie converter ffmpeg has no AAC encoder";
+    else
+      encoderProblem_ = std::string();
   }
   return *encoderProblem_;
 }
@@ -134,7 +141,8 @@ MovieFacts MovieConverter::Examine(const std::string& path) const {
                   "format=format_name,duration:stream=codec_type,codec_name,pix_fmt,width,height:"
                   "stream_side_data=rotation:stream_tags=rotate",
                   FileUrl(path)});
-  const QJsonObject root = QJsonDocument::fromJson(QByteArray::fromStdString(child.output)).object();
+  const QJsonObject root =
+      QJsonDocument::fromJson(QByteArray::fromStdString(child.output)).object();
   const QJsonArray streams = root.value("streams").toArray();
   if (child.exitCode != 0 || streams.isEmpty()) {
     facts.reason = LastLine(child.errorTail);
@@ -154,13 +162,45 @@ MovieFacts MovieConverter::Examine(const std::string& path) const {
 ConversionOutcome MovieConverter::Convert(const std::string& path, const std::string& target,
                                           double seconds, const ConversionHooks& hooks) const {
   if (!ffmpeg_) return {false, false, MissingProgram()};
-  const std::vector<std::string> arguments = {
-      "-hide_banner", "-nostdin", "-nostats", "-loglevel", "error", "-progress", "pipe:1",
-      "-i", FileUrl(path), "-map", "0:v:0?", "-map", "0:a:0?", "-sn", "-dn",
-      "-vf", "scale=trunc(iw/2)*2:trunc(ih/2)*2,format=yuv420p",
-      "-c:v", "libx264", "-profile:v", "high", "-pix_fmt", "yuv420p", "-preset", "veryfast",
-      "-crf", "23", "-c:a", "aac", "-b:a", "128k", "-ac", "2",
-      "-movflags", "+faststart", "-f", "mp4", "-n", FileUrl(target)};
+  const std::vector<std::string> arguments = {"-hide_banner",
+                                              "-nostdin",
+                                              "-nostats",
+                                              "-loglevel",
+                                              "error",
+                                              "-progress",
+                                              "pipe:1",
+                                              "-i",
+                                              FileUrl(path),
+                                              "-map",
+                                              "0:v:0?",
+                                              "-map",
+                                              "0:a:0?",
+                                              "-sn",
+                                              "-dn",
+                                              "-vf",
+                                              "scale=trunc(iw/2)*2:trunc(ih/2)*2,format=yuv420p",
+                                              "-c:v",
+                                              "libx264",
+                                              "-profile:v",
+                                              "high",
+                                              "-pix_fmt",
+                                              "yuv420p",
+                                              "-preset",
+                                              "veryfast",
+                                              "-crf",
+                                              "23",
+                                              "-c:a",
+                                              "aac",
+                                              "-b:a",
+                                              "128k",
+                                              "-ac",
+                                              "2",
+                                              "-movflags",
+                                              "+faststart",
+                                              "-f",
+                                              "mp4",
+                                              "-n",
+                                              FileUrl(target)};
   ChildHooks childHooks;
   childHooks.cancelled = hooks.cancelled;
   childHooks.onLine = [&](const std::string& line) {
@@ -176,9 +216,9 @@ ConversionOutcome MovieConverter::TakePoster(const std::string& path, const std:
   ChildHooks childHooks;
   childHooks.cancelled = hooks.cancelled;
   return Finish(RunChild(*ffmpeg_,
-                         {"-hide_banner", "-nostdin", "-loglevel", "error", "-i", FileUrl(path), "-map",
-                          "0:v:0", "-frames:v", "1", "-q:v", "3", "-f", "image2", "-update", "1",
-                          "-n", FileUrl(target)},
+                         {"-hide_banner", "-nostdin", "-loglevel", "error", "-i", FileUrl(path),
+                          "-map", "0:v:0", "-frames:v", "1", "-q:v", "3", "-f", "image2", "-update",
+                          "1", "-n", FileUrl(target)},
                          childHooks),
                 target);
 }

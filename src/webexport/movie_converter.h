@@ -11,13 +11,13 @@ namespace mw {
 
 // What a movie file holds, as far as the export needs to know.
 struct MovieFacts {
-  bool read = false;        // false: it is no movie the converter can read
+  bool read = false;             // false: it is no movie the converter can read
   bool playsInBrowsers = false;  // H.264 (4:2:0, 8 bits) with AAC or no sound, in MP4
-  bool hasPicture = false;  // it has a video stream (a poster can be taken)
-  int width = 0;            // the picture's size as shown upright; 0 when unknown
+  bool hasPicture = false;       // it has a video stream (a poster can be taken)
+  int width = 0;                 // the picture's size as shown upright; 0 when unknown
   int height = 0;
-  double seconds = 0;       // its length; 0 when unknown
-  std::string reason;       // why it could not be read, in the converter's words
+  double seconds = 0;  // its length; 0 when unknown
+  std::string reason;  // why it could not be read, in the converter's words
 };
 
 // How a conversion went.
@@ -50,8 +50,8 @@ class MovieConverter {
   // Converts `path` to `target` (which must not exist) as H.264 High, yuv420p, even
   // sizes, AAC stereo, the index at the front. `seconds` is the movie's length, for
   // the share done. A failed or cancelled conversion leaves no `target`.
-  ConversionOutcome Convert(const std::string& path, const std::string& target,
-                            double seconds, const ConversionHooks& hooks) const;
+  ConversionOutcome Convert(const std::string& path, const std::string& target, double seconds,
+                            const ConversionHooks& hooks) const;
   // Writes the first frame of the movie at `path` as the JPEG `target`.
   ConversionOutcome TakePoster(const std::string& path, const std::string& target,
                                const ConversionHooks& hooks) const;

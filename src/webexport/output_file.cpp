@@ -16,16 +16,27 @@ constexpr std::size_t kBufferBytes = std::size_t{1} << 20;
 constexpr std::size_t kBase64PieceBytes = 3 * (std::size_t{1} << 18);
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
+// The base64 characters of every 12-bit value, two by two, so that three bytes take
+// two look-ups.
+struct PairTable {
+  char pairs[4096][2];
+  constexpr PairTable() : pairs() {
+    for (int k = 0; k < 4096; ++k) {
+      pairs[k][0] = kAlphabet[k >> 6];
+      pairs[k][1] = kAlphabet[k & 63];
+    }
+  }
+};
+constexpr PairTable kPairs;
+
 // Encodes `size` bytes at `in` into `out` (room for 4 * ceil(size / 3) characters).
 std::size_t EncodeBase64(const unsigned char* in, std::size_t size, char* out) {
   char* start = out;
   std::size_t k = 0;
   for (; k + 3 <= size; k += 3) {
     const unsigned value = (unsigned{in[k]} << 16) | (unsigned{in[k + 1]} << 8) | in[k + 2];
-    out[0] = kAlphabet[value >> 18];
-    out[1] = kAlphabet[(value >> 12) & 63];
-    out[2] = kAlphabet[(value >> 6) & 63];
-    out[3] = kAlphabet[value & 63];
+    std::memcpy(out, kPairs.pairs[value >> 12], 2);
+    std::memcpy(out + 2, kPairs.pairs[value & 4095], 2);
     out += 4;
   }
   if (k < size) {
@@ -39,7 +50,9 @@ std::size_t EncodeBase64(const unsigned char* in, std::size_t size, char* out) {
   return static_cast<std::size_t>(out - start);
 }
 
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+  return std::strerror(errno);
+}
 
 // Reads up to `size` bytes, going on after short reads; -1 on failure.
 ssize_t ReadFully(int fd, unsigned char* into, std::size_t size) {
@@ -147,7 +160,6 @@ void OutputFile::WriteBase64Of(const std::string& path, const std::function<bool
 bool OutputFile::Close() {
   Flush();
   if (fd_ >= 0) {
-    if (!Failed() && ::fdatasync(fd_) != 0) Fail("cannot write");
     if (::close(fd_) != 0) Fail("cannot write");
     fd_ = -1;
   }
@@ -165,7 +177,6 @@ std::string CopyClipFile(const std::string& from, const std::string& to) {
   }
   std::string reason;
   if (!CopyContent(in, out)) reason = "cannot copy " + from + ": " + SystemReason();
-  if (reason.empty() && ::fdatasync(out) != 0) reason = "cannot write " + to + ": " + SystemReason();
   if (::close(out) != 0 && reason.empty()) reason = "cannot write " + to + ": " + SystemReason();
   ::close(in);
   if (!reason.empty()) ::unlink(to.c_str());

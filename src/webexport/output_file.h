@@ -11,7 +11,10 @@
 namespace mw {
 
 // A new file (it must not exist yet) written in order. The first failure is kept and
-// every later write does nothing; Close says whether all went to the disk.
+// every later write does nothing; Close says whether every write was taken. Files of an
+// export are not synced one by one: an export is made again from its map, and what
+// it must survive is a failure or a kill of the program, which the rename at the end
+// covers.
 class OutputFile {
  public:
   explicit OutputFile(const std::string& path);
@@ -24,7 +27,7 @@ class OutputFile {
   // `cancelled` between pieces and stops early when it says so (the file is then
   // unfinished, which Close does not report: the caller throws it away).
   void WriteBase64Of(const std::string& path, const std::function<bool()>& cancelled = {});
-  // Flushes, syncs and closes; false with Error() set when any step failed.
+  // Flushes and closes; false with Error() set when any step failed.
   bool Close();
   bool Failed() const { return !error_.empty(); }
   const std::string& Error() const { return error_; }
@@ -40,11 +43,11 @@ class OutputFile {
   std::string error_;
 };
 
-// Copies the regular file `from` to the new file `to` inside the kernel where it can,
-// and syncs it. Gives the reason when it failed (nothing of `to` is then left).
+// Copies the regular file `from` to the new file `to` inside the kernel where it can.
+// Gives the reason when it failed (nothing of `to` is then left).
 std::string CopyClipFile(const std::string& from, const std::string& to);
 
-// Writes `bytes` as the new file `path` and syncs it; the reason when it failed.
+// Writes `bytes` as the new file `path`; the reason when it failed.
 std::string WriteNewFile(const std::string& path, std::string_view bytes);
 
 // The base64 form of `bytes` (the standard alphabet, with padding).

@@ -15,8 +15,7 @@ constexpr std::string_view kPolicyEnd = "base-uri 'none'; form-action 'none'";
 
 std::string HashSource(std::string_view text) {
   const QByteArray digest = QCryptographicHash::hash(
-      QByteArrayView(text.data(), static_cast<qsizetype>(text.size())),
-      QCryptographicHash::Sha256);
+      QByteArrayView(text.data(), static_cast<qsizetype>(text.size())), QCryptographicHash::Sha256);
   return "'sha256-" + digest.toBase64().toStdString() + "'";
 }
 
@@ -60,7 +59,8 @@ void WriteClipBlocks(OutputFile& out, const ExportPlan& plan, const SinglePageSo
 
 std::string FolderPolicy() {
   return "default-src 'none'; img-src 'self'; media-src 'self'; script-src 'self'; "
-         "style-src 'self'; " + std::string(kPolicyEnd);
+         "style-src 'self'; " +
+         std::string(kPolicyEnd);
 }
 
 std::string SingleFilePolicy(std::string_view script, std::string_view style) {
@@ -72,7 +72,8 @@ void WriteFromTemplate(OutputFile& out, std::string_view page,
                        const std::function<bool(std::string_view token)>& fill) {
   while (!page.empty()) {
     const std::size_t end = page.find('\n');
-    const std::string_view line = page.substr(0, end == std::string_view::npos ? page.size() : end + 1);
+    const std::string_view line =
+        page.substr(0, end == std::string_view::npos ? page.size() : end + 1);
     page.remove_prefix(line.size());
     const std::string_view token = Trimmed(line.substr(0, line.find('\n')));
     if (!IsToken(token) || !fill(token)) out.Write(line);
@@ -81,13 +82,20 @@ void WriteFromTemplate(OutputFile& out, std::string_view page,
 
 void WriteFolderPage(OutputFile& out, const std::string& title, const std::string& mapJson) {
   WriteFromTemplate(out, PageTemplate(), [&](std::string_view token) {
-    if (token == "@CSP@") out.Write(DoubleQuotedAttribute(FolderPolicy()) + "\n");
-    else if (token == "@TITLE@") WriteTitle(out, title);
-    else if (token == "@STYLE@") out.Write("<link rel=\"stylesheet\" href=\"player.css\">\n");
-    else if (token == "@MAPDATA@") WriteMapData(out, mapJson);
-    else if (token == "@CLIPDATA@") return true;
-    else if (token == "@SCRIPT@") out.Write("<script src=\"player.js\"></script>\n");
-    else return false;
+    if (token == "@CSP@")
+      out.Write(DoubleQuotedAttribute(FolderPolicy()) + "\n");
+    else if (token == "@TITLE@")
+      WriteTitle(out, title);
+    else if (token == "@STYLE@")
+      out.Write("<link rel=\"stylesheet\" href=\"player.css\">\n");
+    else if (token == "@MAPDATA@")
+      WriteMapData(out, mapJson);
+    else if (token == "@CLIPDATA@")
+      return true;
+    else if (token == "@SCRIPT@")
+      out.Write("<script src=\"player.js\"></script>\n");
+    else
+      return false;
     return true;
   });
 }

@@ -29,19 +29,25 @@ std::string WithLineFeeds(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t k = 0; k < text.size(); ++k) {
-    if (text[k] != '\r') out += text[k];
-    else if (k + 1 >= text.size() || text[k + 1] != '\n') out += '\n';
+    if (text[k] != '\r')
+      out += text[k];
+    else if (k + 1 >= text.size() || text[k + 1] != '\n')
+      out += '\n';
   }
   return out;
 }
 
-bool MakeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool MakeFolder(const std::string& path) {
+  return ::mkdir(path.c_str(), 0777) == 0;
+}
 
 // Runs one export from plan to placing, keeping the gauge.
 class Exporter {
  public:
   Exporter(const WebExportRequest& request, WebExportProgress& progress)
-      : request_(request), progress_(progress), target_(request.destination),
+      : request_(request),
+        progress_(progress),
+        target_(request.destination),
         single_(IsSingleFileDestination(request.destination)) {}
 
   WebExportResult Run() {
@@ -86,6 +92,10 @@ class Exporter {
     plan_ = PlanExport(request_.map, request_.stage, converter_);
     if (!plan_.reason.empty()) return plan_.reason;
     for (const WebClip& clip : plan_.clips) {
+      // Replacing the destination would remove such a clip from under its map.
+      if (!clip.source.empty() && clip.source.rfind(target_.Destination() + "/", 0) == 0)
+        return "the clip " + clip.text + " lies inside " + target_.Destination() +
+               ", which the export would replace";
       if (clip.work == MovieWork::Convert) {
         if (std::string missing = converter_.MissingEncoder(); !missing.empty())
           return missing + ": cannot convert the movie " + clip.text;
@@ -117,15 +127,19 @@ class Exporter {
     const std::string movie = folder + "/" + clip.exportName;
     if (clip.work == MovieWork::Convert) {
       progress_.Step("Converting the movie " + clip.name);
-      const ConversionOutcome outcome = converter_.Convert(clip.source, movie, clip.seconds, HooksFor(clip));
-      if (!outcome.ok) return outcome.cancelled ? std::string() : "cannot convert the movie " + clip.text + ": " + outcome.reason;
+      const ConversionOutcome outcome =
+          converter_.Convert(clip.source, movie, clip.seconds, HooksFor(clip));
+      if (!outcome.ok)
+        return outcome.cancelled ? std::string()
+                                 : "cannot convert the movie " + clip.text + ": " + outcome.reason;
       Advance(clip.seconds * kConversionBytesPerSecond);
     } else if (copy) {
       if (std::string reason = CopyClipFile(clip.source, movie); !reason.empty()) return reason;
     }
     if (clip.posterName.empty() || Cancelled()) return {};
     const std::string from = clip.work == MovieWork::Convert || copy ? movie : clip.source;
-    const ConversionOutcome poster = converter_.TakePoster(from, folder + "/" + clip.posterName, HooksFor(clip));
+    const ConversionOutcome poster =
+        converter_.TakePoster(from, folder + "/" + clip.posterName, HooksFor(clip));
     if (!poster.ok && !poster.cancelled)
       return "cannot take a poster frame of the movie " + clip.text + ": " + poster.reason;
     return {};
@@ -139,7 +153,8 @@ class Exporter {
       if (Cancelled()) return {};
       if (clip.kind == WebClipKind::Photo) {
         progress_.Step("Copying the photo " + clip.name);
-        if (std::string reason = CopyClipFile(clip.source, clips + "/" + clip.exportName); !reason.empty())
+        if (std::string reason = CopyClipFile(clip.source, clips + "/" + clip.exportName);
+            !reason.empty())
           return reason;
       } else if (clip.kind == WebClipKind::Movie) {
         if (clip.work == MovieWork::Copy) progress_.Step("Copying the movie " + clip.name);
@@ -149,14 +164,18 @@ class Exporter {
     }
     if (Cancelled()) return {};
     progress_.Step("Writing the page");
-    const std::string json = MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::Folder);
+    const std::string json =
+        MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::Folder);
     OutputFile page(staging + "/" + kPageName);
     WriteFolderPage(page, request_.title, json);
     if (!page.Close()) return page.Error();
-    for (const auto& [name, text] : {std::pair{"player.js", PlayerScript()}, std::pair{"player.css", PlayerStyle()}}) {
-      if (std::string reason = WriteNewFile(staging + "/" + name, text); !reason.empty()) return reason;
+    for (const auto& [name, text] :
+         {std::pair{"player.js", PlayerScript()}, std::pair{"player.css", PlayerStyle()}}) {
+      if (std::string reason = WriteNewFile(staging + "/" + name, text); !reason.empty())
+        return reason;
     }
-    if (std::string reason = WriteNewFile(staging + "/" + kExportMarkerName, "MarkWeaver web export\n");
+    if (std::string reason =
+            WriteNewFile(staging + "/" + kExportMarkerName, "MarkWeaver web export\n");
         !reason.empty())
       return reason;
     progress_.Step("Putting the export in place");
@@ -173,7 +192,8 @@ class Exporter {
     }
     if (Cancelled()) return {};
     progress_.Step("Writing the page");
-    const std::string json = MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::SingleFile);
+    const std::string json =
+        MapDataJson(plan_, request_.title, WithLineFeeds(request_.message), ExportForm::SingleFile);
     const std::string pagePath = target_.Staging() + "/page.html";
     OutputFile page(pagePath);
     SinglePageSources sources;

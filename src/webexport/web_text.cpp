@@ -75,13 +75,27 @@ void AppendJsonString(std::string& out, std::string_view text) {
     if (c == "\xE2\x80\xA8") return AppendUnicodeEscape(out, 0x2028);
     if (c == "\xE2\x80\xA9") return AppendUnicodeEscape(out, 0x2029);
     switch (first) {
-      case '"': out += "\\\""; return;
-      case '\\': out += "\\\\"; return;
-      case '\n': out += "\\n"; return;
-      case '\r': out += "\\r"; return;
-      case '\t': out += "\\t"; return;
-      case '<': case '>': case '&': return AppendUnicodeEscape(out, first);
-      default: break;
+      case '"':
+        out += "\\\"";
+        return;
+      case '\\':
+        out += "\\\\";
+        return;
+      case '\n':
+        out += "\\n";
+        return;
+      case '\r':
+        out += "\\r";
+        return;
+      case '\t':
+        out += "\\t";
+        return;
+      case '<':
+      case '>':
+      case '&':
+        return AppendUnicodeEscape(out, first);
+      default:
+        break;
     }
     if (first < 0x20 || first == 0x7F) return AppendUnicodeEscape(out, first);
     out += c;
@@ -96,17 +110,26 @@ std::string Escaped(std::string_view text, bool singleQuotes) {
   out.reserve(text.size());
   ForEachCharacter(text, [&](std::string_view c) {
     switch (c[0]) {
-      case '&': out += "&amp;"; return;
-      case '<': out += "&lt;"; return;
-      case '>': out += "&gt;"; return;
-      case '"': out += "&quot;"; return;
+      case '&':
+        out += "&amp;";
+        return;
+      case '<':
+        out += "&lt;";
+        return;
+      case '>':
+        out += "&gt;";
+        return;
+      case '"':
+        out += "&quot;";
+        return;
       case '\'':
         if (singleQuotes) {
           out += "&#39;";
           return;
         }
         break;
-      default: break;
+      default:
+        break;
     }
     out += c;
   });
@@ -115,9 +138,13 @@ std::string Escaped(std::string_view text, bool singleQuotes) {
 
 }  // namespace
 
-std::string HtmlEscaped(std::string_view text) { return Escaped(text, true); }
+std::string HtmlEscaped(std::string_view text) {
+  return Escaped(text, true);
+}
 
-std::string DoubleQuotedAttribute(std::string_view text) { return Escaped(text, false); }
+std::string DoubleQuotedAttribute(std::string_view text) {
+  return Escaped(text, false);
+}
 
 std::string OneLine(std::string_view text) {
   std::string out(text);

@@ -113,7 +113,8 @@ TEST_F(EditorWebExportTest, LocateShowsThePlaceAndAFailureIsShownInAWindow) {
   AnswerResult("OpenInBrowserButton");
   ExportForWeb();
   ASSERT_EQ(desktop_.messages.size(), 2u);
-  EXPECT_EQ(desktop_.messages[1].text, "The desktop could not open the page:\n" + here_ + "/tour.html");
+  EXPECT_EQ(desktop_.messages[1].text,
+            "The desktop could not open the page:\n" + here_ + "/tour.html");
 }
 
 TEST_F(EditorWebExportTest, PreviewExportsToAPrivateFolderAndOpensIt) {

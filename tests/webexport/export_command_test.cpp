@@ -20,7 +20,9 @@ namespace {
 
 using test::TempDir;
 
-std::string WebFile(const std::string& name) { return std::string(MW_WEB_DIR) + "/" + name; }
+std::string WebFile(const std::string& name) {
+  return std::string(MW_WEB_DIR) + "/" + name;
+}
 
 // Names in `folder` that start with a dot: staging folders left beside an export.
 std::vector<std::string> HiddenNames(const std::string& folder) {
@@ -69,7 +71,8 @@ TEST_F(WebExportTest, FolderHoldsThePageThePlayerAndEachClipOnceUnderItsOwnName)
   EXPECT_NE(page.find("default-src 'none'; img-src 'self'; media-src 'self'; script-src 'self'"),
             std::string::npos);
   EXPECT_NE(page.find("<script src=\"player.js\"></script>"), std::string::npos);
-  EXPECT_NE(page.find("<title>\ntour\n</title>"), std::string::npos) << "the map's name is the title";
+  EXPECT_NE(page.find("<title>\ntour\n</title>"), std::string::npos)
+      << "the map's name is the title";
 
   const QJsonObject data = test::MapDataOf(page);
   EXPECT_EQ(data["format"].toInt(), 1);
@@ -103,7 +106,8 @@ TEST_F(WebExportTest, HostileTextsComeOutAsDataAndNeverAsMarkup) {
   EXPECT_EQ(page.find("<img src=x"), std::string::npos);
   EXPECT_EQ(page.find("</script><"), std::string::npos);
   EXPECT_EQ(page.find("\xE2\x80\xA8"), std::string::npos) << "U+2028 must be escaped";
-  EXPECT_NE(page.find("&lt;b&gt;&quot;Tour&quot; &amp; &#39;more&#39;&lt;/b&gt;"), std::string::npos);
+  EXPECT_NE(page.find("&lt;b&gt;&quot;Tour&quot; &amp; &#39;more&#39;&lt;/b&gt;"),
+            std::string::npos);
 
   const QJsonObject data = test::MapDataOf(page);
   EXPECT_EQ(data["marks"].toArray()[0].toObject()["message"].toString().toStdString(),
@@ -123,18 +127,24 @@ TEST_F(WebExportTest, SinglePageCarriesEveryClipAndAllowsOnlyItsOwnScript) {
     const std::string id = clips[k]["src"].toString().toStdString();
     ASSERT_EQ(id[0], '#');
     const std::string base64 = test::ElementText(page, id.substr(1));
-    const std::string source = k == 0 ? dir_ / "a/hall.jpg" : k == 1 ? dir_ / "b/hall.jpg" : dir_ / "Küche & Bad.JPG";
+    const std::string source = k == 0   ? dir_ / "a/hall.jpg"
+                               : k == 1 ? dir_ / "b/hall.jpg"
+                                        : dir_ / "Küche & Bad.JPG";
     EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(base64)).toStdString(),
               test::ReadFile(source));
   }
   const auto hashOf = [](const std::string& file) {
     return "'sha256-" +
            QCryptographicHash::hash(QByteArray::fromStdString(test::ReadFile(file)),
-                                    QCryptographicHash::Sha256).toBase64().toStdString() + "'";
+                                    QCryptographicHash::Sha256)
+               .toBase64()
+               .toStdString() +
+           "'";
   };
   EXPECT_NE(page.find("script-src " + hashOf(WebFile("player.js"))), std::string::npos);
   EXPECT_NE(page.find("style-src " + hashOf(WebFile("player.css"))), std::string::npos);
-  EXPECT_NE(page.find("<script>" + test::ReadFile(WebFile("player.js")) + "</script>"), std::string::npos);
+  EXPECT_NE(page.find("<script>" + test::ReadFile(WebFile("player.js")) + "</script>"),
+            std::string::npos);
   EXPECT_EQ(page.find("src=\"player.js\""), std::string::npos);
   EXPECT_EQ(test::ListFolder(dir_.path()).size(), 5u) << "a, b, the photo, the map, the page";
 
@@ -155,6 +165,13 @@ TEST_F(WebExportTest, OnlyAnEarlierExportOrAnEmptyFolderIsReplaced) {
   ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
   EXPECT_EQ(test::ListFolder(out + "/clips"), std::vector<std::string>{"hall.jpg"});
   EXPECT_TRUE(HiddenNames(dir_.path()).empty()) << "the earlier export is removed";
+
+  // A map of the export's own clips may not replace the export: they would go.
+  test::WriteTestMap(dir_ / "own.clm", {{"web/clips/hall.jpg", "web/clips/hall.jpg", ""}});
+  const test::RunResult own = test::RunWebExport(dir_ / "own.clm", out);
+  EXPECT_EQ(own.exit_code, 1);
+  EXPECT_NE(test::LastLine(own.err).find("which the export would replace"), std::string::npos);
+  EXPECT_TRUE(test::Exists(out + "/clips/hall.jpg"));
 
   fs::create_directories(dir_ / "empty");
   EXPECT_EQ(test::RunWebExport(map_, dir_ / "empty/").exit_code, 0);
@@ -189,14 +206,16 @@ TEST_F(WebExportTest, AMissingClipStopsTheExportWithTheChecksText) {
   test::WriteTestMap(map_, {{"a/hall.jpg", "gone.jpg", "Lost"}});
   const test::RunResult run = test::RunWebExport(map_, out);
   EXPECT_EQ(run.exit_code, 1);
-  const test::RunResult check = test::RunProgram({{test::BinPath("markweaver"), "--check", map_}, dir_.path(), {}});
+  const test::RunResult check =
+      test::RunProgram({{test::BinPath("markweaver"), "--check", map_}, dir_.path(), {}});
   const std::string firstProblem = check.out.substr(0, check.out.find('\n'));
   ASSERT_FALSE(firstProblem.empty());
   EXPECT_EQ(test::LastLine(run.err), "markweaver: no web export made: " + firstProblem);
   EXPECT_EQ(test::ListFolder(out + "/clips").size(), 3u) << "the earlier export is kept";
   EXPECT_TRUE(HiddenNames(dir_.path()).empty());
 
-  const test::RunResult badLine = test::RunProgram({{test::BinPath("markweaver"), "--export-web", map_}, {}, {}});
+  const test::RunResult badLine =
+      test::RunProgram({{test::BinPath("markweaver"), "--export-web", map_}, {}, {}});
   EXPECT_EQ(badLine.exit_code, 2) << "--output is required";
 }
 

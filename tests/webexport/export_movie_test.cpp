@@ -121,9 +121,9 @@ TEST(WebExportMovieTest, AKilledExportKeepsTheEarlierOneAndAStopSignalCleansUp) 
 
   for (const int signal : {SIGKILL, SIGTERM}) {
     const std::string log = dir / "log.txt";
-    const pid_t pid = test::Start({{test::BinPath("markweaver"), "--export-web", dir / "map.clm",
-                                    "--output", out}, {}, {}},
-                                  dir / "out.txt", log);
+    const pid_t pid = test::Start(
+        {{test::BinPath("markweaver"), "--export-web", dir / "map.clm", "--output", out}, {}, {}},
+        dir / "out.txt", log);
     ASSERT_TRUE(WaitForText(log, "Converting the movie long.mpg", 20)) << test::ReadFile(log);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     ::kill(pid, signal);
@@ -157,8 +157,9 @@ TEST(WebExportMovieTest, AMissingConverterOrEncoderIsNamed) {
             "(Debian package ffmpeg): cannot convert the movie tour.mpg");
 
   // An ffmpeg built without the H.264 encoder.
-  test::WriteFile(dir / "bin/ffmpeg", "#!/bin/sh\necho ' V....D mpeg1video    MPEG-1 video'\n"
-                                      "echo ' A....D aac    AAC'\n");
+  test::WriteFile(dir / "bin/ffmpeg",
+                  "#!/bin/sh\necho ' V....D mpeg1video    MPEG-1 video'\n"
+                  "echo ' A....D aac    AAC'\n");
   ::chmod((dir / "bin/ffmpeg").c_str(), 0755);
   run = test::RunWebExport(dir / "map.clm", dir / "web", {}, {}, path);
   EXPECT_EQ(run.exit_code, 1);

@@ -45,15 +45,25 @@ TEST(WebTextTest, JsonStaysInsideItsScriptBlockAndIsValidUtf8) {
             "\"\\u003c/script\\u003e\\u003c!-- \\u0026 \\\"q\\\" \\\\ \\n\\r\\t\\u0001\\u007f "
             "\\u2028\\u2029 é\"");
   // Stray, cut, overlong and surrogate sequences each become U+FFFD.
-  const std::string broken = "a\xFF" "b\xC3" "c\xC0\xAF" "d\xED\xA0\x80" "e\xF4\x90\x80\x80";
+  const std::string broken =
+      "a\xFF"
+      "b\xC3"
+      "c\xC0\xAF"
+      "d\xED\xA0\x80"
+      "e\xF4\x90\x80\x80";
   const std::string repaired = ValidUtf8(broken);
-  EXPECT_EQ(QString::fromUtf8(repaired.data(), static_cast<qsizetype>(repaired.size())).toUtf8().toStdString(),
+  EXPECT_EQ(QString::fromUtf8(repaired.data(), static_cast<qsizetype>(repaired.size()))
+                .toUtf8()
+                .toStdString(),
             repaired);
   EXPECT_EQ(repaired.find("\xED\xA0"), std::string::npos);
-  EXPECT_EQ(repaired.substr(0, 5), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(repaired.substr(0, 5),
+            "a\xEF\xBF\xBD"
+            "b");
   json.clear();
   AppendJsonString(json, broken);
-  const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString("[" + json + "]"));
+  const QJsonDocument document =
+      QJsonDocument::fromJson(QByteArray::fromStdString("[" + json + "]"));
   ASSERT_TRUE(document.isArray());
   EXPECT_EQ(document.array()[0].toString().toStdString(), repaired);
 

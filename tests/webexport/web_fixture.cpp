@@ -31,14 +31,24 @@ void WriteTestMap(const std::string& path, const std::vector<TestMark>& marks) {
 void MakeMovie(const std::string& path, double seconds, const std::string& size,
                const std::vector<std::string>& codecArguments) {
   const std::string length = std::to_string(seconds);
-  std::vector<std::string> argv = {
-      "/usr/bin/ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-      "-f", "lavfi", "-i", "testsrc=size=" + size + ":rate=25:duration=" + length,
-      "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=" + length};
+  std::vector<std::string> argv = {"/usr/bin/ffmpeg",
+                                   "-hide_banner",
+                                   "-loglevel",
+                                   "error",
+                                   "-y",
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "testsrc=size=" + size + ":rate=25:duration=" + length,
+                                   "-f",
+                                   "lavfi",
+                                   "-i",
+                                   "sine=frequency=440:sample_rate=44100:duration=" + length};
   argv.insert(argv.end(), codecArguments.begin(), codecArguments.end());
   argv.push_back(path);
   const RunResult result = RunProgram({argv, {}, {}});
-  if (result.exit_code != 0) throw std::runtime_error("ffmpeg could not make " + path + ": " + result.err);
+  if (result.exit_code != 0)
+    throw std::runtime_error("ffmpeg could not make " + path + ": " + result.err);
 }
 
 void MakeMpeg1Movie(const std::string& path, double seconds, const std::string& size) {

@@ -35,8 +35,7 @@ void MakeBrowserMovie(const std::string& path, double seconds, const std::string
 
 // Runs `markweaver --export-web MAP --output OUT` with further arguments, in `folder`.
 RunResult RunWebExport(const std::string& map, const std::string& output,
-                       const std::vector<std::string>& more = {},
-                       const std::string& folder = {},
+                       const std::vector<std::string>& more = {}, const std::string& folder = {},
                        const std::vector<std::pair<std::string, std::string>>& env = {});
 
 // The last line of a program's stderr.
@@ -49,6 +48,7 @@ std::string ElementText(const std::string& page, const std::string& id);
 
 // What ffprobe says of a stream of a movie file: "codec_name", "profile", "pix_fmt",
 // "width", "height" of the first video stream or "codec_name" of the first audio stream.
-std::string StreamFact(const std::string& movie, const std::string& stream, const std::string& entry);
+std::string StreamFact(const std::string& movie, const std::string& stream,
+                       const std::string& entry);
 
 }  // namespace mw::test
