@@ -323,7 +323,9 @@
       return;
     }
     armedMark = -1;
-    if (typeof mark.target === 'number') follow(mark.target, event.detail === 0);
+    // A mark without a target (its clip has no name) shows its message and leads nowhere.
+    if (typeof mark.target === 'number' && clipAt(mark.target)?.name)
+      follow(mark.target, event.detail === 0);
   }
 
   /** @param {number} index */
@@ -456,7 +458,8 @@
       if (!shown) return;
       dismissStartMessage();
       depth += 1;
-      history.pushState({ [STATE_KEY]: depth }, '', '#' + encodeURIComponent(clipAt(index)?.id || ''));
+      const fragment = '#' + encodeURIComponent(clipAt(index)?.id || '');
+      history.pushState({ [STATE_KEY]: depth }, '', fragment);
       if (movie) playMovie();
       if (byKeyboard) stage.focus({ preventScroll: true });
     });

@@ -28,7 +28,12 @@ function makeTour() {
       message: 'Go to the green room' },
     { clip: red, x: 0.75, y: 0.7, size: 15, target: blue, areaWidth: 600, areaHeight: 500,
       message: 'Nowhere yet' },
+    // Later in the map and lying over the first mark's centre: the first mark wins there.
+    { clip: red, x: 0.27, y: 0.42, size: 15, target: blue, areaWidth: 600, areaHeight: 500,
+      message: 'Under the first' },
     { clip: green, x: 0.5, y: 0.5, size: 20, target: red, message: 'Back to the hall' },
+    // A note: a mark without a target.
+    { clip: green, x: 0.8, y: 0.2, size: 20, target: '', message: 'Just a note' },
     { clip: blue, x: 0.5, y: 0.5, size: 20, target: red, message: '' },
   ]);
   folder = web.exportWeb(map, path.join(home, 'web'), '--title', 'Tour',
@@ -139,8 +144,19 @@ describe('the web player with a mouse', () => {
     await web.expectColour(page, await web.stageInside(page), GREEN, 40, 'the followed clip');
     assert.deepEqual(await page.getByRole('button').evaluateAll((buttons) => buttons
       .filter((b) => b.classList.contains('mw-mark')).map((b) => b.getAttribute('aria-label'))),
-    ['Back to the hall'], 'only the marks of the clip on screen are there');
+    ['Back to the hall', 'Just a note'], 'only the marks of the clip on screen are there');
   });
+
+  it('shows the message of a mark without a target, and a click on it leads nowhere',
+    async () => {
+      const note = page.getByRole('button', { name: 'Just a note' });
+      await note.hover();
+      assert.equal(await bubbleText(), 'Just a note');
+      await note.click();
+      assert.match(page.url(), /#green_room\.jpg$/);
+      assert.equal(await page.locator('#mw-notice').isVisible(), false, 'no problem told');
+      await web.expectColour(page, await web.stageInside(page), GREEN, 60, 'the clip on screen');
+    });
 
   it('walks back and forward through the clips seen with the browser\'s buttons', async () => {
     await page.goBack();
