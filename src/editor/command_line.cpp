@@ -144,10 +144,19 @@ class Reader {
     }
     slot = inlineValue ? inlineValue : TakeValue(name);
     if (slot && slot->empty()) error_ = "option '" + name + "' needs a non-empty value";
-    // A file name and a message go on one line of the package's directive file.
-    const bool oneLine = name == "--output" || name == "--message";
-    if (slot && oneLine && slot->find_first_of("\r\n") != std::string::npos)
-      error_ = "option '" + name + "' must be one line: its value holds a line break";
+  }
+
+  // A file name and a package's message go on one line of the package's directive
+  // file; a web page keeps its message's line breaks, as its data holds them safely.
+  void CheckOneLine() {
+    const auto holdsBreak = [](const std::optional<std::string>& value) {
+      return value && value->find_first_of("\r\n") != std::string::npos;
+    };
+    if (holdsBreak(command_.output)) {
+      error_ = "option '--output' must be one line: its value holds a line break";
+    } else if (command_.kind != CommandKind::ExportWeb && holdsBreak(command_.message)) {
+      error_ = "option '--message' must be one line: its value holds a line break";
+    }
   }
 
   std::optional<std::string> TakeValue(const std::string& name) {
@@ -188,6 +197,8 @@ class Reader {
       error_ = "option '" + std::string(form->option) + "' needs a map";
     } else if (form != nullptr && form->needsOutput && !command_.output) {
       error_ = "option '" + std::string(form->option) + "' needs '--output FILE'";
+    } else {
+      CheckOneLine();
     }
   }
 

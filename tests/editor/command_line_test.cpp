@@ -85,7 +85,7 @@ TEST(CommandLineTest, EachCommandGetsWhatItNeedsAndNothingElse) {
 }
 
 // A file name or a message with a line break would write lines of its own into the
-// package's directive file.
+// package's directive file; a web page's message keeps its line breaks.
 TEST(CommandLineTest, OutputAndMessageMustBeOneLine) {
   EXPECT_EQ(Refused({"--make-package", "t.clm", "--output", "out/x\ny.exe"}),
             "option '--output' must be one line: its value holds a line break");
@@ -95,6 +95,10 @@ TEST(CommandLineTest, OutputAndMessageMustBeOneLine) {
             "option '--output' must be one line: its value holds a line break");
   EXPECT_EQ(Accepted({"--make-package", "t.clm", "--output", "t.exe", "--message", "a\tb"}).message,
             "a\tb");
+  EXPECT_EQ(Accepted({"--export-web", "t.clm", "--output", "web", "--message", "a\nb"}).message,
+            "a\nb");
+  EXPECT_EQ(Refused({"--export-web", "t.clm", "--output", "w\neb", "--message", "a"}),
+            "option '--output' must be one line: its value holds a line break");
 }
 
 TEST(CommandLineTest, UnknownOptionsAreNamed) {
