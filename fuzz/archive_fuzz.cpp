@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   mw::packer::ExtractLimits limits;
   limits.max_entries = 200;
   limits.max_total_bytes = 64 << 20;
-  const mw::packer::ArchiveSpan span{file.Fd(), 0, size};
+  const mw::packer::ArchiveSpan span{file.Fd(), 0, size, {}};
   bool checked = true;
   try {
     mw::packer::ReadArchive(span, -1, limits);

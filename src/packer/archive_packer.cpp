@@ -15,7 +15,7 @@
 #include <system_error>
 #include <utility>
 
-#include "packer/background_writer.h"
+#include "packer/archive_output.h"
 #include "packer/compressibility.h"
 #include "packer/file_copy.h"
 #include "packer/packer_error.h"
@@ -49,29 +49,12 @@ class FileDescriptor {
   int fd_;
 };
 
-// Where a compressed archive goes: its bytes are written to fd on a thread of their own, so
-// that reading and compressing the next bytes overlap with writing the last ones.
-struct ArchiveOutput {
-  int fd;
-  BackgroundWriter writer;
-};
-
-void WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw std::system_error(errno, std::generic_category());
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
-
 la_ssize_t QueueWrite(archive* a, void* client, const void* buffer, size_t size) {
   auto* output = static_cast<ArchiveOutput*>(client);
-  const int fd = output->fd;
   try {
-    output->writer.Write(buffer, size, [fd](std::string_view bytes) { WriteAll(fd, bytes); });
-  } catch (const std::system_error& e) {
-    archive_set_error(a, e.code().value(), "cannot write the archive");
+    output->Take(std::string_view(static_cast<const char*>(buffer), size));
+  } catch (const PackerError& e) {
+    archive_set_error(a, EIO, "%s", e.what());
     return -1;
   } catch (const std::exception&) {
     archive_set_error(a, ENOMEM, "cannot write the archive");
@@ -86,18 +69,6 @@ void Check(archive* a, int status, const std::string& what) {
   throw PackerError(what + ": " + (reason ? reason : "archive error"));
 }
 
-void SetUpCompression(archive* a, const PackOptions& options) {
-  Check(a, archive_write_add_filter_zstd(a), "cannot set up zstd");
-  const std::string level = std::to_string(options.zstd_level);
-  Check(a, archive_write_set_filter_option(a, "zstd", "compression-level", level.c_str()),
-        "cannot set the compression level " + level);
-  if (options.threads > 0) {
-    const std::string threads = std::to_string(options.threads);
-    Check(a, archive_write_set_filter_option(a, "zstd", "threads", threads.c_str()),
-          "cannot set the compression threads");
-  }
-}
-
 // Tar with pax headers where a name needs one; file names are stored as raw bytes,
 // whatever the locale; no padding beyond the archive's last block.
 void SetUpTar(archive* a) {
@@ -108,10 +79,9 @@ void SetUpTar(archive* a) {
   archive_write_set_bytes_in_last_block(a, 1);
 }
 
-WriteArchive OpenArchive(ArchiveOutput* output, const PackOptions& options) {
+WriteArchive OpenArchive(ArchiveOutput* output) {
   WriteArchive a(archive_write_new());
   if (!a) throw PackerError("out of memory");
-  SetUpCompression(a.get(), options);
   SetUpTar(a.get());
   Check(a.get(), archive_write_open(a.get(), output, nullptr, QueueWrite, nullptr),
         "cannot start the archive");
@@ -219,30 +189,39 @@ std::string TarHeader(const std::string& name, const struct stat& info) {
   return std::move(sink.bytes);
 }
 
-void PackOnePlain(int out_fd, const std::string& path) {
+// Writes bytes that libarchive made and adds them to the archive's hash.
+void WriteHashed(int out_fd, const std::string& bytes, ContentHash& hash) {
+  WriteAllBytes(out_fd, bytes, "the archive");
+  hash.Add(bytes.data(), bytes.size());
+}
+
+// The file's content is hashed from its mapping right after the kernel copied it, while it
+// is still in memory.
+void PackOnePlain(int out_fd, const std::string& path, ContentHash& hash) {
   struct stat info {};
   const FileDescriptor fd = OpenToPack(path, info);
-  WriteAllBytes(out_fd, TarHeader(BareName(path), info), "the archive");
+  WriteHashed(out_fd, TarHeader(BareName(path), info), hash);
   CopyFileBytes(fd.get(), out_fd, info.st_size, path, "the archive");
+  HashFileBytes(fd.get(), static_cast<std::uint64_t>(info.st_size), path, hash);
   const std::size_t tail = static_cast<std::size_t>(info.st_size) % kTarBlock;
-  if (tail != 0) WriteAllBytes(out_fd, std::string(kTarBlock - tail, '\0'), "the archive");
+  if (tail != 0) WriteHashed(out_fd, std::string(kTarBlock - tail, '\0'), hash);
 }
 
-void PackPlain(int out_fd, const std::vector<std::string>& paths) {
-  for (const std::string& path : paths) PackOnePlain(out_fd, path);
-  WriteAllBytes(out_fd, std::string(2 * kTarBlock, '\0'), "the archive");  // its end
+std::uint64_t PackPlain(int out_fd, const std::vector<std::string>& paths) {
+  ContentHash hash;
+  for (const std::string& path : paths) PackOnePlain(out_fd, path, hash);
+  WriteHashed(out_fd, std::string(2 * kTarBlock, '\0'), hash);  // its end
+  return hash.Value();
 }
 
-void PackCompressed(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
-  ArchiveOutput output{out_fd, {}};  // outlives the archive, which writes into it until freed
-  WriteArchive a = OpenArchive(&output, options);
+std::uint64_t PackCompressed(int out_fd, const std::vector<std::string>& paths,
+                             const PackOptions& options) {
+  // Outlives the archive, which writes into it until freed.
+  ArchiveOutput output(out_fd, {true, options.zstd_level, options.threads});
+  WriteArchive a = OpenArchive(&output);
   for (const std::string& path : paths) PackOne(a.get(), path);
   Check(a.get(), archive_write_close(a.get()), "cannot finish the archive");
-  try {
-    output.writer.Finish();
-  } catch (const std::system_error&) {
-    throw PackerError("cannot finish the archive: cannot write the archive");
-  }
+  return output.Finish();
 }
 
 void CheckDistinctNames(const std::vector<std::string>& paths) {
@@ -263,16 +242,13 @@ std::string BareName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options) {
+std::uint64_t PackFiles(int out_fd, const std::vector<std::string>& paths,
+                        const PackOptions& options) {
   CheckDistinctNames(paths);
   const bool compress =
       options.compression == Compression::kAlways ||
       (options.compression == Compression::kWhenWorthwhile && WorthCompressing(paths));
-  if (compress) {
-    PackCompressed(out_fd, paths, options);
-  } else {
-    PackPlain(out_fd, paths);
-  }
+  return compress ? PackCompressed(out_fd, paths, options) : PackPlain(out_fd, paths);
 }
 
 }  // namespace mw::packer

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,11 @@ struct PackOptions {
 // Writes one tar archive (zstd-compressed unless options say otherwise) of the regular files at
 // paths to out_fd, each stored under its bare name (the text after its last "/") with its
 // permission bits. Throws PackerError for a missing or non-regular file, two files with the same
-// bare name, a file that changes size while it is packed, or a failed write.
-void PackFiles(int out_fd, const std::vector<std::string>& paths, const PackOptions& options);
+// bare name, a file that changes size while it is packed, or a failed write. Returns the
+// content hash of the archive's bytes, computed while they were written; zstd frames carry
+// their own checksums too.
+std::uint64_t PackFiles(int out_fd, const std::vector<std::string>& paths,
+                        const PackOptions& options);
 
 // The bare name of path: the text after its last "/".
 std::string BareName(const std::string& path);

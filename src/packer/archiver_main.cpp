@@ -11,14 +11,16 @@
 #include <vector>
 
 #include "packer/archive_packer.h"
+#include "packer/file_copy.h"
 #include "packer/packer_error.h"
+#include "packer/runtime_parts.h"
 #include "packer/temp_folder.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "usage: kecab.dll [--level N] [--store | --store-unless-worthwhile] [--threads N] "
-    "-o ARCHIVE|- [--] FILE...";
+    "[--hash-fd N] -o ARCHIVE|- [--] FILE...";
 
 constexpr const char* kHelp =
     "Packs regular files into one tar archive, zstd-compressed unless told otherwise, each\n"
@@ -32,6 +34,8 @@ constexpr const char* kHelp =
     "                 compress only when samples of the files show it saves a twentieth\n"
     "                 of their size; otherwise a plain tar archive\n"
     "  --threads N    compression threads, default: one\n"
+    "  --hash-fd N    after packing, write the content hash of the archive's bytes (16\n"
+    "                 hexadecimal digits and a line end) to the open descriptor N\n"
     "  --             ends the options; every later argument is a file\n"
     "  --help         shows this text\n"
     "\n"
@@ -42,6 +46,7 @@ struct Arguments {
   std::string output;
   mw::packer::PackOptions options;
   std::vector<std::string> files;
+  int hash_fd = -1;
 };
 
 std::optional<int> ToInt(const char* text) {
@@ -73,6 +78,8 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
       args.options.compression = mw::packer::Compression::kWhenWorthwhile;
     } else if (arg == "--threads" && has_value && ToInt(argv[i + 1]) && *ToInt(argv[i + 1]) >= 0) {
       args.options.threads = *ToInt(argv[++i]);
+    } else if (arg == "--hash-fd" && has_value && ToInt(argv[i + 1]) && *ToInt(argv[i + 1]) >= 0) {
+      args.hash_fd = *ToInt(argv[++i]);
     } else {
       return std::nullopt;
     }
@@ -81,20 +88,27 @@ std::optional<Arguments> ParseArguments(int argc, char** argv) {
   return args;
 }
 
+// Hands the archive's hash to whoever asked for it with --hash-fd.
+void ReportHash(const Arguments& args, std::uint64_t hash) {
+  if (args.hash_fd < 0) return;
+  mw::packer::WriteAllBytes(args.hash_fd, mw::packer::HashName(hash) + "\n", "the hash");
+}
+
 int Pack(const Arguments& args) {
   if (args.output == "-") {
     if (isatty(STDOUT_FILENO))
       throw mw::packer::PackerError("will not write an archive to a terminal");
-    mw::packer::PackFiles(STDOUT_FILENO, args.files, args.options);
+    ReportHash(args, mw::packer::PackFiles(STDOUT_FILENO, args.files, args.options));
     return 0;
   }
   const int fd = open(args.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0)
     throw mw::packer::PackerError(mw::packer::ErrnoText("cannot create " + args.output, errno));
   try {
-    mw::packer::PackFiles(fd, args.files, args.options);
+    const std::uint64_t hash = mw::packer::PackFiles(fd, args.files, args.options);
     if (close(fd) != 0)
       throw mw::packer::PackerError(mw::packer::ErrnoText("cannot write " + args.output, errno));
+    ReportHash(args, hash);
   } catch (...) {
     close(fd);
     unlink(args.output.c_str());

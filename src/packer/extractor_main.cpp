@@ -33,6 +33,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     return mw::packer::RunPackage(self);
+  } catch (const mw::packer::PackerError& e) {
+    // A failure the person was told of already went to standard error too.
+    if (!e.shown()) std::cerr << "package: " << e.what() << "\n";
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "package: " << e.what() << "\n";
     return 1;

@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <iostream>
 #include <sstream>
 #include <vector>
 
 #include "packer/process.h"
 #include "packer/program_folder.h"
+#include "packer/x11_notice.h"
 
 namespace mw::packer {
 namespace {
@@ -42,6 +44,7 @@ bool ShowWith(const std::string& program, std::vector<std::string> argv) {
 }  // namespace
 
 void ShowFailureNotice(const std::string& reason, const std::string& player) {
+  std::cerr << "package: " << reason << std::endl;
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) return;
   const std::string text = "The package cannot be played.\n\n" + reason;
@@ -50,6 +53,7 @@ void ShowFailureNotice(const std::string& reason, const std::string& player) {
       ShowWith(player, {player.substr(FolderOf(player).size()), "--failure", reason})) {
     return;
   }
+  if (ShowX11Notice(kTitle, text)) return;
   if (const std::string zenity = FindOnPath("zenity"); !zenity.empty()) {
     if (ShowWith(zenity, {"zenity", "--error", "--title", kTitle, "--text", text})) return;
   }

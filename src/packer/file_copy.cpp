@@ -1,10 +1,12 @@
 #include "packer/file_copy.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <vector>
 
 #include "packer/packer_error.h"
 
@@ -50,6 +52,27 @@ void CopyFileBytes(int from, int to, off_t size, const std::string& from_path,
     if (copied < 0) return CopyByReading(from, to, left, from_path, to_what);
     if (copied == 0) throw PackerError(from_path + " changed while it was packed");
     left -= copied;
+  }
+}
+
+void HashFileBytes(int fd, std::uint64_t size, const std::string& path, ContentHash& hash) {
+  if (size == 0) return;
+  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  if (map != MAP_FAILED) {
+    madvise(map, size, MADV_SEQUENTIAL);
+    hash.Add(map, size);
+    munmap(map, size);
+    return;
+  }
+  std::vector<char> buffer(kReadStep);
+  for (std::uint64_t done = 0; done < size;) {
+    const ssize_t got = pread(fd, buffer.data(), std::min<std::uint64_t>(buffer.size(), size - done),
+                              static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw PackerError(ErrnoText("cannot read " + path, errno));
+    if (got == 0) throw PackerError(path + " changed while the package was built");
+    hash.Add(buffer.data(), static_cast<std::size_t>(got));
+    done += static_cast<std::uint64_t>(got);
   }
 }
 

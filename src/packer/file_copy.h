@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "packer/runtime_parts.h"
+
 namespace mw::packer {
 
 // Writes all of bytes to fd at its offset; throws PackerError "cannot write <what>: ...".
@@ -18,5 +20,10 @@ void WriteAllBytes(int fd, std::string_view bytes, const std::string& what);
 // packed").
 void CopyFileBytes(int from, int to, off_t size, const std::string& from_path,
                    const std::string& to_what);
+
+// Adds the first size bytes of the open file fd (the file at path) to hash, read through a
+// mapping (or read() where it cannot be mapped). Throws PackerError when the file is
+// shorter ("changed while the package was built") or cannot be read.
+void HashFileBytes(int fd, std::uint64_t size, const std::string& path, ContentHash& hash);
 
 }  // namespace mw::packer

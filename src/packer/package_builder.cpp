@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cerrno>
 #include <future>
 #include <vector>
@@ -163,21 +164,67 @@ std::vector<std::string> RuntimePartsFor(const PackageDirective& directive,
   return paths;
 }
 
-void RunArchiver(const PackageDirective& directive, const std::string& archiver, int out_fd) {
+// Both ends of a pipe, closed with it.
+class Pipe {
+ public:
+  Pipe() {
+    if (pipe2(ends_, O_CLOEXEC) != 0) throw PackerError(ErrnoText("cannot make a pipe", errno));
+  }
+  ~Pipe() {
+    for (int& end : ends_)
+      if (end >= 0) close(end);
+  }
+  Pipe(const Pipe&) = delete;
+  Pipe& operator=(const Pipe&) = delete;
+  int read_end() const { return ends_[0]; }
+  int write_end() const { return ends_[1]; }
+  void CloseWriteEnd() {
+    close(ends_[1]);
+    ends_[1] = -1;
+  }
+
+ private:
+  int ends_[2] = {-1, -1};
+};
+
+// The archive's hash as the archiver reported it: 16 hexadecimal digits and a line end.
+std::uint64_t ReadReportedHash(int fd) {
+  char text[18] = {};
+  std::size_t got = 0;
+  for (ssize_t n; got < 17 && (n = read(fd, text + got, 17 - got)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  char* end = nullptr;
+  const std::uint64_t hash = std::strtoull(text, &end, 16);
+  if (got != 17 || end != text + 16 || text[16] != '\n') {
+    throw PackerError("the archiver did not report the archive's hash");
+  }
+  return hash;
+}
+
+// Runs the archiver with its output on out_fd; returns the archive's hash.
+std::uint64_t RunArchiver(const PackageDirective& directive, const std::string& archiver,
+                          int out_fd) {
+  Pipe hash;
   ProcessRequest request;
   request.program = archiver;
-  request.argv = {
-      BareName(archiver), "--level", kPackageLevel, kPackageArchiveMode, "-o", "-", "--"};
+  request.argv = {BareName(archiver), "--level", kPackageLevel, kPackageArchiveMode,
+                  "--hash-fd", "3", "-o", "-", "--"};
   for (const SourceFile& file : directive.files) {
     request.argv.push_back(JoinPath(file.folder, file.name));
   }
   request.stdout_fd = out_fd;
+  request.extra_fd = hash.write_end();
   const ProcessResult result = RunProcess(request);
+  hash.CloseWriteEnd();
   if (PendingInterrupt() != 0) throw PackerError("interrupted");
   if (!result.exited || result.code != 0) {
     throw PackerError("the archiver " + archiver + " failed (exit code " +
                       std::to_string(ExitCodeOf(result)) + ")");
   }
+  return ReadReportedHash(hash.read_end());
 }
 
 }  // namespace
@@ -204,15 +251,16 @@ void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpe
   // start and the hashing of the runtime parts take no time of their own.
   const std::uint64_t archive_offset = head.size;
   const int archive_fd = package.OpenWriterAt(archive_offset);
-  auto archiving =
-      std::async(std::launch::async, [&] { RunArchiver(directive, helpers.archiver, archive_fd); });
+  auto archiving = std::async(std::launch::async, [&] {
+    return RunArchiver(directive, helpers.archiver, archive_fd);
+  });
   try {
     WriteHead(package.fd(), head);
   } catch (...) {
     archiving.wait();
     throw;
   }
-  archiving.get();
+  const std::uint64_t archive_hash = archiving.get();
   const std::uint64_t archive_end = package.Size();
   if (archive_end <= archive_offset) throw PackerError("the archiver wrote nothing");
   if (lseek(package.fd(), 0, SEEK_END) < 0) {
@@ -220,7 +268,8 @@ void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpe
   }
   package.Append(directive.launch_line.data(), directive.launch_line.size());
   const auto trailer =
-      EncodeTrailer({archive_offset, archive_end - archive_offset, directive.launch_line.size()});
+      EncodeTrailer({archive_offset, archive_end - archive_offset, directive.launch_line.size(),
+                     archive_hash, HashOfBytes(directive.launch_line)});
   package.Append(trailer.data(), trailer.size());
   package.Commit();
 }

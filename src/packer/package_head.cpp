@@ -36,35 +36,15 @@ class OpenFile {
   off_t size_ = 0;
 };
 
-// The hash of the first size bytes of the open file, read through a mapping (or read()).
-std::uint64_t HashOf(const OpenFile& file, std::size_t size, const std::string& path) {
-  ContentHash hash;
-  void* map = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, file.fd(), 0);
-  if (map != MAP_FAILED) {
-    madvise(map, size, MADV_SEQUENTIAL);
-    hash.Add(map, size);
-    munmap(map, size);
-    return hash.Value();
-  }
-  std::vector<char> buffer(1 << 20);
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t got = pread(file.fd(), buffer.data(), std::min(buffer.size(), size - done),
-                              static_cast<off_t>(done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw PackerError(ErrnoText("cannot read " + path, errno));
-    if (got == 0) throw PackerError(path + " changed while the package was built");
-    hash.Add(buffer.data(), static_cast<std::size_t>(got));
-    done += static_cast<std::size_t>(got);
-  }
-  return hash.Value();
-}
-
 // Copies exactly the planned size of the file to fd; its hash when asked for.
 std::uint64_t CopyPlanned(int fd, const std::string& path, off_t planned, bool hashed) {
   const OpenFile file(path);
   if (file.size() != planned) throw PackerError(path + " changed while the package was built");
   CopyFileBytes(file.fd(), fd, planned, path, "the package");
-  return hashed ? HashOf(file, static_cast<std::size_t>(planned), path) : 0;
+  if (!hashed) return 0;
+  ContentHash hash;
+  HashFileBytes(file.fd(), static_cast<std::uint64_t>(planned), path, hash);
+  return hash.Value();
 }
 
 }  // namespace

@@ -7,12 +7,16 @@
 #include <cstring>
 
 #include "packer/packer_error.h"
+#include "packer/runtime_parts.h"
 
 namespace mw::packer {
 
 namespace {
 
-constexpr char kMagic[8] = {'M', 'W', 'P', 'K', 'G', '\x01', '\r', '\n'};
+// A truncated package lost its trailer too.
+constexpr const char* kNoTrailer =
+    "this program carries no package, or its package is cut short (no package trailer found)";
+constexpr char kMagic[8] = {'M', 'W', 'P', 'K', 'G', '\x02', '\r', '\n'};
 
 }  // namespace
 
@@ -43,9 +47,10 @@ namespace {
 
 PackageTrailer DecodeTrailer(const unsigned char* bytes) {
   if (std::memcmp(bytes, kMagic, sizeof kMagic) != 0) {
-    throw PackerError("this program carries no package (no package trailer found)");
+    throw PackerError(kNoTrailer);
   }
-  return {GetU64(bytes + 8), GetU64(bytes + 16), GetU64(bytes + 24)};
+  return {GetU64(bytes + 8), GetU64(bytes + 16), GetU64(bytes + 24), GetU64(bytes + 32),
+          GetU64(bytes + 40)};
 }
 
 void CheckFitsFile(const PackageTrailer& t, std::uint64_t file_size) {
@@ -63,12 +68,20 @@ std::string ErrnoText(const std::string& what, int error_number) {
   return what + ": " + std::strerror(error_number);
 }
 
+std::uint64_t HashOfBytes(const std::string& bytes) {
+  ContentHash hash;
+  hash.Add(bytes.data(), bytes.size());
+  return hash.Value();
+}
+
 std::array<unsigned char, kTrailerSize> EncodeTrailer(const PackageTrailer& trailer) {
   std::array<unsigned char, kTrailerSize> bytes{};
   std::memcpy(bytes.data(), kMagic, sizeof kMagic);
   PutU64(bytes.data() + 8, trailer.archive_offset);
   PutU64(bytes.data() + 16, trailer.archive_size);
   PutU64(bytes.data() + 24, trailer.launch_line_size);
+  PutU64(bytes.data() + 32, trailer.archive_hash);
+  PutU64(bytes.data() + 40, trailer.launch_line_hash);
   return bytes;
 }
 
@@ -77,16 +90,20 @@ PackageLayout ReadPackageLayout(int fd) {
   if (fstat(fd, &info) != 0) throw PackerError(ErrnoText("cannot read the package", errno));
   const auto file_size = static_cast<std::uint64_t>(info.st_size);
   if (!S_ISREG(info.st_mode) || file_size < kTrailerSize) {
-    throw PackerError("this program carries no package (no package trailer found)");
+    throw PackerError(kNoTrailer);
   }
   unsigned char bytes[kTrailerSize];
   ReadExactly(fd, bytes, kTrailerSize, file_size - kTrailerSize);
   const PackageTrailer trailer = DecodeTrailer(bytes);
   CheckFitsFile(trailer, file_size);
-  PackageLayout layout{trailer.archive_offset, trailer.archive_size, {}};
+  PackageLayout layout{trailer.archive_offset, trailer.archive_size, trailer.archive_hash, {}};
   layout.launch_line.resize(trailer.launch_line_size);
   ReadExactly(fd, layout.launch_line.data(), layout.launch_line.size(),
               trailer.archive_offset + trailer.archive_size);
+  if (HashOfBytes(layout.launch_line) != trailer.launch_line_hash) {
+    throw PackerError("the package is refused: it is damaged (its launch line does not match "
+                      "its check)");
+  }
   return layout;
 }
 

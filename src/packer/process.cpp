@@ -1,11 +1,13 @@
 #include "packer/process.h"
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <vector>
 
 #include "packer/packer_error.h"
 #include "packer/printable_text.h"
@@ -37,43 +39,6 @@ sigset_t ForwardedSet() {
   return set;
 }
 
-// Spawn attributes: the child starts with no blocked signals and default handlers.
-class SpawnAttributes {
- public:
-  SpawnAttributes() {
-    posix_spawnattr_init(&attr_);
-    sigset_t none;
-    sigemptyset(&none);
-    const sigset_t defaults = ForwardedSet();
-    posix_spawnattr_setsigmask(&attr_, &none);
-    posix_spawnattr_setsigdefault(&attr_, &defaults);
-    posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  }
-  ~SpawnAttributes() { posix_spawnattr_destroy(&attr_); }
-  const posix_spawnattr_t* get() const { return &attr_; }
-
- private:
-  posix_spawnattr_t attr_;
-};
-
-class FileActions {
- public:
-  explicit FileActions(const ProcessRequest& request) {
-    posix_spawn_file_actions_init(&actions_);
-    if (request.stdout_fd >= 0) {
-      posix_spawn_file_actions_adddup2(&actions_, request.stdout_fd, STDOUT_FILENO);
-    }
-    if (!request.working_folder.empty()) {
-      posix_spawn_file_actions_addchdir_np(&actions_, request.working_folder.c_str());
-    }
-  }
-  ~FileActions() { posix_spawn_file_actions_destroy(&actions_); }
-  const posix_spawn_file_actions_t* get() const { return &actions_; }
-
- private:
-  posix_spawn_file_actions_t actions_;
-};
-
 // Blocks the forwarded signals for its lifetime.
 class SignalBlock {
  public:
@@ -87,15 +52,72 @@ class SignalBlock {
   sigset_t old_;
 };
 
+// Makes fd the descriptor target of the new program, open across exec.
+bool PlaceDescriptor(int fd, int target) {
+  if (fd < 0) return true;
+  if (fd == target) return fcntl(fd, F_SETFD, 0) == 0;
+  return dup2(fd, target) == target;
+}
+
+// In the new process before exec (only async-signal-safe calls): default handlers and no
+// blocked signals, the end with its parent, the descriptors and the working folder. Gives
+// errno on failure.
+int PrepareChild(const ProcessRequest& request, pid_t parent) {
+  const int death_signal = g_ignored[SIGTERM] ? SIGKILL : SIGTERM;
+  if (prctl(PR_SET_PDEATHSIG, death_signal) != 0) return errno;
+  if (getppid() != parent) return ESRCH;  // the parent is gone already
+  for (int s : kForwardedSignals) {
+    if (!g_ignored[s]) signal(s, SIG_DFL);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  if (!PlaceDescriptor(request.stdout_fd, STDOUT_FILENO)) return errno;
+  if (!PlaceDescriptor(request.extra_fd, 3)) return errno;
+  if (!request.working_folder.empty() && chdir(request.working_folder.c_str()) != 0) return errno;
+  return 0;
+}
+
+// Runs in the new process: prepares it and runs the program; reports errno on report_fd when
+// that fails.
+[[noreturn]] void RunChild(const ProcessRequest& request, char* const* argv, pid_t parent,
+                           int report_fd) {
+  int error = PrepareChild(request, parent);
+  if (error == 0) {
+    execve(request.program.c_str(), argv, environ);
+    error = errno;
+  }
+  while (write(report_fd, &error, sizeof error) < 0 && errno == EINTR) {
+  }
+  _exit(127);
+}
+
+// The errno the child reported before exec, or 0 once exec closed the pipe.
+int ChildStartError(int report_fd) {
+  int error = 0;
+  ssize_t got;
+  while ((got = read(report_fd, &error, sizeof error)) < 0 && errno == EINTR) {
+  }
+  return got == static_cast<ssize_t>(sizeof error) ? error : 0;
+}
+
 pid_t Spawn(const ProcessRequest& request) {
   std::vector<char*> argv;
   for (const std::string& arg : request.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
-  const SpawnAttributes attributes;
-  const FileActions actions(request);
-  pid_t pid = 0;
-  const int error = posix_spawn(&pid, request.program.c_str(), actions.get(), attributes.get(),
-                                argv.data(), environ);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) throw PackerError(ErrnoText("cannot start a program", errno));
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) RunChild(request, argv.data(), parent, report[1]);
+  const int fork_error = errno;
+  close(report[1]);
+  const int error = pid < 0 ? fork_error : ChildStartError(report[0]);
+  close(report[0]);
+  if (pid > 0 && error != 0) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
   // The program may be named by a package: its name is printed escaped.
   if (error != 0)
     throw PackerError(ErrnoText("cannot start " + PrintableName(request.program), error));

@@ -11,6 +11,7 @@ struct ProcessRequest {
   std::vector<std::string> argv;  // argv[0] first
   std::string working_folder;     // current directory of the program; empty: ours
   int stdout_fd = -1;             // becomes its standard output; -1: ours
+  int extra_fd = -1;              // becomes its descriptor 3; -1: none
 };
 
 // How a started program ended.
@@ -27,9 +28,11 @@ void InstallInterruptHandlers();
 // The last of those signals that reached this process, or 0.
 int PendingInterrupt();
 
-// Starts the program with posix_spawn, waits for its end and returns how it ended. The
-// signals of InstallInterruptHandlers are passed on to it meanwhile. Throws PackerError when
-// it cannot be started or when an interrupt arrived before it could be started.
+// Starts the program, waits for its end and returns how it ended. The signals of
+// InstallInterruptHandlers are passed on to it meanwhile, and it ends with this process:
+// when this process dies (even by SIGKILL) the program gets SIGTERM (SIGKILL when SIGTERM
+// was ignored at our start). Throws PackerError when it cannot be started or when an
+// interrupt arrived before it could be started.
 ProcessResult RunProcess(const ProcessRequest& request);
 
 // The exit code a caller passes on for result: the program's code, or 128 + the signal.

@@ -1,7 +1,5 @@
 #include "packer/runtime_cache.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,67 +7,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <memory>
-#include <sstream>
+#include <iostream>
 
 #include "packer/packer_error.h"
+#include "packer/leftover_sweep.h"
 #include "packer/program_folder.h"
-#include "packer/span_source.h"
 #include "packer/temp_folder.h"
 
 namespace mw::packer {
 namespace {
-
-// Written last into an unpacked part: one "size name" line per file.
-constexpr const char* kFileList = ".complete";
-constexpr int kMaxDepth = 4;
-constexpr std::uint64_t kMaxRuntimeEntries = 2000;
-constexpr std::uint64_t kMaxRuntimeBytes = std::uint64_t{2} << 30;
-
-struct ReadDeleter {
-  void operator()(archive* a) const { archive_read_free(a); }
-};
-
-[[noreturn]] void Refuse(const std::string& why) {
-  throw PackerError("the package's runtime is refused: " + why);
-}
-
-// The entry's name without a leading "./"; refused unless every step is a plain name.
-std::string CheckedName(archive_entry* entry) {
-  const char* raw = archive_entry_pathname(entry);
-  std::string name = raw ? raw : "";
-  if (name.starts_with("./")) name.erase(0, 2);
-  while (!name.empty() && name.back() == '/') name.pop_back();
-  if (name.empty() || name == ".") return "";
-  int depth = 0;
-  std::istringstream steps(name);
-  for (std::string step; std::getline(steps, step, '/');) {
-    if (step.empty() || step == "." || step == ".." || ++depth > kMaxDepth) {
-      Refuse("\"" + name + "\" is not a plain relative name");
-    }
-  }
-  return name;
-}
-
-void WriteContent(archive* a, const std::string& path, mode_t mode) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-  if (fd < 0) throw PackerError(ErrnoText("cannot create " + path, errno));
-  const int status = archive_read_data_into_fd(a, fd);
-  const int closed = close(fd);
-  if (status != ARCHIVE_OK) Refuse(path + ": " + archive_error_string(a));
-  if (closed != 0) throw PackerError(ErrnoText("cannot write " + path, errno));
-}
-
-// Writes the list of files and sizes that IsCompleteRuntimeFolder checks.
-void WriteFileList(const std::string& dir, const std::string& list) {
-  const std::string path = JoinPath(dir, kFileList);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << list;
-  out.close();
-  if (!out) throw PackerError("cannot write " + path);
-}
 
 bool OnNoexecMount(const std::string& path) {
   struct statvfs info {};
@@ -85,13 +33,24 @@ bool MakeFolders(const std::string& folder) {
   return std::filesystem::is_directory(folder, error);
 }
 
-// Unpacks the part under a temporary name in cache and renames it to final_path. Returns
-// false when the cache cannot be written.
+// The cache folder when this user may unpack and run programs there; else empty.
+std::string UsableCacheFolder() {
+  const std::string cache = RuntimeCacheFolder();
+  if (cache.empty() || !MakeFolders(cache) || access(cache.c_str(), W_OK | X_OK) != 0 ||
+      OnNoexecMount(cache)) {
+    return "";
+  }
+  return cache;
+}
+
+// Unpacks the part under a temporary name in cache and renames it to final_path once it
+// matched its hash. Returns false when no folder can be made in the cache.
 bool MakeCacheFolder(int fd, const RuntimePart& part, const std::string& cache,
                      const std::string& final_path) {
   std::string pattern = JoinPath(cache, ".part-" + HashName(part.hash) + "-XXXXXX");
   if (!mkdtemp(pattern.data())) return false;
   OwnedFolder partial(pattern);
+  const FolderLock lock(partial.path());
   UnpackRuntimePart(fd, part, partial.path());
   if (rename(partial.path().c_str(), final_path.c_str()) == 0) {
     partial.Keep();
@@ -103,46 +62,34 @@ bool MakeCacheFolder(int fd, const RuntimePart& part, const std::string& cache,
 }
 
 // Moves a damaged folder out of the way (another package may still use it) and removes it.
-void DiscardDamaged(const std::string& cache, const std::string& folder) {
-  std::string aside = JoinPath(cache, ".damaged-XXXXXX");
-  if (!mkdtemp(aside.data())) return;
-  const std::string target = JoinPath(aside, "part");
-  if (rename(folder.c_str(), target.c_str()) != 0) {
+void DiscardDamaged(const std::string& folder) {
+  std::string aside = JoinPath(FolderOf(folder), ".damaged-XXXXXX");
+  if (!mkdtemp(aside.data())) {
     RemoveTree(folder);
+    return;
   }
+  const std::string target = JoinPath(aside, "part");
+  if (rename(folder.c_str(), target.c_str()) != 0) RemoveTree(folder);
   RemoveTree(aside);
 }
 
-}  // namespace
-
-void UnpackRuntimePart(int fd, const RuntimePart& part, const std::string& dir) {
-  SpanSource source({fd, part.offset, part.size});
-  std::unique_ptr<archive, ReadDeleter> a(archive_read_new());
-  if (!a) throw PackerError("out of memory");
-  archive_read_support_filter_zstd(a.get());
-  archive_read_support_format_tar(a.get());
-  if (archive_read_open(a.get(), &source, nullptr, SpanSource::Read, nullptr) != ARCHIVE_OK) {
-    Refuse(archive_error_string(a.get()));
+// Unpacks the part into a new folder inside fallback, for this start only.
+std::string UnpackPrivately(int fd, const RuntimePart& part, const std::string& fallback) {
+  std::string pattern = JoinPath(fallback, ".runtime-XXXXXX");
+  if (!mkdtemp(pattern.data())) {
+    throw PackerError(ErrnoText("cannot make a folder in " + fallback, errno));
   }
-  std::string list;
-  std::uint64_t count = 0, total = 0;
-  archive_entry* entry = nullptr;
-  for (int status; (status = archive_read_next_header(a.get(), &entry)) != ARCHIVE_EOF;) {
-    if (status != ARCHIVE_OK) Refuse(archive_error_string(a.get()));
-    if (++count > kMaxRuntimeEntries) Refuse("it holds too many files");
-    const std::string name = CheckedName(entry);
-    const std::string path = JoinPath(dir, name);
-    const auto type = archive_entry_filetype(entry);
-    if (name.empty() || (type == AE_IFDIR && mkdir(path.c_str(), S_IRWXU) == 0)) continue;
-    if (type == AE_IFDIR) throw PackerError(ErrnoText("cannot create " + path, errno));
-    if (type != AE_IFREG || archive_entry_hardlink(entry)) Refuse(name + " is not a regular file");
-    const auto size = static_cast<std::uint64_t>(archive_entry_size(entry));
-    if ((total += size) > kMaxRuntimeBytes) Refuse("it is too large");
-    WriteContent(a.get(), path, static_cast<mode_t>(archive_entry_perm(entry) & 0755) | S_IRUSR);
-    list += std::to_string(size) + " " + name + "\n";
+  try {
+    UnpackRuntimePart(fd, part, pattern);
+  } catch (const RuntimeWriteError& e) {
+    throw RuntimeWriteError(std::string("there is not enough room to unpack the player's "
+                                        "runtime, neither in the cache folder nor in ") +
+                            fallback + ": " + e.what());
   }
-  WriteFileList(dir, list);
+  return pattern;
 }
+
+}  // namespace
 
 std::string RuntimeCacheFolder() {
   const char* xdg = std::getenv("XDG_CACHE_HOME");
@@ -152,38 +99,26 @@ std::string RuntimeCacheFolder() {
   return "";
 }
 
-bool IsCompleteRuntimeFolder(const std::string& folder) {
-  std::ifstream in(JoinPath(folder, kFileList), std::ios::binary);
-  if (!in) return false;
-  std::uint64_t size = 0;
-  std::string name;
-  while (in >> size && in.get() == ' ' && std::getline(in, name)) {
-    struct stat info {};
-    const std::string path = JoinPath(folder, name);
-    if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uint64_t>(info.st_size) != size) {
-      return false;
-    }
-  }
-  return in.eof();
-}
-
 std::string ProvideRuntimePart(int fd, const RuntimePart& part, const std::string& fallback) {
-  const std::string cache = RuntimeCacheFolder();
-  if (!cache.empty() && MakeFolders(cache) && access(cache.c_str(), W_OK | X_OK) == 0 &&
-      !OnNoexecMount(cache)) {
+  if (const std::string cache = UsableCacheFolder(); !cache.empty()) {
     const std::string final_path = JoinPath(cache, HashName(part.hash));
     if (IsCompleteRuntimeFolder(final_path)) return final_path;
-    if (access(final_path.c_str(), F_OK) == 0) DiscardDamaged(cache, final_path);
-    if (MakeCacheFolder(fd, part, cache, final_path)) return final_path;
+    if (access(final_path.c_str(), F_OK) == 0) DiscardDamaged(final_path);
+    try {
+      if (MakeCacheFolder(fd, part, cache, final_path)) return final_path;
+    } catch (const RuntimeWriteError& e) {
+      // A full home folder: the package still plays, from its own folder.
+      std::cerr << "package: the runtime cache " << cache << " has no room ("
+                << e.what() << "); the runtime is unpacked for this start only\n";
+    }
   }
-  // No usable cache: this run unpacks the runtime for itself.
-  std::string pattern = JoinPath(fallback, ".runtime-XXXXXX");
-  if (!mkdtemp(pattern.data())) {
-    throw PackerError(ErrnoText("cannot make a folder in " + fallback, errno));
-  }
-  UnpackRuntimePart(fd, part, pattern);
-  return pattern;
+  return UnpackPrivately(fd, part, fallback);
+}
+
+std::string ReplaceRuntimePart(int fd, const RuntimePart& part, const std::string& damaged,
+                               const std::string& fallback) {
+  DiscardDamaged(damaged);
+  return ProvideRuntimePart(fd, part, fallback);
 }
 
 void LinkRuntimeInto(const std::string& runtime_folder, const std::string& dir) {
@@ -193,6 +128,8 @@ void LinkRuntimeInto(const std::string& runtime_folder, const std::string& dir) 
     const std::string name = it->path().filename().string();
     if (name.starts_with(".")) continue;
     const std::string link = JoinPath(dir, name);
+    struct stat info {};
+    if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(link.c_str());
     if (symlink(it->path().c_str(), link.c_str()) != 0) {
       throw PackerError(ErrnoText("cannot link the runtime into " + link, errno));
     }

@@ -4,31 +4,31 @@
 #include <vector>
 
 #include "packer/runtime_parts.h"
+#include "packer/runtime_unpack.h"
 
 namespace mw::packer {
-
-// Unpacks the runtime part that lies in the open package fd into the folder dir (which
-// exists): regular files and folders only, relative names without "." or "..", no link.
-// Throws PackerError naming the first broken rule.
-void UnpackRuntimePart(int fd, const RuntimePart& part, const std::string& dir);
 
 // The folder that holds unpacked runtime parts for this user: $XDG_CACHE_HOME/markweaver,
 // by default ~/.cache/markweaver. Empty when neither variable is set.
 std::string RuntimeCacheFolder();
 
 // Gives the folder holding the part unpacked: the cache folder of its hash, made when
-// missing or damaged (under a temporary name, then renamed, so packages starting at once
-// are safe). When the cache cannot be used (unwritable, on a mount that cannot run
-// programs) the part is unpacked into fallback instead, which is returned. Throws
-// PackerError when neither works.
+// missing or incomplete (under a temporary name, renamed into place only when the part
+// matched its hash, so packages starting at once are safe). When the cache cannot be used
+// (unwritable, full, on a mount that cannot run programs) the part is unpacked into a new
+// folder inside fallback instead, which is returned, and the reason is printed on standard
+// error. Throws PackerError when neither works or the part is damaged.
 std::string ProvideRuntimePart(int fd, const RuntimePart& part, const std::string& fallback);
 
-// Whether the folder is a complete unpacked part: its list of files is there and every file
-// in it has the size the list gives.
-bool IsCompleteRuntimeFolder(const std::string& folder);
+// Gives a new folder holding the part unpacked, after the one at damaged (given earlier by
+// ProvideRuntimePart) was found damaged: that folder is moved aside and removed. Throws
+// PackerError.
+std::string ReplaceRuntimePart(int fd, const RuntimePart& part, const std::string& damaged,
+                               const std::string& fallback);
 
 // Links every top-level entry of the runtime folder (mwRun.lib, mwRun.plugins, ...) into
-// the folder dir, where the player finds them beside itself. Throws PackerError.
+// the folder dir, where the player finds them beside itself; links of the same name that
+// are there already are replaced. Throws PackerError.
 void LinkRuntimeInto(const std::string& runtime_folder, const std::string& dir);
 
 }  // namespace mw::packer

@@ -219,12 +219,12 @@ void CheckRoom(std::uint64_t needed, std::uint64_t free) {
 
 }  // namespace
 
-std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
-                                    const ExtractLimits& limits,
-                                    const std::function<void()>& poll) {
-  SpanSource source(span);
-  ReadArchivePtr a = OpenArchive(&source);
-  BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
+namespace {
+
+// Reads every entry of the open archive, writing each into dir_fd (when >= 0) on writer.
+std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits& limits,
+                                    const std::function<void()>& poll,
+                                    BackgroundWriter& writer) {
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
@@ -232,24 +232,49 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   for (;;) {
     if (poll) poll();
     archive_entry* entry = nullptr;
-    const int status = archive_read_next_header(a.get(), &entry);
+    const int status = archive_read_next_header(a, &entry);
     if (status == ARCHIVE_EOF) break;
-    if (status != ARCHIVE_OK) Refuse(ArchiveErrorText(a.get()));
+    if (status != ARCHIVE_OK) Refuse(ArchiveErrorText(a));
     if (files.size() >= limits.max_entries) {
       Refuse("it holds more than " + std::to_string(limits.max_entries) + " files");
     }
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
       CheckRoom(total + file.size, free);
-      ExtractEntry(a.get(), dir_fd, file, writer);
+      ExtractEntry(a, dir_fd, file, writer);
     } else {
-      CheckContent(a.get(), file);
+      CheckContent(a, file);
     }
     total += file.size;
     seen.insert(file.name);
     files.push_back(std::move(file));
   }
   writer.Finish();
+  return files;
+}
+
+constexpr const char* kDamaged =
+    "it is damaged: its archive does not match its check (a changed or missing byte)";
+
+}  // namespace
+
+std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
+                                    const ExtractLimits& limits,
+                                    const std::function<void()>& poll) {
+  SpanSource source(span);
+  std::vector<PackedFile> files;
+  try {
+    ReadArchivePtr a = OpenArchive(&source);
+    BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
+    files = ReadEntries(a.get(), dir_fd, limits, poll, writer);
+  } catch (const PackerError&) {
+    // Damage makes broken rules of its own: it is named as what it is.
+    if (span.hash && source.FinishHash() != *span.hash) {
+      Refuse(kDamaged);
+    }
+    throw;
+  }
+  if (span.hash && source.FinishHash() != *span.hash) Refuse(kDamaged);
   if (files.empty()) Refuse("it holds no files");
   return files;
 }

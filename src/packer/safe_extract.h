@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,7 @@ struct ArchiveSpan {
   int fd = -1;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
+  std::optional<std::uint64_t> hash;  // what its bytes must hash to, when known
 };
 
 // Reads the zstd tar archive in span and checks every entry before its content is used: a

@@ -8,10 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <optional>
 #include <vector>
 
 #include "packer/failure_notice.h"
 #include "packer/launch_line.h"
+#include "packer/leftover_sweep.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/process.h"
@@ -50,7 +53,9 @@ struct Package {
         command(ParseLaunchLine(layout.launch_line)),
         runtime(ReadRuntimeIndex(file.get(), layout.archive_offset)) {}
 
-  ArchiveSpan span() const { return {file.get(), layout.archive_offset, layout.archive_size}; }
+  ArchiveSpan span() const {
+    return {file.get(), layout.archive_offset, layout.archive_size, layout.archive_hash};
+  }
 };
 
 void StopOnInterrupt() {
@@ -100,21 +105,68 @@ void GiveRuntimeFolder(const std::string& folder) {
 
 }  // namespace
 
+namespace {
+
+// The runtime parts of a package as folders linked into the package's folder.
+struct ProvidedRuntime {
+  std::vector<std::string> folders;  // one for each part, in the package's order
+};
+
+ProvidedRuntime ProvideRuntime(const Package& package, const std::string& folder) {
+  ProvidedRuntime runtime;
+  for (const RuntimePart& part : package.runtime) {
+    runtime.folders.push_back(ProvideRuntimePart(package.file.get(), part, folder));
+    LinkRuntimeInto(runtime.folders.back(), folder);
+  }
+  return runtime;
+}
+
+// After the player could not start: unpacks again, into new folders, each runtime part
+// whose unpacked files no longer match their hashes. Returns false when every part was
+// sound (so unpacking again would not help).
+bool RepairRuntime(const Package& package, ProvidedRuntime& runtime, const std::string& folder) {
+  bool repaired = false;
+  for (std::size_t i = 0; i < package.runtime.size(); ++i) {
+    const std::string damaged = FindDamagedRuntimeFile(runtime.folders[i]);
+    if (damaged.empty()) continue;
+    std::cerr << "package: the player could not start: its runtime's file "
+              << PrintableName(damaged)
+              << " is damaged. The runtime is unpacked again and the player started once more.\n";
+    runtime.folders[i] = ReplaceRuntimePart(package.file.get(), package.runtime[i],
+                                            runtime.folders[i], folder);
+    LinkRuntimeInto(runtime.folders[i], folder);
+    repaired = true;
+  }
+  return repaired;
+}
+
+int RunPlayer(const LaunchCommand& command, const std::string& folder) {
+  return ExitCodeOf(RunProcess(LaunchRequest(command, folder)));
+}
+
+std::string CouldNotStartReason(const LaunchCommand& command, int code) {
+  std::string reason = "the player " + PrintableName(command.program) + " could not start";
+  if (code == 127) reason += ": a library it needs is missing on this computer or cannot be loaded";
+  return reason + " (exit code " + std::to_string(code) + ")";
+}
+
+}  // namespace
+
 int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
   InstallInterruptHandlers();
+  SweepPackageLeftovers();
   LaunchCommand command;
-  std::string folder_path;
   try {
     const OwnedFolder folder(MakePrivateTempFolder());
-    folder_path = folder.path();
+    // Held by the player too, so that the folder stays marked while either runs.
+    const FolderLock in_use(folder.path(), true);
+    std::optional<Package> package;
+    ProvidedRuntime runtime;
     try {
-      const Package package(package_path);
-      command = package.command;
-      UnpackInto(package, folder.path(), limits);
-      for (const RuntimePart& part : package.runtime) {
-        LinkRuntimeInto(ProvideRuntimePart(package.file.get(), part, folder.path()),
-                        folder.path());
-      }
+      package.emplace(package_path);
+      command = package->command;
+      UnpackInto(*package, folder.path(), limits);
+      runtime = ProvideRuntime(*package, folder.path());
     } catch (const PackerError& e) {
       // While the folder still holds what was unpacked, its player may show the reason.
       ShowFailureNotice(e.what(), command.program.empty()
@@ -123,17 +175,20 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
       throw PackerError(e.what(), true);
     }
     GiveRuntimeFolder(folder.path());
-    const int code = ExitCodeOf(RunProcess(LaunchRequest(command, folder.path())));
+    int code = RunPlayer(command, folder.path());
+    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path())) {
+      code = RunPlayer(command, folder.path());
+    }
     if (PlayerCouldNotStart(code)) {
-      const std::string reason = "the player " + command.program +
-                                 " could not start (exit code " + std::to_string(code) + ")";
+      const std::string reason = CouldNotStartReason(command, code);
       ShowFailureNotice(reason);
       throw PackerError(reason, true);
     }
     return code;
   } catch (const PackerError& e) {
-    if (!e.shown()) ShowFailureNotice(e.what());
-    throw;
+    if (e.shown()) throw;
+    ShowFailureNotice(e.what());
+    throw PackerError(e.what(), true);
   }
 }
 

@@ -6,11 +6,16 @@
 
 #include <cerrno>
 
+#include "packer/packer_error.h"
+
 namespace mw::packer {
 namespace {
 
 // Small enough to stay in the processor's cache between reading and unpacking.
 constexpr std::size_t kPieceSize = 128 * 1024;
+// A mapped span is handed out in pieces of this size: each is hashed just before libarchive
+// reads it, while it is in the processor's cache.
+constexpr std::uint64_t kMappedPiece = 1 << 20;
 
 }  // namespace
 
@@ -45,11 +50,27 @@ void SpanSource::Map() {
 la_ssize_t SpanSource::Read(archive* a, void* client, const void** out) {
   auto* source = static_cast<SpanSource*>(client);
   if (!source->map_) return source->ReadPiece(a, out);
-  // The whole span at once: libarchive takes its bytes straight from the mapping.
+  // libarchive takes the bytes straight from the mapping.
   const std::uint64_t left = source->span_.size - source->position_;
+  const std::uint64_t piece = left < kMappedPiece ? left : kMappedPiece;
   *out = source->mapped_span_ + source->position_;
-  source->position_ = source->span_.size;
-  return static_cast<la_ssize_t>(left);
+  source->hash_.Add(*out, static_cast<std::size_t>(piece));
+  source->position_ += piece;
+  return static_cast<la_ssize_t>(piece);
+}
+
+std::uint64_t SpanSource::FinishHash() {
+  if (map_) {
+    hash_.Add(mapped_span_ + position_, static_cast<std::size_t>(span_.size - position_));
+    position_ = span_.size;
+    return hash_.Value();
+  }
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kPieceSize);
+  const void* piece = nullptr;
+  for (la_ssize_t got; (got = ReadPiece(nullptr, &piece)) != 0;) {
+    if (got < 0) throw PackerError("the package is refused: its file cannot be read to its end");
+  }
+  return hash_.Value();
 }
 
 la_ssize_t SpanSource::ReadPiece(archive* a, const void** out) {
@@ -61,9 +82,14 @@ la_ssize_t SpanSource::ReadPiece(archive* a, const void** out) {
     got = pread(span_.fd, buffer_.get(), want, static_cast<off_t>(span_.offset + position_));
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
-    archive_set_error(a, errno, "cannot read the package");
+    if (a) archive_set_error(a, errno, "cannot read the package");
     return -1;
   }
+  if (got == 0) {
+    if (a) archive_set_error(a, EIO, "the package file is cut short");
+    return -1;
+  }
+  hash_.Add(buffer_.get(), static_cast<std::size_t>(got));
   position_ += static_cast<std::uint64_t>(got);
   *out = buffer_.get();
   return got;

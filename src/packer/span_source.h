@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "packer/runtime_parts.h"
 #include "packer/safe_extract.h"
 
 namespace mw::packer {
@@ -14,7 +15,8 @@ namespace mw::packer {
 // inside a regular file is mapped into memory, which spares copying every byte once more;
 // else it is read piece by piece. A mapped file must not shrink while it is read (that would
 // end the program): a package is the running program's own file, which the system lets no
-// one write while the program runs.
+// one write while the program runs. Every byte handed to libarchive is hashed on its way,
+// so that the span's content hash is known once it has been read, without a second pass.
 class SpanSource {
  public:
   explicit SpanSource(const ArchiveSpan& span);
@@ -24,6 +26,11 @@ class SpanSource {
 
   // libarchive's read callback; client is a SpanSource.
   static la_ssize_t Read(archive* a, void* client, const void** out);
+
+  // The content hash of the whole span: the bytes handed out so far, and the rest (which
+  // libarchive left unread past the archive's end) read now. Throws PackerError when the
+  // rest cannot be read.
+  std::uint64_t FinishHash();
 
  private:
   void Map();
@@ -35,6 +42,7 @@ class SpanSource {
   std::size_t map_size_ = 0;
   const char* mapped_span_ = nullptr;  // the span's first byte inside map_
   std::unique_ptr<char[]> buffer_;     // for reading piece by piece
+  ContentHash hash_;                   // of the bytes handed out so far
 };
 
 }  // namespace mw::packer

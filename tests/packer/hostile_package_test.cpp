@@ -76,7 +76,9 @@ class HostilePackageTest : public ::testing::Test {
     const std::string head = ReadFile(BinPath("tract.dll"));
     std::string bytes = head + archive + launch;
     if (with_trailer) {
-      const auto trailer = packer::EncodeTrailer({head.size(), archive.size(), launch.size()});
+      const auto trailer =
+          packer::EncodeTrailer({head.size(), archive.size(), launch.size(),
+                                 packer::HashOfBytes(archive), packer::HashOfBytes(launch)});
       bytes.append(reinterpret_cast<const char*>(trailer.data()), trailer.size());
     }
     WriteFile(package_, bytes);
@@ -217,7 +219,7 @@ TEST_F(HostilePackageTest, MissingOrBrokenTrailerIsRefused) {
   ExpectRefused("no package");
   WritePackage(archive);
   std::string bytes = ReadFile(package_);
-  bytes[bytes.size() - 16] ^= 1;  // the archive size no longer fits the file
+  bytes[bytes.size() - packer::kTrailerSize + 16] ^= 1;  // the archive size no longer fits
   WriteFile(package_, bytes);
   ExpectRefused("trailer does not match");
 }
@@ -279,7 +281,7 @@ TEST_F(HostilePackageTest, FileThatCannotBeCreatedIsNamedEscaped) {
   const std::string head = ReadFile(BinPath("tract.dll"));
   const int package = open(package_.c_str(), O_RDONLY | O_CLOEXEC);
   try {
-    packer::ReadArchive({package, head.size(), archive.size()}, dir);
+    packer::ReadArchive({package, head.size(), archive.size(), {}}, dir);
     ADD_FAILURE() << "an existing file was written over";
   } catch (const packer::PackerError& e) {
     EXPECT_NE(std::string(e.what()).find("cannot create \\x1b]0;owned"), std::string::npos)

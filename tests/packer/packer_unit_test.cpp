@@ -137,7 +137,7 @@ class ArchiveRoundTripTest : public ::testing::Test {
                                  int dir_fd, ExtractLimits limits = {}) {
     const int fd = open(file.c_str(), O_RDONLY);
     try {
-      auto files = ReadArchive({fd, offset, size}, dir_fd, limits);
+      auto files = ReadArchive({fd, offset, size, {}}, dir_fd, limits);
       close(fd);
       return files;
     } catch (...) {
@@ -330,7 +330,8 @@ TEST(BackgroundWriterTest, FirstFailureDropsTheRestAndIsThrownAgain) {
 TEST(PackageTrailerTest, RoundTripAndMismatch) {
   const TempDir dir;
   const std::string head = "HEAD", archive = "ARCHIVE", launch = "mwRun.exe \"m\"";
-  const auto trailer = EncodeTrailer({head.size(), archive.size(), launch.size()});
+  const auto trailer = EncodeTrailer(
+      {head.size(), archive.size(), launch.size(), HashOfBytes(archive), HashOfBytes(launch)});
   const std::string bytes =
       head + archive + launch +
       std::string(reinterpret_cast<const char*>(trailer.data()), kTrailerSize);

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "packer/package_head.h"
+#include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/runtime_cache.h"
 #include "packer/runtime_parts.h"
@@ -178,6 +179,11 @@ std::string PackFolder(const TempDir& dir, const std::string& folder,
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The whole of bytes as one runtime part, with its honest hash.
+RuntimePart WholePart(const std::string& bytes) {
+  return {0, bytes.size(), HashOfBytes(bytes)};
+}
+
 TEST(RuntimeUnpackTest, UnpacksFoldersAndFindsDamage) {
   TempDir dir;
   fs::create_directories(dir / "src/mwRun.lib");
@@ -186,7 +192,7 @@ TEST(RuntimeUnpackTest, UnpacksFoldersAndFindsDamage) {
   const std::string bytes = PackFolder(dir, dir / "src");
   ByteFile file(dir / "package", bytes);
   fs::create_directory(dir / "out");
-  UnpackRuntimePart(file.fd, {0, bytes.size(), 1}, dir / "out");
+  UnpackRuntimePart(file.fd, WholePart(bytes), dir / "out");
   EXPECT_EQ(fs::file_size(dir / "out/mwRun.lib/libx.so.1"), 3000u);
   EXPECT_TRUE(IsCompleteRuntimeFolder(dir / "out"));
 
@@ -206,7 +212,7 @@ TEST(RuntimeUnpackTest, RefusesLinksAndNamesLeavingTheFolder) {
   const std::string linked = PackFolder(dir, dir / "src");
   ByteFile file(dir / "package", linked);
   fs::create_directory(dir / "out");
-  EXPECT_THROW(UnpackRuntimePart(file.fd, {0, linked.size(), 1}, dir / "out"), PackerError);
+  EXPECT_THROW(UnpackRuntimePart(file.fd, WholePart(linked), dir / "out"), PackerError);
 
   fs::remove(dir / "src/mwRun.lib/libz.so.1");
   std::ofstream(dir / "src/mwRun.lib/evil") << "e";
@@ -214,7 +220,7 @@ TEST(RuntimeUnpackTest, RefusesLinksAndNamesLeavingTheFolder) {
       PackFolder(dir, dir / "src", "--transform='s,mwRun.lib/evil,../evil,'");
   ByteFile other(dir / "package2", escaping);
   fs::create_directory(dir / "out2");
-  EXPECT_THROW(UnpackRuntimePart(other.fd, {0, escaping.size(), 1}, dir / "out2"), PackerError);
+  EXPECT_THROW(UnpackRuntimePart(other.fd, WholePart(escaping), dir / "out2"), PackerError);
   EXPECT_FALSE(fs::exists(dir / "evil"));
 }
 

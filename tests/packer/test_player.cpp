@@ -2,6 +2,7 @@
 // MW_PLAYER_REPORT, so that tests can check what a package handed over.
 //   MW_PLAYER_WAIT=1   after the report, wait until a signal ends it (SIGTERM: exit 7)
 //   MW_PLAYER_EXIT=N   exit with code N
+//   MW_PLAYER_STARTS=F append a line to the file F at each start
 #include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
@@ -66,6 +67,9 @@ void OnTerm(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const char* starts = std::getenv("MW_PLAYER_STARTS")) {
+    std::ofstream(starts, std::ios::app) << "start " << getpid() << "\n";
+  }
   const char* report = std::getenv("MW_PLAYER_REPORT");
   if (report) WriteReport(report, argc, argv);
   if (std::getenv("MW_PLAYER_WAIT")) {
