@@ -59,8 +59,11 @@ std::string CheckedName(archive_entry* entry) {
 
 class OutFile {
  public:
-  OutFile(const std::string& path, mode_t mode)
-      : fd_(open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode)) {
+  // A new file; with replace an earlier file of that name is written over.
+  OutFile(const std::string& path, mode_t mode, bool replace = false)
+      : fd_(open(path.c_str(),
+                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL),
+                 mode)) {
     if (fd_ < 0) CannotWrite(path, errno);
   }
   ~OutFile() {
@@ -113,7 +116,7 @@ std::uint64_t WriteContent(archive* a, const std::string& path, mode_t mode,
 // Writes the list of files, sizes and hashes that the checks of a folder read.
 void WriteFileList(const std::string& dir, const std::string& list) {
   const std::string path = JoinPath(dir, kFileList);
-  OutFile out(path, 0600);
+  OutFile out(path, 0600, true);  // two parts unpacked into one folder share it
   WriteBytes(out.fd(), list, path);
   if (out.Close() != 0) CannotWrite(path, errno);
 }

@@ -1,14 +1,17 @@
-// Damaged packages and damaged runtime caches, with the real package tools as processes: a
-// flipped byte anywhere is refused with its reason before the player starts, a runtime part
-// swapped behind an honest index never reaches the cache, and a cached runtime damaged later
-// is unpacked again once.
+// Damaged packages, damaged runtime caches and leftovers, with the real package tools as
+// processes: a flipped byte anywhere is refused with its reason before the player starts, a
+// runtime part swapped behind an honest index never reaches the cache, a cached runtime
+// damaged later is unpacked again once, and folders of killed packages are swept.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 
+#include "packer/leftover_sweep.h"
 #include "packer/package_trailer.h"
 #include "packer/runtime_parts.h"
 #include "packer_test_support.h"
@@ -202,6 +205,65 @@ TEST_F(PackageIntegrityTest, ACachedRuntimeDamagedLaterIsUnpackedAgainOnce) {
   EXPECT_EQ(run.err.find("unpacked again"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("a library it needs is missing"), std::string::npos) << run.err;
   EXPECT_EQ(Starts(), 1);
+}
+
+// Makes the folder look last changed an hour ago.
+void Age(const std::string& folder) {
+  fs::last_write_time(folder, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+bool Alive(pid_t pid) {
+  return kill(pid, 0) == 0;
+}
+
+// A package killed while its player runs: the player ends with it (it would run on with no
+// parent), and the folder the package could not remove is removed by the next start.
+TEST_F(PackageIntegrityTest, AKilledPackageEndsItsPlayerAndTheNextStartSweepsItsFolder) {
+  WriteFile(staging_ + "hall.jpg", RandomBytes(1000, 1));
+  Build({"hall.jpg"});
+  const pid_t package = Start({{package_},
+                               root_.path(),
+                               {{"TMPDIR", tmp_},
+                                {"XDG_CACHE_HOME", root_ / "cache-home"},
+                                {"MW_PLAYER_REPORT", report_},
+                                {"MW_PLAYER_WAIT", "1"}}},
+                              root_ / "out", root_ / "err");
+  ASSERT_TRUE(WaitForFile(report_));
+  const PlayerReport report = ReadPlayerReport(report_);
+  const std::string text = ReadFile(report_);
+  const pid_t player = std::stoi(text.substr(text.find("pid ") + 4));
+  ASSERT_EQ(kill(package, SIGKILL), 0);
+  EXPECT_EQ(WaitExitCode(package), 128 + SIGKILL);
+  for (int i = 0; i < 100 && Alive(player); ++i) usleep(50000);
+  EXPECT_FALSE(Alive(player)) << "the player outlived its package";
+  ASSERT_TRUE(Exists(report.cwd));  // nobody could remove it
+
+  // A start right away leaves it (it may be a package just starting); a later one sweeps it.
+  ASSERT_EQ(Run().exit_code, 0);
+  EXPECT_TRUE(Exists(report.cwd));
+  Age(report.cwd);
+  ASSERT_EQ(Run().exit_code, 0);
+  EXPECT_FALSE(Exists(report.cwd));
+  EXPECT_TRUE(ListFolder(tmp_).empty());
+}
+
+// Half-unpacked runtime folders of killed first starts are swept; one that a live package
+// holds is not.
+TEST_F(PackageIntegrityTest, HalfUnpackedRuntimeFoldersOfDeadStartsAreSwept) {
+  WriteFile(staging_ + "hall.jpg", RandomBytes(1000, 1));
+  Build({"hall.jpg"});
+  fs::create_directories(cache_);
+  for (const std::string name : {".part-0123456789abcdef-dead01", ".part-0123456789abcdef-live01"}) {
+    fs::create_directories(cache_ + "/" + name + "/mwRun.lib");
+    WriteFile(cache_ + "/" + name + "/mwRun.lib/libQt6Core.so.6", RandomBytes(5000, 2));
+    Age(cache_ + "/" + name);
+  }
+  const packer::FolderLock live(cache_ + "/.part-0123456789abcdef-live01");
+  ASSERT_EQ(Run().exit_code, 0);
+  const std::vector<std::string> left = Cached();
+  EXPECT_EQ(std::count(left.begin(), left.end(), ".part-0123456789abcdef-dead01"), 0);
+  EXPECT_EQ(std::count(left.begin(), left.end(), ".part-0123456789abcdef-live01"), 1);
+  EXPECT_EQ(left.size(), 2u);  // beside it only the runtime unpacked now
 }
 
 }  // namespace
