@@ -171,7 +171,7 @@ TEST_F(ExtractorWindowTest, ADamagedPackageIsShownInAWindowOfItsOwnAndOnStandard
   EXPECT_GE(g.at("X"), 0);
   EXPECT_LE(g.at("X") + g.at("WIDTH"), 800);
   EXPECT_LE(g.at("Y") + g.at("HEIGHT"), 600);
-  display_->Tool("windowactivate --sync " + id + " key Return");
+  display_->Tool("key --window " + id + " Return");
   EXPECT_EQ(WaitExitCode(pid, std::chrono::seconds(20)), 1);
   const std::string said = ReadFile(err_);
   EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << "said twice: " << said;
@@ -209,7 +209,7 @@ TEST_F(ExtractorWindowTest, APlayerThatCannotStartIsShownInTheWindow) {
   const std::string id = AwaitWindow();
   ASSERT_FALSE(id.empty()) << ReadFile(err_);
   EXPECT_NE(ReadFile(err_).find("a library it needs is missing"), std::string::npos);
-  display_->Tool("windowactivate --sync " + id + " key Escape");
+  display_->Tool("key --window " + id + " Escape");
   EXPECT_EQ(WaitExitCode(pid, std::chrono::seconds(20)), 1);
 }
 
