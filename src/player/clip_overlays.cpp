@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 #include <QPainter>
+#include <QScrollBar>
 #include <algorithm>
 #include <cmath>
 
@@ -13,13 +14,15 @@ namespace {
 constexpr int kBannerMargin = 12;
 // A band never covers more than this share of the clip area's height.
 constexpr double kBannerLargestShare = 0.4;
-// Long messages are cut to this many characters so the band stays readable.
+// Long problem notices are cut to this many characters so the band stays readable; the
+// package message is shown whole.
 constexpr int kLongestBannerText = 2000;
 
 const char* BannerStyle(ClipBanner::Kind kind) {
   if (kind == ClipBanner::Kind::Message)
     return "mw--ClipBanner { background: rgba(16, 32, 64, 225); border-radius: 6px; }"
            "QLabel { color: white; font-size: 15pt; }"
+           "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
            "QToolButton { color: white; border: none; font-size: 14pt; }";
   return "mw--ClipBanner { background: rgba(120, 20, 20, 230); border-radius: 6px; }"
          "QLabel { color: white; font-size: 13pt; }";
@@ -41,7 +44,18 @@ ClipBanner::ClipBanner(Kind kind, QWidget* clipArea) : QFrame(clipArea), kind_(k
   label_->setTextFormat(Qt::PlainText);
   label_->setWordWrap(true);
   label_->setAlignment(Qt::AlignCenter);
-  layout->addWidget(label_, 1);
+  if (kind == Kind::Message) {
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("MessageScroller");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setWidgetResizable(true);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    scroll_->setWidget(label_);
+    layout->addWidget(scroll_, 1);
+  } else {
+    layout->addWidget(label_, 1);
+  }
   if (kind == Kind::Message) {
     close_ = new QToolButton(this);
     close_->setObjectName("DismissMessage");
@@ -61,7 +75,7 @@ ClipBanner::ClipBanner(Kind kind, QWidget* clipArea) : QFrame(clipArea), kind_(k
 }
 
 void ClipBanner::ShowText(const QString& text) {
-  label_->setText(CutToReadableLength(text));
+  label_->setText(kind_ == Kind::Message ? text : CutToReadableLength(text));
   FitToArea();
   show();
   raise();
@@ -79,10 +93,21 @@ void ClipBanner::FitToArea() {
   const QWidget* area = parentWidget();
   const int width = std::max(area->width() - 2 * kBannerMargin, 40);
   const int largest = std::max(int(area->height() * kBannerLargestShare), 30);
-  const int wanted = heightForWidth(width);
-  const int height = std::min(wanted > 0 ? wanted : sizeHint().height(), largest);
+  const int height = std::min(WantedHeight(width), largest);
   const int top = kind_ == Kind::Message ? kBannerMargin : area->height() - kBannerMargin - height;
   setGeometry(kBannerMargin, top, width, std::max(height, 1));
+}
+
+int ClipBanner::WantedHeight(int width) const {
+  if (!scroll_) {
+    const int wanted = heightForWidth(width);
+    return wanted > 0 ? wanted : sizeHint().height();
+  }
+  const QMargins margins = layout()->contentsMargins();
+  const int beside = margins.left() + margins.right() + layout()->spacing() +
+                     close_->sizeHint().width() + scroll_->verticalScrollBar()->sizeHint().width();
+  const int text = label_->heightForWidth(std::max(width - beside, 20));
+  return std::max(text, label_->sizeHint().height()) + margins.top() + margins.bottom() + 2;
 }
 
 void ClipBanner::mousePressEvent(QMouseEvent*) {

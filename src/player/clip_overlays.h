@@ -4,15 +4,16 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
 
 namespace mw {
 
 // A band of text across the top or bottom of the clip area. The top band carries the
-// package message and stays until the person dismisses it (its close button or a click
-// on it); the bottom band tells of a problem, lets the mouse through and fades out by
-// itself after a while.
+// package message, whole: wrapped, and scrolling when it is taller than the band may be; it
+// stays until the person dismisses it (its close button or a click on it). The bottom band
+// tells of a problem, lets the mouse through and fades out by itself after a while.
 class ClipBanner : public QFrame {
   Q_OBJECT
 
@@ -29,6 +30,8 @@ class ClipBanner : public QFrame {
   QString Text() const { return label_->text(); }
   // Places the band along its edge of the clip area.
   void FitToArea();
+  // The area that scrolls the package message; null for a problem notice.
+  QScrollArea* Scroller() const { return scroll_; }
 
   // How long a problem notice stays.
   static constexpr int kProblemShownMs = 8000;
@@ -40,8 +43,12 @@ class ClipBanner : public QFrame {
   void mousePressEvent(QMouseEvent* event) override;
 
  private:
+  // The height the band needs to show all of its text at this width.
+  int WantedHeight(int width) const;
+
   Kind kind_;
   QLabel* label_;
+  QScrollArea* scroll_ = nullptr;
   QToolButton* close_ = nullptr;
   QTimer fade_;
 };

@@ -1,6 +1,9 @@
 // The player window on real package folders, with real photos, a real movie and real
 // mouse and key events, offscreen.
 #include "player/player_window.h"
+#include "player/clip_overlays.h"
+
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -293,6 +296,34 @@ TEST_F(PlayerWindowTest, TheMessageShowsOnceUntilDismissedAndOnlyWhenGiven) {
   EXPECT_EQ(window->PackageMessageShown(), "Hello");
   Click(kHallLeftMark);  // following a mark puts the message away too
   EXPECT_TRUE(window->PackageMessageShown().isEmpty());
+}
+
+// A long message is shown whole: wrapped within the clip area, scrolling where it does not
+// fit, from its first line on; a short one needs no scrolling.
+TEST_F(PlayerWindowTest, ALongMessageIsShownWholeAndScrolls) {
+  folder.MakeTour();
+  std::string message = "First words.";
+  for (int i = 0; message.size() < 5000; ++i) message += " word" + std::to_string(i);
+  message += " Last words.";
+  PlayerWindow& player = Start(message);
+  EXPECT_EQ(player.PackageMessageShown().toStdString(), message);
+  auto* banner = player.findChild<ClipBanner*>("MessageBanner");
+  ASSERT_NE(banner, nullptr);
+  const QRect area = banner->parentWidget()->rect();
+  EXPECT_TRUE(area.contains(banner->geometry())) << banner->geometry().height();
+  EXPECT_LE(banner->height(), area.height() / 2);
+  QScrollBar* bar = banner->Scroller()->verticalScrollBar();
+  EXPECT_TRUE(WaitFor([&] { return bar->maximum() > 0; }));
+  EXPECT_EQ(bar->value(), 0);  // its first line is on show
+  bar->setValue(bar->maximum());
+  EXPECT_EQ(bar->value(), bar->maximum());
+  EXPECT_FALSE(banner->Scroller()->horizontalScrollBar()->isVisible());
+
+  Start("Hello");
+  QScrollBar* short_bar =
+      window->findChild<ClipBanner*>("MessageBanner")->Scroller()->verticalScrollBar();
+  QApplication::processEvents();
+  EXPECT_EQ(short_bar->maximum(), 0);
 }
 
 TEST_F(PlayerWindowTest, EscapeEndsThePlayer) {
