@@ -115,6 +115,21 @@ std::string ProvideRuntimePart(int fd, const RuntimePart& part, const std::strin
   return UnpackPrivately(fd, part, fallback);
 }
 
+std::uint64_t RuntimeRoomOutsideCache(const std::vector<RuntimePart>& parts) {
+  constexpr std::uint64_t kUnpackedPerPacked = 5;
+  const std::string cache = UsableCacheFolder();
+  std::uint64_t missing = 0;
+  for (const RuntimePart& part : parts) {
+    if (cache.empty() || !IsCompleteRuntimeFolder(JoinPath(cache, HashName(part.hash)))) {
+      missing += part.size * kUnpackedPerPacked;
+    }
+  }
+  struct statvfs info {};
+  const bool cache_has_room = !cache.empty() && statvfs(cache.c_str(), &info) == 0 &&
+                              static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize >= missing;
+  return cache_has_room ? 0 : missing;
+}
+
 std::string ReplaceRuntimePart(int fd, const RuntimePart& part, const std::string& damaged,
                                const std::string& fallback) {
   DiscardDamaged(damaged);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ std::string RuntimeCacheFolder();
 // folder inside fallback instead, which is returned, and the reason is printed on standard
 // error. Throws PackerError when neither works or the part is damaged.
 std::string ProvideRuntimePart(int fd, const RuntimePart& part, const std::string& fallback);
+
+// Room the parts will take outside the cache: none when each is in the cache already or the
+// cache has room for it, else an estimate of their unpacked size (their packed size times
+// what the runtime's libraries compress by, at most).
+std::uint64_t RuntimeRoomOutsideCache(const std::vector<RuntimePart>& parts);
 
 // Gives a new folder holding the part unpacked, after the one at damaged (given earlier by
 // ProvideRuntimePart) was found damaged: that folder is moved aside and removed. Throws

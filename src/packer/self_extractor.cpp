@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "packer/failure_notice.h"
@@ -152,26 +152,35 @@ std::string CouldNotStartReason(const LaunchCommand& command, int code) {
 
 }  // namespace
 
+// Opens the package; a failure is shown to the person.
+std::unique_ptr<Package> OpenPackage(const std::string& package_path) {
+  try {
+    return std::make_unique<Package>(package_path);
+  } catch (const PackerError& e) {
+    ShowFailureNotice(e.what());
+    throw PackerError(e.what(), true);
+  }
+}
+
 int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
   InstallInterruptHandlers();
   SweepPackageLeftovers();
-  LaunchCommand command;
   try {
-    const OwnedFolder folder(MakePrivateTempFolder());
+    const std::unique_ptr<Package> package = OpenPackage(package_path);
+    const LaunchCommand& command = package->command;
+    // Room for the clips (a plain archive's size is theirs) and a runtime the cache cannot
+    // take: a folder where it is lacking would only fail.
+    const OwnedFolder folder(MakePrivateTempFolder(package->layout.archive_size +
+                                                   RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
-    std::optional<Package> package;
     ProvidedRuntime runtime;
     try {
-      package.emplace(package_path);
-      command = package->command;
       UnpackInto(*package, folder.path(), limits);
       runtime = ProvideRuntime(*package, folder.path());
     } catch (const PackerError& e) {
       // While the folder still holds what was unpacked, its player may show the reason.
-      ShowFailureNotice(e.what(), command.program.empty()
-                                      ? ""
-                                      : JoinPath(folder.path(), command.program));
+      ShowFailureNotice(e.what(), JoinPath(folder.path(), command.program));
       throw PackerError(e.what(), true);
     }
     GiveRuntimeFolder(folder.path());

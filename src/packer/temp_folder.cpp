@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <iostream>
 #include <system_error>
@@ -37,6 +38,13 @@ bool CanRunProgramsIn(const std::string& base) {
          (mount.f_flag & ST_NOEXEC) == 0;
 }
 
+// Bytes free to an ordinary user in the folder; unknown counts as plenty.
+std::uint64_t FreeBytesIn(const std::string& base) {
+  struct statvfs mount {};
+  if (statvfs(base.c_str(), &mount) != 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(mount.f_bavail) * mount.f_frsize;
+}
+
 std::string MakeFolderIn(const std::string& base) {
   std::string path = base + "/mwpkg-XXXXXX";
   std::vector<char> name(path.begin(), path.end());
@@ -62,7 +70,7 @@ void OpenUpFolders(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string MakePrivateTempFolder() {
+std::string MakePrivateTempFolder(std::uint64_t room_needed) {
   std::vector<std::string> bases{TempBase()};
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
     bases.push_back(TrimmedFolder(runtime));
@@ -72,8 +80,15 @@ std::string MakePrivateTempFolder() {
     std::filesystem::create_directories(cache, error);
     bases.push_back(cache);
   }
+  std::vector<std::string> runnable;
   for (const std::string& base : bases) {
-    if (!CanRunProgramsIn(base)) continue;
+    if (CanRunProgramsIn(base)) runnable.push_back(base);
+  }
+  for (const std::string& base : runnable) {
+    if (FreeBytesIn(base) < room_needed) continue;
+    if (std::string folder = MakeFolderIn(base); !folder.empty()) return folder;
+  }
+  for (const std::string& base : runnable) {
     if (std::string folder = MakeFolderIn(base); !folder.empty()) return folder;
   }
   throw PackerError("no temporary folder can run the player: " + TempBase() +

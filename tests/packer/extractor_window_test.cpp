@@ -107,15 +107,28 @@ class ExtractorWindowTest : public ::testing::Test {
                  out_, err_);
   }
 
-  // The id of the visible window titled MarkWeaver, waiting up to 20 s; empty when none.
+  // The id of the visible window titled MarkWeaver, waiting up to 60 s (a loaded machine's
+  // window manager may take long to map it); empty when none.
   std::string AwaitWindow() const {
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 600; ++i) {
       std::istringstream ids(display_->Tool("search --onlyvisible --name '^MarkWeaver$'"));
       std::string id;
       if (ids >> id) return id;
       usleep(100000);
     }
     return "";
+  }
+
+  // Waits until no window titled MarkWeaver is left, and the window manager has let go of
+  // it: the next one may get the same window id.
+  void AwaitNoWindow() const {
+    for (int i = 0; i < 100 && !display_->Tool("search --name '^MarkWeaver$'").empty(); ++i)
+      usleep(50000);
+    usleep(300000);
+  }
+
+  void TearDown() override {
+    if (display_ && display_->Running()) AwaitNoWindow();
   }
 
   // The window's inside on the screen: X, Y (its absolute upper-left corner), WIDTH, HEIGHT.
@@ -164,7 +177,9 @@ TEST_F(ExtractorWindowTest, ADamagedPackageIsShownInAWindowOfItsOwnAndOnStandard
   WriteDamagedPackage();
   const pid_t pid = StartPackage();
   const std::string id = AwaitWindow();
-  ASSERT_FALSE(id.empty()) << "no window; stderr: " << ReadFile(err_);
+  ASSERT_FALSE(id.empty()) << "no window; stderr: " << ReadFile(err_) << " running: "
+                           << (kill(pid, 0) == 0) << " unmapped windows: "
+                           << display_->Tool("search --name '^MarkWeaver$'");
   // The reason is on standard error while the window is still open.
   EXPECT_NE(ReadFile(err_).find("cut short"), std::string::npos) << ReadFile(err_);
   const auto g = Geometry(id);
@@ -188,6 +203,7 @@ TEST_F(ExtractorWindowTest, OkClosesTheWindowAfterAQuickAndASlowPointer) {
     PointAtOk(id, slowly);
     display_->Tool("click 1");
     EXPECT_EQ(WaitExitCode(pid, std::chrono::seconds(20)), 1) << (slowly ? "slow" : "quick");
+    AwaitNoWindow();
   }
 }
 
