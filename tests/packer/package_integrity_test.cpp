@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -264,6 +265,31 @@ TEST_F(PackageIntegrityTest, HalfUnpackedRuntimeFoldersOfDeadStartsAreSwept) {
   EXPECT_EQ(std::count(left.begin(), left.end(), ".part-0123456789abcdef-dead01"), 0);
   EXPECT_EQ(std::count(left.begin(), left.end(), ".part-0123456789abcdef-live01"), 1);
   EXPECT_EQ(left.size(), 2u);  // beside it only the runtime unpacked now
+}
+
+// A full home folder (no room for the runtime cache) and a full temporary folder (no room
+// for the clips): the package plays all the same, from the place that has room.
+TEST_F(PackageIntegrityTest, FullHomeOrFullTemporaryFolderStillPlays) {
+  WriteFile(staging_ + "hall.jpg", RandomBytes(400000, 1));
+  Build({"hall.jpg"});
+  const std::string home = root_ / "cache-home";
+  if (mount("tmpfs", home.c_str(), "tmpfs", 0, "size=1m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  RunResult run = Run();
+  umount(home.c_str());
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("refused"), std::string::npos) << run.err;
+  EXPECT_TRUE(ListFolder(tmp_).empty());
+
+  ASSERT_EQ(mount("tmpfs", tmp_.c_str(), "tmpfs", 0, "size=64k"), 0);
+  run = Run();
+  const std::vector<std::string> left = ListFolder(tmp_);
+  umount(tmp_.c_str());
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_TRUE(ReadPlayerReport(report_).cwd.starts_with(cache_ + "/mwpkg-"))
+      << ReadPlayerReport(report_).cwd;
+  EXPECT_TRUE(left.empty());
 }
 
 }  // namespace
