@@ -1,5 +1,10 @@
 #include "travel/clip_finder.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -26,13 +31,38 @@ std::vector<std::string_view> PartsOf(std::string_view path) {
   return parts;
 }
 
-// How many names at the end of two paths are the same.
-std::size_t CommonTail(const std::vector<std::string_view>& a,
-                       const std::vector<std::string_view>& b) {
+// Walks the names of a path from its last one back, skipping empty and "." parts.
+class BackwardParts {
+ public:
+  explicit BackwardParts(std::string_view path) : path_(path), end_(path.size()) {}
+  // The next name from the end; false when none is left.
+  bool Next(std::string_view& part) {
+    while (end_ > 0) {
+      const std::size_t slash = path_.rfind('/', end_ - 1);
+      const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+      part = path_.substr(start, end_ - start);
+      end_ = slash == std::string_view::npos ? 0 : slash;
+      if (!part.empty() && part != ".") return true;
+    }
+    return false;
+  }
+
+ private:
+  std::string_view path_;
+  std::size_t end_;
+};
+
+// How many names at the end of `old` and of `folder` + "/" + `relative` are the same.
+std::size_t CommonTail(const std::vector<std::string_view>& old, std::string_view relative,
+                       std::string_view folder) {
   std::size_t count = 0;
-  while (count < a.size() && count < b.size() &&
-         a[a.size() - 1 - count] == b[b.size() - 1 - count]) {
-    ++count;
+  std::string_view part;
+  for (std::string_view path : {relative, folder}) {
+    BackwardParts parts(path);
+    while (parts.Next(part)) {
+      if (count == old.size() || old[old.size() - 1 - count] != part) return count;
+      ++count;
+    }
   }
   return count;
 }
@@ -60,35 +90,58 @@ bool FitsOnMapLine(std::string_view text) {
 
 ClipFinder::ClipFinder(const std::string& folder, SearchLimits limits)
     : root_(AbsoluteFolder(folder)), realRoot_(RealPath(root_)), limits_(limits) {
-  if (!realRoot_.empty()) ScanFolder({}, 0);
+  if (realRoot_.empty() || !FitsOnMapLine(root_)) return;
+  const int fd = ::open(root_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) ScanFolder(fd, {}, 0);
 }
 
 std::string ClipFinder::FullPath(const std::string& relative) const {
   return root_ == "/" ? "/" + relative : root_ + "/" + relative;
 }
 
-void ClipFinder::ScanFolder(const std::string& relative, int depth) {
-  std::error_code error;
-  const std::string folder = relative.empty() ? root_ : FullPath(relative);
-  fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
-  for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+namespace {
+
+// The kind of a folder entry, asking the file system only when the listing does not say.
+unsigned char EntryType(DIR* dir, const dirent& entry) {
+  if (entry.d_type != DT_UNKNOWN) return entry.d_type;
+  struct stat info {};
+  if (::fstatat(::dirfd(dir), entry.d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) return DT_UNKNOWN;
+  if (S_ISDIR(info.st_mode)) return DT_DIR;
+  if (S_ISLNK(info.st_mode)) return DT_LNK;
+  return S_ISREG(info.st_mode) ? DT_REG : DT_UNKNOWN;
+}
+
+}  // namespace
+
+// Lists the folder open at `folderFd` (which it closes) and the folders below it.
+void ClipFinder::ScanFolder(int folderFd, const std::string& relative, int depth) {
+  DIR* dir = ::fdopendir(folderFd);
+  if (dir == nullptr) {
+    ::close(folderFd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
     if (++entries_ > limits_.maxEntries) {
       truncated_ = true;
-      return;
+      break;
     }
-    const fs::directory_entry& entry = *it;
-    const std::string name = entry.path().filename().string();
-    const std::string path = relative.empty() ? name : relative + "/" + name;
-    std::error_code typeError;
-    if (entry.is_symlink(typeError)) {
-      if (LinkStaysInside(path)) AddFile(path, name);
-    } else if (entry.is_directory(typeError)) {
-      if (depth < limits_.maxDepth) ScanFolder(path, depth + 1);
-      if (truncated_) return;
-    } else if (entry.is_regular_file(typeError)) {
-      AddFile(path, name);
+    const unsigned char type = EntryType(dir, *entry);
+    if (type != DT_LNK && type != DT_DIR && type != DT_REG) continue;
+    std::string path = relative.empty() ? std::string(name) : relative + "/" + entry->d_name;
+    if (type == DT_DIR) {
+      const int fd = depth < limits_.maxDepth
+                         ? ::openat(::dirfd(dir), entry->d_name,
+                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                         : -1;
+      if (fd >= 0) ScanFolder(fd, path, depth + 1);
+      if (truncated_) break;
+    } else if (type == DT_REG || LinkStaysInside(path)) {
+      AddFile(std::move(path), name);
     }
   }
+  ::closedir(dir);
 }
 
 // A link counts as a file only when it ends at a regular file inside the folder.
@@ -101,10 +154,10 @@ bool ClipFinder::LinkStaysInside(const std::string& relative) const {
   return fs::is_regular_file(real, error);
 }
 
-void ClipFinder::AddFile(const std::string& relative, std::string_view name) {
-  if (!FitsOnMapLine(relative) || !FitsOnMapLine(root_)) return;
+void ClipFinder::AddFile(std::string relative, std::string_view name) {
+  if (!FitsOnMapLine(relative)) return;
   byName_[std::string(name)].push_back(files_.size());
-  files_.push_back(relative);
+  files_.push_back(std::move(relative));
 }
 
 ClipMatch ClipFinder::Find(std::string_view oldPath) const {
@@ -115,8 +168,7 @@ ClipMatch ClipFinder::Find(std::string_view oldPath) const {
   std::size_t best = 0;
   std::vector<std::size_t> bestFiles;
   for (std::size_t file : named->second) {
-    const std::string full = FullPath(files_[file]);
-    const std::size_t tail = CommonTail(oldParts, PartsOf(full));
+    const std::size_t tail = CommonTail(oldParts, files_[file], root_);
     if (tail > best) bestFiles.clear();
     if (tail >= best) {
       best = tail;

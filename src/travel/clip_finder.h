@@ -45,8 +45,8 @@ class ClipFinder {
   bool Truncated() const { return truncated_; }
 
  private:
-  void ScanFolder(const std::string& relative, int depth);
-  void AddFile(const std::string& relative, std::string_view name);
+  void ScanFolder(int folderFd, const std::string& relative, int depth);
+  void AddFile(std::string relative, std::string_view name);
   bool LinkStaysInside(const std::string& relative) const;
   std::string FullPath(const std::string& relative) const;
 
