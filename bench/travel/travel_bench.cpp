@@ -47,8 +47,8 @@ struct Fixture {
     }
     std::vector<std::string> clips;
     for (int k = 0; k < kClips; ++k)
-      clips.push_back("/old/place/tour/" + Name("d", k % kFolders) + "/" +
-                      Name("f", k / kFolders) + ".jpg");
+      clips.push_back("/old/place/tour/" + Name("d", k % kFolders) + "/" + Name("f", k / kFolders) +
+                      ".jpg");
     for (int k = 0; k < kMarks; ++k) {
       mw::ClickerMark mark;
       mark.Clip = clips[static_cast<std::size_t>(k % kClips)];

@@ -52,8 +52,8 @@ void TForm1::AddTravelCommands() {
   connect(GatherClips1, &QAction::triggered, this, &TForm1::GatherClipsMenuItemClick);
 }
 
-std::size_t TForm1::RenameClipsInMap(
-    const std::map<std::string, std::string, std::less<>>& renames, const char* stepText) {
+std::size_t TForm1::RenameClipsInMap(const std::map<std::string, std::string, std::less<>>& renames,
+                                     const char* stepText) {
   const std::string onScreen = ClipOnScreen();
   const std::size_t changed = mapHistory_->RenameClips(renames, QString::fromUtf8(stepText));
   const auto shown = renames.find(onScreen);
@@ -90,8 +90,8 @@ void TForm1::FindMissingClipsMenuItemClick() {
   if (!folder) return;
   const RelinkPlan plan = PlanRelink(clipMap_, base, *folder);
   const std::size_t marks = RenameClipsInMap(plan.renames, kRelinkStep);
-  const std::string head = Plural(plan.renames.size(), "clip was", "clips were") +
-                           " relinked (" + Plural(marks, "mark", "marks") + ").";
+  const std::string head = Plural(plan.renames.size(), "clip was", "clips were") + " relinked (" +
+                           Plural(marks, "mark", "marks") + ").";
   ShowOkMessage(desktop_, ReportText(head, RelinkReportLines(plan)), kRelinkTitle);
 }
 

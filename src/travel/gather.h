@@ -13,10 +13,10 @@ namespace mw {
 
 // What gathering the clips of a map did.
 struct GatherOutcome {
-  bool failed = false;          // a copy failed: nothing was changed, `failure` says why
-  std::string failure;          // which clip could not be gathered, and why
-  std::string folder;           // the folder the clips go to, a full path
-  ClipRenames renames;          // clip text -> the copy the marks now name
+  bool failed = false;  // a copy failed: nothing was changed, `failure` says why
+  std::string failure;  // which clip could not be gathered, and why
+  std::string folder;   // the folder the clips go to, a full path
+  ClipRenames renames;  // clip text -> the copy the marks now name
   std::vector<std::pair<std::string, std::string>> gathered;  // old -> copy, in map order
   std::vector<std::string> missing;  // clips with no file to copy, left as they are
 };

@@ -38,7 +38,9 @@ class Descriptor {
   int fd_;
 };
 
-std::string SystemReason() { return std::strerror(errno); }
+std::string SystemReason() {
+  return std::strerror(errno);
+}
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -124,7 +126,8 @@ CopyResult CopyToNewFile(const std::string& source, const std::string& target,
 }
 
 bool SameFileContent(const std::string& a, const std::string& b) {
-  struct stat infoA {}, infoB {};
+  struct stat infoA {
+  }, infoB{};
   if (::stat(a.c_str(), &infoA) != 0 || ::stat(b.c_str(), &infoB) != 0) return false;
   if (!S_ISREG(infoA.st_mode) || !S_ISREG(infoB.st_mode) || infoA.st_size != infoB.st_size)
     return false;

@@ -11,8 +11,7 @@ enum class CopyResult { Copied, TargetExists, Failed };
 // to a temporary file in the target's folder, are flushed to disk, and the file then
 // takes the target's name only if nothing has that name. On failure nothing is left
 // behind and `reason` says why in the system's words.
-CopyResult CopyToNewFile(const std::string& source, const std::string& target,
-                         std::string& reason);
+CopyResult CopyToNewFile(const std::string& source, const std::string& target, std::string& reason);
 
 // True when both paths are regular files with the same bytes.
 bool SameFileContent(const std::string& a, const std::string& b);

@@ -46,8 +46,8 @@ std::optional<MapFileContent> ReadMapOrSay(const std::string& mapPath, std::FILE
 }
 
 // Saves the changed map; false (and says so) when it could not be written.
-bool SaveChangedMap(const std::string& mapPath, const MapFileContent& before,
-                    const ClipMap& after, std::FILE* err) {
+bool SaveChangedMap(const std::string& mapPath, const MapFileContent& before, const ClipMap& after,
+                    std::FILE* err) {
   const std::string failure = RewriteMapFile(mapPath, before, after);
   if (failure.empty()) return true;
   PrintLine(err, "The map was not saved: " + failure);

@@ -188,9 +188,8 @@ TEST_F(EditorTravelTest, GatherThatFailsNamesTheClipAndChangesNothing) {
   desktop_.messageAnswers.push_back(MessageAnswer::Yes);
   Trigger("GatherClips1");
   ASSERT_EQ(desktop_.messages.size(), 3u);
-  EXPECT_EQ(desktop_.messages[2].text.rfind("The clips were not gathered.\nCannot gather " + hall,
-                                            0),
-            0u)
+  EXPECT_EQ(
+      desktop_.messages[2].text.rfind("The clips were not gathered.\nCannot gather " + hall, 0), 0u)
       << desktop_.messages[2].text;
   EXPECT_EQ(form.Map().At(0).Clip, hall);
   EXPECT_FALSE(form.MapChanged());

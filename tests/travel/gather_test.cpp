@@ -1,6 +1,8 @@
 // Gather on real folders: same-named clips from two folders, clips already beside the
 // map, an identical file already there, a disk that fills up and a folder that cannot be
 // written, each leaving the map as it was.
+#include "travel/gather.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -12,7 +14,6 @@
 #include <functional>
 
 #include "travel/clip_paths.h"
-#include "travel/gather.h"
 #include "travel/relink.h"
 #include "travel/travel_command.h"
 #include "travel_folder.h"
@@ -159,14 +160,14 @@ TEST_F(GatherTest, ReadOnlyMapFolderSaysWhichClipAndChangesNothing) {
   const std::string hall = folder.Write("cam/hall.jpg", "hall");
   test::SaveMap(MapPath(), MapOf({{hall, hall}}));
   OpenToAll(folder.Root());
-  fs::permissions(folder.Path("tour"), fs::perms::owner_write | fs::perms::group_write |
-                                           fs::perms::others_write,
+  fs::permissions(folder.Path("tour"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
   const std::string before = ReadAll(MapPath());
   EXPECT_EQ(InChild(RLIM_INFINITY,
                     [&] {
-                      const GatherOutcome outcome = GatherClips(
-                          ReadMapFile(MapPath()).marks, MapPath(), FolderOfMap(MapPath()));
+                      const GatherOutcome outcome = GatherClips(ReadMapFile(MapPath()).marks,
+                                                                MapPath(), FolderOfMap(MapPath()));
                       const bool told = outcome.failure.rfind("Cannot gather " + hall, 0) == 0;
                       return outcome.failed && told && outcome.renames.empty() ? 0 : 1;
                     }),

@@ -1,5 +1,7 @@
 // Relink on real folders: a tour moved and renamed, tails beating bare names, ambiguous
 // names listed, links out of the folder not followed, and the command line's map.
+#include "travel/relink.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -7,7 +9,6 @@
 #include <filesystem>
 
 #include "travel/clip_finder.h"
-#include "travel/relink.h"
 #include "travel/travel_command.h"
 #include "travel_folder.h"
 
@@ -148,9 +149,9 @@ TEST_F(MovedTour, CommandRewritesTheMapBesideItsClips) {
   const std::string map = moved_ + "/tour.clm";
   const CommandRun run = Relink(map);
   EXPECT_EQ(run.exitCode, kTravelNothingMissing) << run.err;
-  EXPECT_NE(run.out.find("Relinked: " + old_ + "/rooms/hall.jpg -> " + moved_ +
-                         "/rooms/hall.jpg\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("Relinked: " + old_ + "/rooms/hall.jpg -> " + moved_ + "/rooms/hall.jpg\n"),
+      std::string::npos)
       << run.out;
   const MapFileContent saved = ReadMapFile(map);
   ASSERT_EQ(saved.marks.Count(), 3u);
@@ -182,8 +183,7 @@ TEST_F(MovedTour, CommandSearchesAChosenFolderAndListsWhatIsLeft) {
 
   const CommandRun run = Relink(map, folder.Path("stick"));
   EXPECT_EQ(run.exitCode, kTravelSomethingMissing);
-  EXPECT_NE(run.out.find("Ambiguous: " + old_ + "/rooms/kitchen.jpg (2 files: "),
-            std::string::npos)
+  EXPECT_NE(run.out.find("Ambiguous: " + old_ + "/rooms/kitchen.jpg (2 files: "), std::string::npos)
       << run.out;
   const MapFileContent after = ReadMapFile(map);
   EXPECT_EQ(after.marks.At(0).Clip, moved_ + "/rooms/hall.jpg");
@@ -223,9 +223,9 @@ TEST(RelinkCommand, RelativeClipsAreReadFromTheMapsFolder) {
 TEST(RelinkCommand, MapWithoutSizeLinesKeepsItsForm) {
   TravelFolder folder;
   folder.Write("t/b.jpg", "b");
-  const std::string map =
-      folder.Write("t/old.clm", "markweaverdata1.0\r\n/gone/a.jpg\r\n0.5\r\n0.5\r\n10\r\n"
-                                "/gone/b.jpg\r\n<info>\r\n0\r\n0\r\nhint\r\n");
+  const std::string map = folder.Write("t/old.clm",
+                                       "markweaverdata1.0\r\n/gone/a.jpg\r\n0.5\r\n0.5\r\n10\r\n"
+                                       "/gone/b.jpg\r\n<info>\r\n0\r\n0\r\nhint\r\n");
   EXPECT_EQ(Relink(map).exitCode, kTravelSomethingMissing);
   EXPECT_EQ(test::ReadAll(map),
             "markweaverdata1.0\r\n/gone/a.jpg\r\n0.500000\r\n0.500000\r\n10\r\n" +
