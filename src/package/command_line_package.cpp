@@ -35,9 +35,10 @@ constexpr const char* kPackageExtension = ".exe";
 constexpr WindowSize kStartWindowSize{610, 545};
 
 // The trailer at a package's end: magic, then the archive's offset and size and the
-// launch line's size, each 8 bytes little endian (written by the package build tool).
-constexpr std::size_t kTrailerSize = 32;
-constexpr char kTrailerMagic[] = "MWPKG\x01\r\n";
+// launch line's size, then the hashes of archive and launch line, each 8 bytes little
+// endian (written by the package build tool).
+constexpr std::size_t kTrailerSize = 48;
+constexpr char kTrailerMagic[] = "MWPKG\x02\r\n";
 
 std::uint64_t LittleEndian64(const unsigned char* bytes) {
   std::uint64_t value = 0;
