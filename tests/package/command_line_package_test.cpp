@@ -375,21 +375,23 @@ TEST(CompletePackageTest, OnlyAWholePackageCounts) {
   test::TempFolder folder;
   const std::string path = folder.File("p.exe");
   EXPECT_FALSE(IsCompletePackage(path));
-  // head "HEAD", archive "ARCH", launch line "L", then the trailer.
-  std::string trailer = std::string("MWPKG\x01\r\n", 8);
+  // head "HEAD", archive "ARCH", launch line "L", then the trailer (its two hashes last).
+  std::string trailer = std::string("MWPKG\x02\r\n", 8);
   auto le64 = [](std::uint64_t v) {
     std::string bytes;
     for (int k = 0; k < 8; ++k) bytes += static_cast<char>((v >> (8 * k)) & 0xff);
     return bytes;
   };
-  const std::string whole = "HEADARCHL" + trailer + le64(4) + le64(4) + le64(1);
+  const std::string hashes = le64(7) + le64(9);
+  const std::string whole = "HEADARCHL" + trailer + le64(4) + le64(4) + le64(1) + hashes;
   WriteText(path, whole);
   EXPECT_TRUE(IsCompletePackage(path));
   WriteText(path, whole.substr(1));  // a byte short: the parts no longer fit
   EXPECT_FALSE(IsCompletePackage(path));
-  WriteText(path, "HEADARCHL" + std::string("MWPKG\x02\r\n", 8) + le64(4) + le64(4) + le64(1));
+  WriteText(path, "HEADARCHL" + std::string("MWPKG\x03\r\n", 8) + le64(4) + le64(4) + le64(1) +
+                      hashes);
   EXPECT_FALSE(IsCompletePackage(path));
-  WriteText(path, "HEADARCHL" + trailer + le64(4) + le64(~0ull) + le64(1));
+  WriteText(path, "HEADARCHL" + trailer + le64(4) + le64(~0ull) + le64(1) + hashes);
   EXPECT_FALSE(IsCompletePackage(path));
 }
 
