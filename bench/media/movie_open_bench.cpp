@@ -7,6 +7,7 @@
 #include <mpv/render.h>
 
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -69,6 +70,7 @@ class BareMovieOpen {
     mpv_command(mpv_, stop);
     while (mpv_wait_event(mpv_, 0.05)->event_id != MPV_EVENT_NONE) {
     }
+    update_ = false;
     return ms;
   }
 
@@ -85,7 +87,10 @@ class BareMovieOpen {
                                  {MPV_RENDER_PARAM_SW_STRIDE, &stride},
                                  {MPV_RENDER_PARAM_SW_POINTER, pixels_.data()},
                                  {MPV_RENDER_PARAM_INVALID, nullptr}};
-    return mpv_render_context_render(render_, params) >= 0;
+    std::fill(pixels_.begin(), pixels_.end(), 0);
+    if (mpv_render_context_render(render_, params) < 0) return false;
+    // A picture of the movie, not the blank the output shows before it.
+    return std::any_of(pixels_.begin(), pixels_.end(), [](unsigned char v) { return v > 16; });
   }
 
   mpv_handle* mpv_ = nullptr;
@@ -114,6 +119,7 @@ class PlayerMovieOpen {
     }
     const auto start = Clock::now();
     if (!player_.Open(path)) return -1;
+
     std::unique_lock lock(mutex_);
     if (!ready_.wait_for(lock, std::chrono::seconds(10), [this] { return framed_; })) return -1;
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
