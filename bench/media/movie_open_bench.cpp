@@ -60,17 +60,19 @@ class BareMovieOpen {
     const auto start = Clock::now();
     const char* load[] = {"loadfile", path.c_str(), "replace", nullptr};
     mpv_command(mpv_, load);
-    bool loaded = false;
-    while (!loaded || !RenderedAFrame()) {
+    // Every announced frame is rendered at once, as the render API asks of its user; the
+    // open ends with the first one that shows the movie.
+    bool loaded = false, shown = false;
+    while (!loaded || !shown) {
       mpv_event* event = mpv_wait_event(mpv_, 0.001);
       if (event->event_id == MPV_EVENT_FILE_LOADED) loaded = true;
+      if (RenderedAFrame()) shown = true;
     }
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    // Closed until idle, its frames still taken, so that the next open starts afresh.
     const char* stop[] = {"stop", nullptr};
     mpv_command(mpv_, stop);
-    while (mpv_wait_event(mpv_, 0.05)->event_id != MPV_EVENT_NONE) {
-    }
-    update_ = false;
+    while (mpv_wait_event(mpv_, 0.001)->event_id != MPV_EVENT_IDLE) RenderedAFrame();
     return ms;
   }
 
