@@ -288,6 +288,10 @@ class TForm1 : public QWidget {
 
   // The mouse on the overlay controls and the toolbars.
   bool OverlayEvent(QObject* watched, QEvent* event);
+  // The controls over the clip area that the pointer can land on.
+  bool IsPointerOverlay(const QObject* watched) const;
+  // After a change of mode: the overlay of the new mode where the pointer rests.
+  void RetrackPointer();
   // Shows the message of the mark under a resting pointer, whichever control of the
   // clip area got the pointer's last move.
   bool ShowMarkHint(QWidget* receiver, const QHelpEvent& help);
@@ -333,6 +337,7 @@ class TForm1 : public QWidget {
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
   std::vector<std::size_t> MarkPanelMarks;  // the mark each panel shows
+  QObject* overlayInEvent_ = nullptr;       // the overlay whose event is being handled
   TMapCheckForm* mapCheckForm_ = nullptr;
   TMapOverviewForm* mapOverviewForm_ = nullptr;
   std::optional<std::size_t> selectedMark_;

@@ -115,6 +115,7 @@ void TForm1::BuildLayout() {
   ClickerPointer->resize(4, 4);
   ClickerPointer->setCursor(Qt::PointingHandCursor);
   ClickerPointer->setToolTip(":-)");
+  ClickerPointer->setMouseTracking(true);
   ClickerPointer->hide();
 
   BuildMainToolbar();

@@ -427,15 +427,18 @@ TEST_F(EditorPointerTest, QuickSecondClickOnThePointerDotFollowsToo) {
   EXPECT_EQ(form.ClipOnScreen(), b);
 }
 
-TEST_F(EditorPointerTest, PointerOverAMarkPanelIsNotTracked) {
+TEST_F(EditorPointerTest, PointerLandingOnAMarkPanelIsTracked) {
   StartWithMarkTo(Photo("b.jpg"));
   Control<QCheckBox>("EditMode")->click();
   ASSERT_EQ(form_->MarkPanelCount(), 1u);
   QTest::mouseMove(Panel1(), QPoint(5, 5));
-  const QString before = Control<QLabel>("CoordinatesLabel")->text();
-  // The hover square sits far away; the panel alone lies under the pointer.
-  QTest::mouseMove(Panel1(), Centre() + QPoint(8, 8));
-  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), before);
+  // The hover square sits far away; the panel alone lies under the pointer, and the
+  // hover square comes to it.
+  const QPoint at = Centre() + QPoint(8, 8);
+  QTest::mouseMove(Panel1(), at);
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(),
+            QString("(%1 , %2)").arg(at.x()).arg(at.y()));
+  EXPECT_TRUE(Control<QWidget>("Shape1")->geometry().contains(Panel1()->pos() + at));
 }
 
 TEST_F(EditorPointerTest, PlayRemovesTheMoviePicture) {
