@@ -107,7 +107,8 @@ class TForm1 : public QWidget {
   // Writes the map to the file named in MapFileName; the map counts as unchanged
   // afterwards only when it was written.
   void SaveMapButtonClick();
-  // "MarkWeaver Editor - " and the map's path.
+  // "MarkWeaver Editor - " and the map's path, after a "*" while the map has unsaved
+  // changes.
   void UpdateTitle();
 
   // --- map commands ---
@@ -251,6 +252,7 @@ class TForm1 : public QWidget {
   QMenu* MarkMenu() const { return PopupMenu1; }
   // The window's outer size (frame included where a window manager draws one).
   WindowSize OuterSize() const;
+  // Gives the window the outer size `size`, also once a window manager frames it later.
   void SetOuterSize(WindowSize size);
   Desktop& DesktopSeam() { return desktop_; }
 
@@ -307,6 +309,13 @@ class TForm1 : public QWidget {
   // After a step of the history: a step undone or redone on another clip shows that clip.
   void ShowMapStep(const MapStep& step);
   void UpdateSaveState();
+  // Puts the "*" of unsaved changes before the title, or takes it away.
+  void ShowChangedInTitle();
+  // The frame's share of the outer size (nothing until a window manager framed it).
+  QSize FrameExtent() const;
+  // At each tick: refits the map's outer size to a new frame, or takes a size the person
+  // gave the window as a change of the map.
+  void FollowWindowSize();
   // The mark under the pointer in edit mode, if any.
   std::optional<std::size_t> MarkUnderPointer() const;
   // A point of the clip area as a mark centre, as AppendMark computes it.
@@ -361,6 +370,8 @@ class TForm1 : public QWidget {
   bool guidePending_ = false;
   bool exiting_ = false;
   bool outerSizeFitted_ = false;
+  std::optional<WindowSize> wantedOuter_;  // the outer size set last, until the person resizes
+  QSize wantedFrame_;                      // the frame it was set with
   std::string lastOpenDialogPath_;
 
   // Controls, named as in the window layout.

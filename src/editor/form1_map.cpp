@@ -92,6 +92,7 @@ void TForm1::SaveMapButtonClick() {
 
 void TForm1::UpdateTitle() {
   setWindowTitle(QString(kProductName) + " Editor - " + MapFileName->text());
+  ShowChangedInTitle();
 }
 
 }  // namespace mw

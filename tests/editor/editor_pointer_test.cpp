@@ -6,86 +6,16 @@
 #include <QMenu>
 #include <QToolTip>
 
-#include "editor/mark_panel.h"
-#include "editor_fixture.h"
-#include "x_session.h"
+#include "x_editor_fixture.h"
 
 namespace mw {
 namespace {
 
+using test::Approach;
+using test::kMarkSize;
 using test::XInput;
 
-constexpr int kMarkSize = 15;
-
-// How the pointer reaches its target.
-enum class Approach { Quick, Slow };
-
-std::string Line(const std::string& text) { return text + "\r\n"; }
-
-class XEditorTest : public test::EditorFixture {
- protected:
-  void SetUp() override {
-    EditorFixture::SetUp();
-    if (!test::ScreenFailure().empty()) GTEST_SKIP() << test::ScreenFailure();
-    a_ = Photo("a.jpg", 320, 240);
-    b_ = Photo("b.jpg", 320, 240);
-  }
-
-  // A map file: its window size and a mark of size 15 in the middle of photo a, to b.
-  std::string WriteMap(int width, int height) {
-    const std::string path = here_ + "/tour.clm";
-    test::WriteText(path, Line("markweaverdata1.01") + Line(std::to_string(width)) +
-                              Line(std::to_string(height)) + Line(a_) + Line("0.5") +
-                              Line("0.5") + Line(std::to_string(kMarkSize)) + Line(b_) +
-                              Line("<reserved>") + Line("0") + Line("0") + Line("go there"));
-    return path;
-  }
-
-  // The editor started on `map` as the command line starts it, shown and in front.
-  TForm1& StartOn(const std::string& map) {
-    MoviePlayer::Options silent;
-    silent.audio = false;
-    form_ = std::make_unique<TForm1>(desktop_, EditorOptions{here_ + "/", silent, map});
-    form_->AttachWindows({nullptr, &markForm_});
-    form_->show();
-    form_->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 10000));
-    // Framed by the window manager.
-    EXPECT_TRUE(test::WaitFor([&] { return Framed(); }));
-    return *form_;
-  }
-  TForm1& StartOnTour(bool editing) {
-    TForm1& form = StartOn(WriteMap(640, 560));
-    if (editing) Control<QCheckBox>("EditMode")->click();
-    return form;
-  }
-  bool Framed() const { return form_->frameGeometry().size() != form_->geometry().size(); }
-
-  QWidget* Panel1() { return Control<QWidget>("Panel1"); }
-  // A point of the clip area on the screen.
-  QPoint OnScreen(QPoint onClip) { return Panel1()->mapToGlobal(onClip); }
-  QPoint MarkCentre() { return QPoint(Panel1()->width() / 2, Panel1()->height() / 2); }
-  // Away from the mark on the clip area.
-  QPoint Aside() { return MarkCentre() + QPoint(-70, -50); }
-
-  // Brings the pointer from beside the mark onto its centre, and past it by `past`.
-  void Reach(Approach approach, QPoint past = {}) {
-    ASSERT_TRUE(XInput::CreepTo(OnScreen(Aside()), OnScreen(Aside() + QPoint(3, 3))));
-    const QPoint target = OnScreen(MarkCentre() + past);
-    if (approach == Approach::Quick) {
-      ASSERT_TRUE(XInput::JumpTo(target));
-    } else {
-      ASSERT_TRUE(XInput::CreepTo(OnScreen(Aside() + QPoint(3, 3)), target));
-    }
-  }
-
-  const ClickerMark& TheMark() { return form_->Map().First(); }
-  int MarkX() { return static_cast<int>(std::lround(TheMark().X * Panel1()->width())); }
-
-  std::string a_, b_;
-};
-
-class XMarkTest : public XEditorTest, public ::testing::WithParamInterface<Approach> {};
+class XMarkTest : public test::XEditorTest, public ::testing::WithParamInterface<Approach> {};
 
 TEST_P(XMarkTest, DeleteTakesTheMarkUnderThePointer) {
   StartOnTour(true);
@@ -156,7 +86,9 @@ INSTANTIATE_TEST_SUITE_P(Moves, XMarkTest, ::testing::Values(Approach::Quick, Ap
                            return info.param == Approach::Quick ? "Quick" : "Slow";
                          });
 
-TEST_F(XEditorTest, EditModeKeyTakesTheHoverSquareAwayAndBack) {
+using XModeTest = test::XEditorTest;
+
+TEST_F(XModeTest, EditModeKeyTakesTheHoverSquareAwayAndBack) {
   StartOnTour(true);
   Reach(Approach::Slow, QPoint(40, 30));
   QWidget* square = Control<QWidget>("Shape1");
