@@ -334,8 +334,8 @@ TEST_F(EditorPointerTest, CaptionTooWideForASmallPanelShowsWholeBesideIt) {
   const QLabel* tag = panel->CaptionTag();
   ASSERT_NE(tag, nullptr);
   EXPECT_TRUE(tag->isVisible());
-  EXPECT_EQ(tag->text(), "tchen.jpg");
-  EXPECT_GE(tag->contentsRect().width(), tag->fontMetrics().horizontalAdvance("tchen.jpg"));
+  EXPECT_EQ(tag->text(), "kitchen.jpg");
+  EXPECT_GE(tag->contentsRect().width(), tag->fontMetrics().horizontalAdvance("kitchen.jpg"));
   EXPECT_FALSE(tag->geometry().intersects(panel->geometry()));
   EXPECT_LE(std::abs(tag->geometry().center().x() - panel->geometry().center().x()), 1);
   // Leaving edit mode takes the tag away with the panel.
@@ -343,10 +343,28 @@ TEST_F(EditorPointerTest, CaptionTooWideForASmallPanelShowsWholeBesideIt) {
   EXPECT_EQ(form_->findChildren<QLabel*>("MarkCaptionTag").size(), 0);
 }
 
+TEST(MarkPanelTest, CaptionWiderThanTheClipAreaIsElidedInTheMiddle) {
+  QWidget area;
+  area.resize(200, 150);
+  const QString name = "the long way round from the hall to the kitchen garden.jpg";
+  MarkPanel panel(name, &area);
+  panel.setGeometry(90, 60, 20, 20);
+  area.show();
+  const QLabel* tag = panel.CaptionTag();
+  ASSERT_NE(tag, nullptr);
+  ASSERT_TRUE(tag->isVisible());
+  EXPECT_LE(tag->width(), area.width());
+  EXPECT_GE(tag->x(), 0);
+  EXPECT_LE(tag->geometry().right(), area.width() - 1);
+  EXPECT_TRUE(tag->text().startsWith("the ")) << tag->text().toStdString();
+  EXPECT_TRUE(tag->text().endsWith(".jpg")) << tag->text().toStdString();
+  EXPECT_TRUE(tag->text().contains(QChar(0x2026))) << tag->text().toStdString();
+}
+
 TEST(MarkPanelTest, CaptionThatFitsNeedsNoTag) {
   QWidget area;
   area.resize(300, 200);
-  MarkPanel panel("tchen.jpg", &area);
+  MarkPanel panel("kitchen.jpg", &area);
   panel.setGeometry(20, 20, 120, 40);
   area.show();
   EXPECT_TRUE(panel.CaptionTag() == nullptr || !panel.CaptionTag()->isVisible());
