@@ -331,6 +331,8 @@ class TForm1 : public QWidget {
   // Tells the windows that follow the map that it has changed.
   void MapEdited();
   void ShowChosenProblem(int index);
+  // Checks the map again for an open Check Map window.
+  void RecheckMap();
   void MakeWebExportWindows();
   void ExportForWebTo(const WebExportChoice& choice);
   void PreviewInBrowser();
@@ -348,6 +350,7 @@ class TForm1 : public QWidget {
   std::vector<std::size_t> MarkPanelMarks;  // the mark each panel shows
   QObject* overlayInEvent_ = nullptr;       // the overlay whose event is being handled
   TMapCheckForm* mapCheckForm_ = nullptr;
+  QTimer* recheck_ = nullptr;  // a moment after an edit, the Check Map window's list
   TMapOverviewForm* mapOverviewForm_ = nullptr;
   std::optional<std::size_t> selectedMark_;
   TWebExportForm* webExportForm_ = nullptr;

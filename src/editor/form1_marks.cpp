@@ -14,6 +14,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <climits>
+#include <limits>
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
@@ -28,6 +29,9 @@
 namespace mw {
 
 namespace {
+
+// A mark's message stays for as long as the pointer rests on the mark.
+constexpr int kRestingHintMs = std::numeric_limits<int>::max();
 
 // A clip-area coordinate moved by the clip area's origin, kept within int range.
 int OnBasePanel(int origin, int coordinate) {
@@ -85,7 +89,7 @@ bool TForm1::ShowMarkHint(QWidget* receiver, const QHelpEvent& help) {
   QRect onReceiver(receiver->mapFrom(Panel1, QPoint(mark.left, mark.top)),
                    QSize(mark.width, mark.height));
   QToolTip::showText(help.globalPos(), TextForDisplay(clipMap_.At(*found).Hint), receiver,
-                     onReceiver);
+                     onReceiver, kRestingHintMs);
   return true;
 }
 

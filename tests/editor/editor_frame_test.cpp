@@ -1,6 +1,11 @@
 // The editor window under a window manager: the map's size is the outer size, frame
 // included, and a map opened and saved without changes keeps its numbers and asks nothing.
+#include <QAction>
 #include <QPushButton>
+#include <QScreen>
+
+#include "editor/map_check_form.h"
+#include "editor/map_overview_form.h"
 
 #include "x_editor_fixture.h"
 
@@ -53,6 +58,36 @@ TEST_F(XFrameTest, ResizingByThePersonIsAChangeShownInTheTitle) {
   EXPECT_EQ(form_->windowTitle(), title);
   EXPECT_EQ(SavedSize(map), std::make_pair(form_->OuterSize().width, form_->OuterSize().height));
   EXPECT_GT(SavedSize(map).first, 612);
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+using XToolWindowTest = test::XEditorTest;
+
+// The overview (900 x 640) and the map check open over the editor, inside a 1024 x 768
+// screen, wherever the editor is.
+TEST_F(XToolWindowTest, CheckMapAndOverviewOpenOverTheEditorWithinTheScreen) {
+  StartOnTour(false);
+  const QRect screen = form_->screen()->availableGeometry();
+  for (const QPoint editorAt : {QPoint(300, 150), QPoint(0, 0)}) {
+    form_->move(editorAt);
+    ASSERT_TRUE(test::WaitFor([&] { return form_->frameGeometry().topLeft() == editorAt; }));
+    for (const char* item : {"CheckMap1", "MapOverview1"}) {
+      form_->findChild<QAction*>(item)->trigger();
+      QWidget* window = std::string(item) == "CheckMap1"
+                            ? static_cast<QWidget*>(form_->MapCheckWindow())
+                            : static_cast<QWidget*>(form_->MapOverviewWindow());
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+      ASSERT_TRUE(test::WaitFor([&] { return window->frameGeometry() != window->geometry(); }));
+      EXPECT_TRUE(screen.contains(window->frameGeometry())) << item;
+      EXPECT_TRUE(form_->frameGeometry().contains(window->frameGeometry().center())) << item;
+      window->close();
+    }
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ using test::kMarkSize;
 using test::XInput;
 
 class XMarkTest : public test::XEditorTest, public ::testing::WithParamInterface<Approach> {};
+using XModeTest = test::XEditorTest;
 
 TEST_P(XMarkTest, DeleteTakesTheMarkUnderThePointer) {
   StartOnTour(true);
@@ -74,6 +75,18 @@ TEST_P(XMarkTest, RestingPointerShowsTheMessage) {
       [] { return QToolTip::isVisible() && QToolTip::text() == "go there"; }));
 }
 
+// Past Qt's own ten seconds for a tool tip, the message stays while the pointer rests on
+// the mark, and goes when it leaves.
+TEST_F(XModeTest, MessageStaysWhileThePointerRestsOnTheMark) {
+  StartOnTour(false);
+  Reach(Approach::Quick);
+  ASSERT_TRUE(test::WaitFor([] { return QToolTip::isVisible(); }));
+  QTest::qWait(10500);
+  EXPECT_TRUE(QToolTip::isVisible());
+  ASSERT_TRUE(XInput::JumpTo(OnScreen(Aside())));
+  EXPECT_TRUE(test::WaitFor([] { return !QToolTip::isVisible(); }));
+}
+
 TEST_P(XMarkTest, ClickFollowsTheMark) {
   StartOnTour(false);
   Reach(GetParam());
@@ -85,8 +98,6 @@ INSTANTIATE_TEST_SUITE_P(Moves, XMarkTest, ::testing::Values(Approach::Quick, Ap
                          [](const auto& info) {
                            return info.param == Approach::Quick ? "Quick" : "Slow";
                          });
-
-using XModeTest = test::XEditorTest;
 
 TEST_F(XModeTest, EditModeKeyTakesTheHoverSquareAwayAndBack) {
   StartOnTour(true);
