@@ -44,10 +44,16 @@ class XEditorTest : public EditorFixture {
     form_ = std::make_unique<TForm1>(desktop_, EditorOptions{here_ + "/", silent, map});
     form_->AttachWindows({nullptr, &markForm_});
     form_->show();
+    // Framed by the window manager (the first window may wait for it to settle), in
+    // front, and the map's outer size fitted to the frame.
+    EXPECT_TRUE(WaitFor([&] { return Framed(); }, 20000));
     form_->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 10000));
-    // Framed by the window manager, and the map's outer size fitted to the frame.
-    EXPECT_TRUE(WaitFor([&] { return Framed() && form_->OuterSize() == mapSize_; }));
+    if (!QTest::qWaitForWindowActive(form_.get(), 5000)) {
+      form_->raise();
+      form_->activateWindow();
+      EXPECT_TRUE(QTest::qWaitForWindowActive(form_.get(), 10000));
+    }
+    EXPECT_TRUE(WaitFor([&] { return form_->OuterSize() == mapSize_; }));
     return *form_;
   }
   TForm1& StartOnTour(bool editing) {

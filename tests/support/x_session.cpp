@@ -116,16 +116,22 @@ bool XSession::StartServer(int width, int height) {
 }
 
 bool XSession::StartWindowManager() {
-  manager_ = StartChild({"openbox", "--sm-disable"}, -1, Display());
-  for (int waited = 0; !ManagerRunning(Display()); waited += 20) {
-    if (waited > kStartMs || Exited(manager_)) {
-      manager_ = -1;
-      failure_ = "openbox did not take the screen " + Display();
-      return false;
+  // A window manager started the moment the server takes connections sometimes gives up
+  // at once; it is started again until it takes the screen.
+  for (int tries = 0; tries < 5; ++tries) {
+    manager_ = StartChild({"openbox", "--sm-disable"}, -1, Display());
+    for (int waited = 0; waited < kStartMs; waited += 20) {
+      if (ManagerRunning(Display())) return true;
+      if (Exited(manager_)) {
+        manager_ = -1;
+        break;
+      }
+      usleep(20000);
     }
-    usleep(20000);
+    Stop(manager_);
   }
-  return true;
+  failure_ = "openbox did not take the screen " + Display();
+  return false;
 }
 
 }  // namespace mw::test
