@@ -62,8 +62,12 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
   SetClipAreaCaption("Welcome");
   Panel2->hide();
   Panel2->setFixedHeight(AdvanceToolbarHeight);
-  // 10. A map named at program start is then remembered, as Load Map remembers it.
-  LoadMap();
+  // 10. A map named at program start is then remembered, as Load Map remembers it; one
+  // that does not exist yet starts empty under its name, and Save Map makes it.
+  if (options_.startMap && NothingAt(MapFileNameText()))
+    StartNewMap();
+  else
+    LoadMap();
   if (options_.startMap) WriteSettings();
   // 11. Hints on.
   ShowHintButton->setChecked(true);

@@ -275,6 +275,8 @@ class TForm1 : public QWidget {
   void PrepareMapFile();
   // LoadMap without telling that the map changed.
   void LoadMapContent();
+  // A map named at program start that does not exist yet: an empty map under its name.
+  void StartNewMap();
   // Applies a map that was read; reports what could not be read.
   void ApplyReadMap(MapFileContent& content);
   void ShowMessage(const std::string& text);
