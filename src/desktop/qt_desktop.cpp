@@ -5,7 +5,9 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
+#include <QCloseEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -47,9 +49,26 @@ MessageAnswer FromQt(int button, MessageButtons buttons) {
     case QMessageBox::Ok: return MessageAnswer::Ok;
     default: break;
   }
-  // Closing the box by its close button or Escape.
+  // Closing the box by its close button or Escape (a Yes/No box cannot be closed so).
   return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
 }
+
+// A message box with Yes and No only: as on the platform the program comes from, only
+// those buttons answer it; Escape and the window's close button do nothing.
+class YesNoBox : public QMessageBox {
+ public:
+  using QMessageBox::QMessageBox;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->key() == Qt::Key_Escape) {
+      event->accept();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
 
 std::optional<std::string> RunFileDialog(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -86,6 +105,12 @@ void ConfigureFileDialog(QFileDialog& dialog, const FileDialogRequest& request) 
 MessageAnswer QtDesktop::ShowMessage(const MessageRequest& request) {
   QString title = request.title.empty() ? QCoreApplication::applicationName()
                                         : FromLocal(request.title);
+  if (request.buttons == MessageButtons::YesNo) {
+    YesNoBox box(QtIcon(request.icon), title, FromLocal(request.text), QtButtons(request.buttons),
+                 parent_);
+    box.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    return FromQt(box.exec(), request.buttons);
+  }
   QMessageBox box(QtIcon(request.icon), title, FromLocal(request.text), QtButtons(request.buttons),
                   parent_);
   return FromQt(box.exec(), request.buttons);

@@ -1,5 +1,11 @@
 #include "editor/command_line.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 namespace mw {
@@ -253,6 +259,23 @@ std::string HelpText() {
 
 std::string VersionText() {
   return std::string("MarkWeaver ") + MW_VERSION + "\n";
+}
+
+}  // namespace mw
+
+namespace mw {
+
+std::string StartMapRefusal(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT) return {};
+    return "cannot open map '" + path + "': " + std::strerror(errno);
+  }
+  if (S_ISDIR(status.st_mode)) return "cannot open map '" + path + "': Is a directory";
+  const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file == -1) return "cannot open map '" + path + "': " + std::strerror(errno);
+  close(file);
+  return {};
 }
 
 }  // namespace mw

@@ -47,6 +47,11 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // The text of --help: every form of the command line and each option, line by line.
 std::string HelpText();
 
+// Why the map named for editing cannot be opened, as one line naming the path ("" when
+// it can be, or when it does not exist yet and will be made by Save Map): a folder, or
+// a file that cannot be read.
+std::string StartMapRefusal(const std::string& path);
+
 // The text of --version: the product's name and version, one line.
 std::string VersionText();
 

@@ -62,8 +62,12 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
   SetClipAreaCaption("Welcome");
   Panel2->hide();
   Panel2->setFixedHeight(AdvanceToolbarHeight);
-  // 10. A map named at program start is then remembered, as Load Map remembers it.
-  LoadMap();
+  // 10. A map named at program start is then remembered, as Load Map remembers it; one
+  // that does not exist yet starts empty under its name, and Save Map makes it.
+  if (options_.startMap && NothingAt(MapFileNameText()))
+    StartNewMap();
+  else
+    LoadMap();
   if (options_.startMap) WriteSettings();
   // 11. Hints on.
   ShowHintButton->setChecked(true);
@@ -173,12 +177,7 @@ void TForm1::Timer1Timer() {
       return;
     }
     clips_->MovieStep();
-    WindowSize outer = OuterSize();
-    if (outer.width != LastWidth || outer.height != LastHeight) {
-      LastWidth = outer.width;
-      LastHeight = outer.height;
-      SetMapChanged(true);
-    }
+    FollowWindowSize();
   } catch (...) {
     // A tick swallows its own errors.
   }
@@ -203,13 +202,8 @@ void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   if (outerSizeFitted_) return;
   outerSizeFitted_ = true;
-  // Once a window manager has framed the window, the map's size is the outer size.
-  QTimer::singleShot(0, this, [this] {
-    SetOuterSize({LastWidth, LastHeight});
-    WindowSize outer = OuterSize();
-    LastWidth = outer.width;
-    LastHeight = outer.height;
-  });
+  // The frame may be known at once; otherwise the timer fits the size once it is.
+  QTimer::singleShot(0, this, [this] { FollowWindowSize(); });
 }
 
 WindowSize TForm1::OuterSize() const {
@@ -217,11 +211,32 @@ WindowSize TForm1::OuterSize() const {
   return {frame.width(), frame.height()};
 }
 
+QSize TForm1::FrameExtent() const { return frameGeometry().size() - geometry().size(); }
+
 void TForm1::SetOuterSize(WindowSize size) {
-  QSize extra = frameGeometry().size() - geometry().size();
-  resize(std::max(1, size.width - extra.width()), std::max(1, size.height - extra.height()));
+  // A map's size is the outer size; it is kept until the person resizes the window, so
+  // that a frame drawn later by the window manager comes off the inner size too.
+  wantedOuter_ = size;
+  wantedFrame_ = FrameExtent();
+  resize(std::max(1, size.width - wantedFrame_.width()),
+         std::max(1, size.height - wantedFrame_.height()));
+  LastWidth = size.width;
+  LastHeight = size.height;
 }
 
+void TForm1::FollowWindowSize() {
+  if (wantedOuter_ && FrameExtent() != wantedFrame_) {
+    // The window manager framed the window (or changed its frame) since the size was set.
+    SetOuterSize(*wantedOuter_);
+    return;
+  }
+  WindowSize outer = OuterSize();
+  if (outer.width == LastWidth && outer.height == LastHeight) return;
+  LastWidth = outer.width;
+  LastHeight = outer.height;
+  wantedOuter_.reset();
+  SetMapChanged(true);
+}
 
 std::string TForm1::MapFileNameText() const {
   return MapFileName->text().toLocal8Bit().toStdString();

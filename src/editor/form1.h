@@ -109,7 +109,8 @@ class TForm1 : public QWidget {
   // Writes the map to the file named in MapFileName; the map counts as unchanged
   // afterwards only when it was written.
   void SaveMapButtonClick();
-  // "MarkWeaver Editor - " and the map's path.
+  // "MarkWeaver Editor - " and the map's path, after a "*" while the map has unsaved
+  // changes.
   void UpdateTitle();
 
   // --- map commands ---
@@ -262,6 +263,7 @@ class TForm1 : public QWidget {
   QMenu* MarkMenu() const { return PopupMenu1; }
   // The window's outer size (frame included where a window manager draws one).
   WindowSize OuterSize() const;
+  // Gives the window the outer size `size`, also once a window manager frames it later.
   void SetOuterSize(WindowSize size);
   Desktop& DesktopSeam() { return desktop_; }
 
@@ -284,6 +286,8 @@ class TForm1 : public QWidget {
   void PrepareMapFile();
   // LoadMap without telling that the map changed.
   void LoadMapContent();
+  // A map named at program start that does not exist yet: an empty map under its name.
+  void StartNewMap();
   // Applies a map that was read; reports what could not be read.
   void ApplyReadMap(MapFileContent& content);
   void ShowMessage(const std::string& text);
@@ -299,6 +303,10 @@ class TForm1 : public QWidget {
 
   // The mouse on the overlay controls and the toolbars.
   bool OverlayEvent(QObject* watched, QEvent* event);
+  // The controls over the clip area that the pointer can land on.
+  bool IsPointerOverlay(const QObject* watched) const;
+  // After a change of mode: the overlay of the new mode where the pointer rests.
+  void RetrackPointer();
   // Shows the message of the mark under a resting pointer, whichever control of the
   // clip area got the pointer's last move.
   bool ShowMarkHint(QWidget* receiver, const QHelpEvent& help);
@@ -314,6 +322,13 @@ class TForm1 : public QWidget {
   // After a step of the history: a step undone or redone on another clip shows that clip.
   void ShowMapStep(const MapStep& step);
   void UpdateSaveState();
+  // Puts the "*" of unsaved changes before the title, or takes it away.
+  void ShowChangedInTitle();
+  // The frame's share of the outer size (nothing until a window manager framed it).
+  QSize FrameExtent() const;
+  // At each tick: refits the map's outer size to a new frame, or takes a size the person
+  // gave the window as a change of the map.
+  void FollowWindowSize();
   // The mark under the pointer in edit mode, if any.
   std::optional<std::size_t> MarkUnderPointer() const;
   // A point of the clip area as a mark centre, as AppendMark computes it.
@@ -329,6 +344,8 @@ class TForm1 : public QWidget {
   // Tells the windows that follow the map that it has changed.
   void MapEdited();
   void ShowChosenProblem(int index);
+  // Checks the map again for an open Check Map window.
+  void RecheckMap();
   void MakeWebExportWindows();
   void ExportForWebTo(const WebExportChoice& choice);
   void PreviewInBrowser();
@@ -349,7 +366,9 @@ class TForm1 : public QWidget {
   ClipHistory history_;
   std::vector<QWidget*> MarkPanels;
   std::vector<std::size_t> MarkPanelMarks;  // the mark each panel shows
+  QObject* overlayInEvent_ = nullptr;       // the overlay whose event is being handled
   TMapCheckForm* mapCheckForm_ = nullptr;
+  QTimer* recheck_ = nullptr;  // a moment after an edit, the Check Map window's list
   TMapOverviewForm* mapOverviewForm_ = nullptr;
   std::optional<std::size_t> selectedMark_;
   TWebExportForm* webExportForm_ = nullptr;
@@ -372,6 +391,8 @@ class TForm1 : public QWidget {
   bool guidePending_ = false;
   bool exiting_ = false;
   bool outerSizeFitted_ = false;
+  std::optional<WindowSize> wantedOuter_;  // the outer size set last, until the person resizes
+  QSize wantedFrame_;                      // the frame it was set with
   std::string lastOpenDialogPath_;
 
   // Controls, named as in the window layout.

@@ -1,5 +1,6 @@
 // The editor window's map check and map overview, and the check before a package.
 #include <QCheckBox>
+#include <QTimer>
 
 #include "check/map_check.h"
 #include "desktop/desktop.h"
@@ -7,17 +8,35 @@
 #include "editor/map_check_form.h"
 #include "editor/map_overview_form.h"
 #include "editor/mark_panel.h"
+#include "editor/window_placement.h"
 
 namespace mw {
+
+namespace {
+
+// Edits come in bursts (a drag, the wheel); the map is checked again once one has ended.
+constexpr int kRecheckDelayMs = 150;
+
+}  // namespace
 
 void TForm1::CheckMapMenuItemClick() {
   if (!mapCheckForm_) {
     mapCheckForm_ = new TMapCheckForm(this);
     connect(mapCheckForm_, &TMapCheckForm::problemChosen, this, &TForm1::ShowChosenProblem);
+    recheck_ = new QTimer(this);
+    recheck_->setSingleShot(true);
+    recheck_->setInterval(kRecheckDelayMs);
+    connect(recheck_, &QTimer::timeout, this, &TForm1::RecheckMap);
   }
   mapCheckForm_->ShowProblems(CheckMap(clipMap_, MapFileNameText()));
+  if (!mapCheckForm_->isVisible()) PlaceOver(*mapCheckForm_, *this);
   mapCheckForm_->show();
   mapCheckForm_->raise();
+}
+
+void TForm1::RecheckMap() {
+  if (mapCheckForm_ && mapCheckForm_->isVisible())
+    mapCheckForm_->ShowProblems(CheckMap(clipMap_, MapFileNameText()));
 }
 
 void TForm1::ShowChosenProblem(int index) {
@@ -35,6 +54,7 @@ void TForm1::MapOverviewMenuItemClick() {
     connect(mapOverviewForm_, &TMapOverviewForm::clipChosen, this,
             [this](const QString& clip) { ShowMapPlace(clip.toLocal8Bit().toStdString(), {}); });
   }
+  if (!mapOverviewForm_->isVisible()) PlaceOver(*mapOverviewForm_, *this);
   mapOverviewForm_->show();
   mapOverviewForm_->raise();
   mapOverviewForm_->ShowMap(clipMap_);
@@ -70,6 +90,8 @@ void TForm1::MapEdited() {
   // The mark indices of the selection may have moved.
   selectedMark_.reset();
   if (mapOverviewForm_) mapOverviewForm_->FollowMap(clipMap_);
+  // The Check Map window follows the map as the overview does.
+  if (recheck_ && mapCheckForm_->isVisible()) recheck_->start();
 }
 
 }  // namespace mw

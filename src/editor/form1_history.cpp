@@ -46,6 +46,14 @@ void TForm1::SetMapChanged(bool changed) {
 
 void TForm1::UpdateSaveState() {
   SaveMapButton->setEnabled(sizeChanged_ || !mapHistory_->AtSavePoint());
+  ShowChangedInTitle();
+}
+
+void TForm1::ShowChangedInTitle() {
+  // Save Map may sit on the hidden advance toolbar: the title shows unsaved changes.
+  QString title = windowTitle();
+  if (title.startsWith('*')) title.remove(0, 1);
+  setWindowTitle(MapChanged() ? "*" + title : title);
 }
 
 }  // namespace mw

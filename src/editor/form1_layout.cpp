@@ -13,6 +13,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 
 #include "editor/form1.h"
 #include "editor/mark_panel.h"
@@ -115,6 +116,9 @@ void TForm1::BuildLayout() {
   ClickerPointer->resize(4, 4);
   ClickerPointer->setCursor(Qt::PointingHandCursor);
   ClickerPointer->setToolTip(":-)");
+  // A mark's message stays for as long as the pointer rests on the mark.
+  ClickerPointer->setToolTipDuration(std::numeric_limits<int>::max());
+  ClickerPointer->setMouseTracking(true);
   ClickerPointer->hide();
 
   BuildMainToolbar();

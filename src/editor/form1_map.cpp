@@ -10,6 +10,7 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "editor/map_history.h"
+#include "map/safe_file.h"
 #include "map/settings.h"
 #include "media/clip_panel.h"
 
@@ -34,6 +35,16 @@ void TForm1::UseStartMap(const std::string& path) {
 
 void TForm1::LoadMap() {
   LoadMapContent();
+  emit MapContentChanged();
+}
+
+void TForm1::StartNewMap() {
+  mapHistory_->Restart(true);
+  clipMap_.Clear();
+  UpdateTitle();
+  SetClipAreaCaption("New map: " + MapFileNameText() + "\nIt is written when you save it.");
+  // The window's present size is the new map's, also once a window manager frames it.
+  SetOuterSize(OuterSize());
   emit MapContentChanged();
 }
 
@@ -92,6 +103,7 @@ void TForm1::SaveMapButtonClick() {
 
 void TForm1::UpdateTitle() {
   setWindowTitle(QString(kProductName) + " Editor - " + MapFileName->text());
+  ShowChangedInTitle();
 }
 
 }  // namespace mw

@@ -10,9 +10,11 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QToolTip>
 #include <algorithm>
 #include <climits>
+#include <limits>
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
@@ -27,6 +29,9 @@
 namespace mw {
 
 namespace {
+
+// A mark's message stays for as long as the pointer rests on the mark.
+constexpr int kRestingHintMs = std::numeric_limits<int>::max();
 
 // A clip-area coordinate moved by the clip area's origin, kept within int range.
 int OnBasePanel(int origin, int coordinate) {
@@ -84,7 +89,7 @@ bool TForm1::ShowMarkHint(QWidget* receiver, const QHelpEvent& help) {
   QRect onReceiver(receiver->mapFrom(Panel1, QPoint(mark.left, mark.top)),
                    QSize(mark.width, mark.height));
   QToolTip::showText(help.globalPos(), TextForDisplay(clipMap_.At(*found).Hint), receiver,
-                     onReceiver);
+                     onReceiver, kRestingHintMs);
   return true;
 }
 
@@ -97,7 +102,14 @@ void TForm1::FollowMarkAt(int x, int y) {
 void TForm1::RemoveMarkPanels() {
   for (QWidget* panel : MarkPanels) {
     panel->hide();
-    delete panel;
+    if (panel == overlayInEvent_) {
+      // The panel whose event is being handled goes once that event is over.
+      panel->setParent(nullptr);
+      panel->deleteLater();
+      overlayInEvent_ = nullptr;
+    } else {
+      delete panel;
+    }
   }
   MarkPanels.clear();
   MarkPanelMarks.clear();
@@ -117,17 +129,26 @@ void TForm1::RefreshMarkPanels() {
     PanelRect rect = MarkPanelRect(mark, area);
     panel->setGeometry(OnBasePanel(origin.x(), rect.left), OnBasePanel(origin.y(), rect.top),
                        rect.width, rect.height);
+    panel->setMouseTracking(true);
+    panel->installEventFilter(this);
     MarkPanels.push_back(panel);
     MarkPanelMarks.push_back(static_cast<std::size_t>(&mark - clipMap_.Marks().data()));
     panel->show();
     panel->raise();
   }
+  // The hover square stays above the panels, under the pointer, as a move leaves it.
+  if (Shape1->isVisible()) Shape1->raise();
 }
 
 void TForm1::HideShape1AndClickerPointer() {
   pointerOnClip_ = false;
   Shape1->hide();
   ClickerPointer->hide();
+}
+
+bool TForm1::IsPointerOverlay(const QObject* watched) const {
+  return watched == Shape1 || watched == ClickerPointer ||
+         std::find(MarkPanels.begin(), MarkPanels.end(), watched) != MarkPanels.end();
 }
 
 bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
@@ -139,22 +160,25 @@ bool TForm1::OverlayEvent(QObject* watched, QEvent* event) {
   if (type == QEvent::ToolTip && (watched == Panel1 || watched == Panel1->Image1()))
     return ShowMarkHint(static_cast<QWidget*>(watched), *static_cast<QHelpEvent*>(event));
   if (type == QEvent::Wheel && watched == Panel1) return WheelEventOn(Panel1, event);
-  if (watched != Shape1 && watched != ClickerPointer) return false;
+  // Whichever overlay the pointer lands on (the hover square, a mark panel, the pointer
+  // dot), its moves, buttons and wheel are the clip area's.
+  if (!IsPointerOverlay(watched)) return false;
+  auto* control = static_cast<QWidget*>(watched);
+  const QScopedValueRollback<QObject*> inEvent(overlayInEvent_, watched);
+  if (type == QEvent::Wheel) return WheelEventOn(control, event);
   // A quick second press arrives as a double click; it is a press all the same.
   const bool press = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick;
-  auto* control = static_cast<QWidget*>(watched);
-  if (type == QEvent::Wheel) return watched == Shape1 && WheelEventOn(control, event);
   if (type != QEvent::MouseMove && !press && type != QEvent::MouseButtonRelease) return false;
   auto* mouse = static_cast<QMouseEvent*>(event);
   QPoint at = OnClipArea(control, mouse->position().toPoint());
-  if (type == QEvent::MouseMove && watched == Shape1) {
+  if (type == QEvent::MouseMove) {
     TrackPointer(at.x(), at.y());
     if (mouse->buttons() & Qt::LeftButton) LeftMoveOnClip(at);
   }
   if (press && mouse->button() == Qt::LeftButton) LeftPressOnClip(at);
   if (type == QEvent::MouseButtonRelease && mouse->button() == Qt::LeftButton)
     LeftReleaseOnClip(at);
-  if (type == QEvent::MouseButtonRelease && watched == Shape1) Shape1MouseUp(mouse->button());
+  if (type == QEvent::MouseButtonRelease) Shape1MouseUp(mouse->button());
   return true;
 }
 
@@ -164,6 +188,19 @@ void TForm1::EditModeClick() {
   EditModeMenuItem->setChecked(EditMode->isChecked());
   tolerance->setEnabled(EditMode->isChecked());
   RefreshMarkPanels();
+  RetrackPointer();
+}
+
+void TForm1::RetrackPointer() {
+  // The overlay of the other mode comes where the pointer rests, without waiting for it
+  // to move: the hover square in edit mode, the pointer dot in play mode.
+  const bool onClip = pointerOnClip_;
+  Shape1->hide();
+  ClickerPointer->hide();
+  if (!onClip) return;
+  const int x = LastMouseX, y = LastMouseY;
+  LastMouseX = x + 1;  // a position TrackPointer takes as new
+  TrackPointer(x, y);
 }
 
 void TForm1::EditModeMenuItemClick() {

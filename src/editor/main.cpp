@@ -121,5 +121,13 @@ int main(int argc, char** argv) {
     case mw::CommandKind::Edit:
       break;
   }
+  // A map that cannot be opened is refused before any window (or settings file) is made.
+  if (command.map) {
+    const std::string refusal = mw::StartMapRefusal(*command.map);
+    if (!refusal.empty()) {
+      std::cerr << "markweaver: " << mw::packer::Printable(refusal) << "\n";
+      return mw::kBadCommandLineExit;
+    }
+  }
   return RunEditor(argc, argv, command);
 }

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QPainter>
+#include <algorithm>
 
 namespace mw {
 namespace {
@@ -78,7 +79,7 @@ void MarkPanel::UpdateCaptionTag() {
     return;
   }
   if (!tag_) {
-    tag_ = new QLabel(caption_, parentWidget());
+    tag_ = new QLabel(parentWidget());
     tag_->setObjectName("MarkCaptionTag");
     tag_->setFont(font());
     tag_->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -88,10 +89,15 @@ void MarkPanel::UpdateCaptionTag() {
     tag_->setMargin(1);
     // The pointer over the tag still moves over the clip below it.
     tag_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    tag_->adjustSize();
   }
-  // Centred below the panel, or above it where the clip area ends below.
+  // The whole name where the area has room for it, else elided in the middle.
+  const int extra = tag_->width() - tag_->contentsRect().width() + 2 * tag_->margin() + 2;
+  const int room = std::max(0, parentWidget()->width() - extra);
+  tag_->setText(tag_->fontMetrics().elidedText(caption_, Qt::ElideMiddle, room));
+  tag_->adjustSize();
+  // Centred below the panel, or above it where the clip area ends below; within the area.
   int left = x() + (width() - tag_->width()) / 2;
+  left = std::max(0, std::min(left, parentWidget()->width() - tag_->width()));
   int top = y() + height();
   if (top + tag_->height() > parentWidget()->height()) top = y() - tag_->height();
   tag_->move(left, top);

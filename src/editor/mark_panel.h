@@ -14,8 +14,8 @@ namespace mw {
 inline const QColor kDesktopColour{0, 128, 128};
 
 // A raised panel in the button colour, hatched in the desktop colour, with a
-// caption in "Arial Narrow". It has no mouse handlers: the pointer over it is not
-// tracked, and a click on it does nothing. A caption too wide for the panel even at
+// caption in "Arial Narrow". It has no mouse handlers of its own: the editor window
+// watches its events as the clip area's. A caption too wide for the panel even at
 // the smallest readable size is shown whole on a tag just below (or above) the panel.
 class MarkPanel : public QFrame {
  public:

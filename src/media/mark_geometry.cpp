@@ -84,12 +84,8 @@ PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area) {
 }
 
 std::string MarkPanelCaption(std::string_view nextClip) {
-  constexpr std::size_t kCaptionLength = 9;
-  if (nextClip.size() < kCaptionLength) return {};
-  std::string_view tail = nextClip.substr(nextClip.size() - kCaptionLength);
-  while (!tail.empty() && (static_cast<unsigned char>(tail.front()) & 0xC0) == 0x80)
-    tail.remove_prefix(1);
-  return std::string(tail);
+  const std::size_t slash = nextClip.rfind('/');
+  return std::string(slash == std::string_view::npos ? nextClip : nextClip.substr(slash + 1));
 }
 
 }  // namespace mw

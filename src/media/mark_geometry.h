@@ -50,8 +50,8 @@ struct PanelRect {
 };
 PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area);
 
-// The caption of a mark's panel: the last 9 characters of its target, empty when
-// the target is shorter. A caption never starts inside a multi-byte character.
+// The caption of a mark's panel: the bare file name of its target (the text after its
+// last "/"), to be elided in the middle where the panel shows it too narrow.
 std::string MarkPanelCaption(std::string_view nextClip);
 
 }  // namespace mw

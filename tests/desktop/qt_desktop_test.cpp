@@ -4,11 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QMessageBox>
 #include <QStringList>
+#include <QTest>
+#include <QTimer>
+#include <functional>
 #include <filesystem>
 
 #include "../map/temp_folder.h"
@@ -81,6 +87,45 @@ TEST(ShellRequestTest, MissingPackageOrFolderIsReportedAsNotDone) {
   EXPECT_FALSE(desktop.StartProgram(temp.Path() + "/rel/tour show.exe", temp.Path() + "/rel/"));
   EXPECT_FALSE(desktop.StartProgram("rel/tour show.exe", "rel/"));
   EXPECT_FALSE(desktop.OpenWithDefaultProgram(temp.Path() + "/no such folder/"));
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+// What the person does at the box on screen, once it is up.
+void AtTheBox(const std::function<void(QMessageBox&)>& act) {
+  QTimer::singleShot(0, [act] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    act(*box);
+  });
+}
+
+TEST(MessageBoxTest, YesNoBoxIsAnsweredOnlyByItsButtons) {
+  QtDesktop desktop(nullptr);
+  for (const char* answer : {"Yes", "No"}) {
+    bool stayedUp = false;
+    AtTheBox([&](QMessageBox& box) {
+      QTest::keyClick(&box, Qt::Key_Escape);
+      box.close();
+      QCoreApplication::processEvents();
+      stayedUp = box.isVisible();
+      box.button(std::string(answer) == "Yes" ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    const MessageAnswer got =
+        desktop.ShowMessage({"Do you want to save?", "Save?", MessageButtons::YesNo});
+    EXPECT_TRUE(stayedUp) << answer;
+    EXPECT_EQ(got, std::string(answer) == "Yes" ? MessageAnswer::Yes : MessageAnswer::No);
+  }
+}
+
+TEST(MessageBoxTest, OkCancelBoxStillTakesEscapeAsCancel) {
+  QtDesktop desktop(nullptr);
+  AtTheBox([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); });
+  EXPECT_EQ(desktop.ShowMessage({"Go on?", "", MessageButtons::OkCancel}), MessageAnswer::Cancel);
 }
 
 }  // namespace

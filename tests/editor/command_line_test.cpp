@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "../map/temp_folder.h"
 
 namespace mw {
 namespace {
@@ -163,8 +167,10 @@ struct ProgramRun {
   std::string output;
 };
 
-ProgramRun RunEditorWithoutDisplay(const std::string& arguments) {
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
+// Runs the editor with `arguments` (shell words), in `folder` when one is given.
+ProgramRun RunEditorWithoutDisplay(const std::string& arguments, const std::string& folder = "") {
+  const std::string command = (folder.empty() ? "" : "cd '" + folder + "' && ") +
+                              "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb " +
                               std::string(MW_BIN_DIR) + "/markweaver " + arguments + " 2>&1";
   ProgramRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
@@ -189,6 +195,25 @@ TEST(EditorProgramTest, HelpVersionAndBadOptionsNeedNoDisplay) {
   EXPECT_EQ(bad.output,
             "markweaver: unknown option '--colour'\n"
             "Try 'markweaver --help' for more information.\n");
+}
+
+TEST(EditorProgramTest, AMapThatIsAFolderOrUnreadableIsRefusedBeforeAnyWindow) {
+  test::TempFolder here;
+  std::filesystem::create_directory(here.File("tours.clm"));
+  test::WriteText(here.File("locked.clm"), "markweaverdata1.01\r\n640\r\n520\r\n");
+  std::filesystem::permissions(here.File("locked.clm"), std::filesystem::perms::none);
+  std::vector<std::string> refused{"tours.clm"};
+  if (geteuid() != 0) refused.push_back("locked.clm");  // root reads any file
+  for (const std::string& map : refused) {
+    ProgramRun run = RunEditorWithoutDisplay(map, here.Path());
+    EXPECT_EQ(run.exitCode, kBadCommandLineExit) << map;
+    EXPECT_NE(run.output.find("markweaver: cannot open map '" + map + "': "), std::string::npos)
+        << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(here.File("markweaver.ini"))) << map;
+  }
+  EXPECT_NE(RunEditorWithoutDisplay("tours.clm", here.Path()).output.find("Is a directory"),
+            std::string::npos);
 }
 
 }  // namespace

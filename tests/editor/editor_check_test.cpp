@@ -6,6 +6,7 @@
 #include <QTreeWidget>
 #include <set>
 
+#include "editor/map_history.h"
 #include "editor/map_check_form.h"
 #include "editor/map_overview_form.h"
 #include "editor_fixture.h"
@@ -86,6 +87,24 @@ TEST_F(EditorCheckTest, CheckMapListsProblemsAndADoubleClickShowsTheMarkSelected
   ASSERT_EQ(form_->MarkPanelCount(), 2u);
   EXPECT_FALSE(form_->MarkPanelSelected(0));
   EXPECT_TRUE(form_->MarkPanelSelected(1));
+}
+
+TEST_F(EditorCheckTest, CheckMapFollowsTheEditsOfTheMap) {
+  const std::string hall = Photo("hall.jpg"), kitchen = Photo("kitchen.jpg");
+  StartWith({Mark(hall, 0.5f, 0.5f, kitchen, "in"), Mark(hall, 0.2f, 0.2f, here_ + "/lost.jpg", "down"),
+             Mark(kitchen, 0.5f, 0.5f, hall, "out")});
+  Trigger("CheckMap1");
+  QTreeWidget* list = form_->MapCheckWindow()->ProblemList();
+  ASSERT_EQ(list->topLevelItemCount(), 1);
+  // The mark at fault is deleted: the problem goes from the list.
+  form_->EditHistory().DeleteMark(1);
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    return form_->MapCheckWindow()->Summary() == "The map check found no problems.";
+  }));
+  // Undone, it comes back.
+  form_->UndoMenuItemClick();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 1; }));
+  EXPECT_EQ(list->topLevelItem(0)->text(2), "down");
 }
 
 TEST_F(EditorCheckTest, CheckMapSaysSoWhenThereIsNoProblem) {

@@ -149,7 +149,8 @@ TEST_F(EditorCommandsTest, SaveMapAsThatCannotWriteChangesNothingAndStopsTheGuid
   form.SetMapChanged(true);
   EXPECT_FALSE(form.SaveMapAs());
   EXPECT_EQ(ReadText("markweaver.ini"), here_ + "/tour.clm\r\n");
-  EXPECT_EQ(form.windowTitle().toStdString(), title);
+  // The same map, still with unsaved changes.
+  EXPECT_EQ(form.windowTitle().toStdString(), "*" + title);
   EXPECT_EQ(Control<QLineEdit>("MapFileName")->text().toStdString(), here_ + "/tour.clm");
   EXPECT_TRUE(form.MapChanged());
   ASSERT_EQ(desktop_.messages.size(), 1u);  // the write failure

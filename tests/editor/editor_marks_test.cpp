@@ -334,8 +334,8 @@ TEST_F(EditorPointerTest, CaptionTooWideForASmallPanelShowsWholeBesideIt) {
   const QLabel* tag = panel->CaptionTag();
   ASSERT_NE(tag, nullptr);
   EXPECT_TRUE(tag->isVisible());
-  EXPECT_EQ(tag->text(), "tchen.jpg");
-  EXPECT_GE(tag->contentsRect().width(), tag->fontMetrics().horizontalAdvance("tchen.jpg"));
+  EXPECT_EQ(tag->text(), "kitchen.jpg");
+  EXPECT_GE(tag->contentsRect().width(), tag->fontMetrics().horizontalAdvance("kitchen.jpg"));
   EXPECT_FALSE(tag->geometry().intersects(panel->geometry()));
   EXPECT_LE(std::abs(tag->geometry().center().x() - panel->geometry().center().x()), 1);
   // Leaving edit mode takes the tag away with the panel.
@@ -343,10 +343,28 @@ TEST_F(EditorPointerTest, CaptionTooWideForASmallPanelShowsWholeBesideIt) {
   EXPECT_EQ(form_->findChildren<QLabel*>("MarkCaptionTag").size(), 0);
 }
 
+TEST(MarkPanelTest, CaptionWiderThanTheClipAreaIsElidedInTheMiddle) {
+  QWidget area;
+  area.resize(200, 150);
+  const QString name = "the long way round from the hall to the kitchen garden.jpg";
+  MarkPanel panel(name, &area);
+  panel.setGeometry(90, 60, 20, 20);
+  area.show();
+  const QLabel* tag = panel.CaptionTag();
+  ASSERT_NE(tag, nullptr);
+  ASSERT_TRUE(tag->isVisible());
+  EXPECT_LE(tag->width(), area.width());
+  EXPECT_GE(tag->x(), 0);
+  EXPECT_LE(tag->geometry().right(), area.width() - 1);
+  EXPECT_TRUE(tag->text().startsWith("the ")) << tag->text().toStdString();
+  EXPECT_TRUE(tag->text().endsWith(".jpg")) << tag->text().toStdString();
+  EXPECT_TRUE(tag->text().contains(QChar(0x2026))) << tag->text().toStdString();
+}
+
 TEST(MarkPanelTest, CaptionThatFitsNeedsNoTag) {
   QWidget area;
   area.resize(300, 200);
-  MarkPanel panel("tchen.jpg", &area);
+  MarkPanel panel("kitchen.jpg", &area);
   panel.setGeometry(20, 20, 120, 40);
   area.show();
   EXPECT_TRUE(panel.CaptionTag() == nullptr || !panel.CaptionTag()->isVisible());
@@ -427,15 +445,18 @@ TEST_F(EditorPointerTest, QuickSecondClickOnThePointerDotFollowsToo) {
   EXPECT_EQ(form.ClipOnScreen(), b);
 }
 
-TEST_F(EditorPointerTest, PointerOverAMarkPanelIsNotTracked) {
+TEST_F(EditorPointerTest, PointerLandingOnAMarkPanelIsTracked) {
   StartWithMarkTo(Photo("b.jpg"));
   Control<QCheckBox>("EditMode")->click();
   ASSERT_EQ(form_->MarkPanelCount(), 1u);
   QTest::mouseMove(Panel1(), QPoint(5, 5));
-  const QString before = Control<QLabel>("CoordinatesLabel")->text();
-  // The hover square sits far away; the panel alone lies under the pointer.
-  QTest::mouseMove(Panel1(), Centre() + QPoint(8, 8));
-  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(), before);
+  // The hover square sits far away; the panel alone lies under the pointer, and the
+  // hover square comes to it.
+  const QPoint at = Centre() + QPoint(8, 8);
+  QTest::mouseMove(Panel1(), at);
+  EXPECT_EQ(Control<QLabel>("CoordinatesLabel")->text(),
+            QString("(%1 , %2)").arg(at.x()).arg(at.y()));
+  EXPECT_TRUE(Control<QWidget>("Shape1")->geometry().contains(Panel1()->pos() + at));
 }
 
 TEST_F(EditorPointerTest, PlayRemovesTheMoviePicture) {

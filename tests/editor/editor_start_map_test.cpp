@@ -3,6 +3,7 @@
 #include <QLineEdit>
 
 #include "editor_fixture.h"
+#include "map/map_file.h"
 #include "map/settings.h"
 
 namespace mw::test {
@@ -49,13 +50,24 @@ TEST_F(StartMapTest, TheNamedMapIsLoadedAndTheFolderAndSettingsFollowIt) {
   EXPECT_EQ(ReadText(here_ + "/markweaver.ini"), here_ + "/other.clm\r\n");
 }
 
-TEST_F(StartMapTest, AMissingMapGetsLoadMapsMessageAndIsNotMade) {
+TEST_F(StartMapTest, AMissingMapStartsEmptyUnderItsNameAndSaveMakesIt) {
   fs::create_directories(here_ + "/tours");
-  StartWith(here_ + "/tours/gone.clm");
-  ASSERT_FALSE(desktop_.messages.empty());
-  EXPECT_EQ(desktop_.MessageTexts()[0], "Failed to open the map file!");
-  EXPECT_FALSE(fs::exists(here_ + "/tours/gone.clm"));
+  TForm1& form = StartWith(here_ + "/tours/new.clm");
+  EXPECT_TRUE(desktop_.messages.empty()) << desktop_.MessageTexts()[0];
+  EXPECT_EQ(MapFileName(), here_ + "/tours/new.clm");
+  EXPECT_EQ(form.windowTitle().toStdString(), "MarkWeaver Editor - " + here_ + "/tours/new.clm");
+  EXPECT_TRUE(form.Map().Empty());
+  EXPECT_FALSE(fs::exists(here_ + "/tours/new.clm"));
   EXPECT_EQ(fs::current_path().string(), here_ + "/tours");
+  // The guide does not come: the person named the map already.
+  EXPECT_FALSE(form.GuidePending());
+  const std::string photo = Photo("tours/hall.jpg");
+  form.GoToClip(photo);
+  form.AppendMark(20, 20, photo, "Hi");
+  form.SaveMapButtonClick();
+  EXPECT_EQ(ReadMapFile(here_ + "/tours/new.clm").marks.Count(), 1u);
+  EXPECT_FALSE(fs::exists(here_ + "/tours/map1.clm"));
+  EXPECT_FALSE(fs::exists(here_ + "/map1.clm"));
 }
 
 TEST_F(StartMapTest, AFileThatIsNoMapGetsLoadMapsMessage) {

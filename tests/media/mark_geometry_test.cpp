@@ -109,14 +109,17 @@ TEST(HitTest, AreaWithoutWidthOrHeightHasNoMarks) {
   }
 }
 
-TEST(MarkPanels, CaptionIsTheLastNineCharactersOfTheTarget) {
-  EXPECT_EQ(MarkPanelCaption("12345678"), "");
-  EXPECT_EQ(MarkPanelCaption("123456789"), "123456789");
-  EXPECT_EQ(MarkPanelCaption("/clips/kitchen.jpg"), "tchen.jpg");
-  EXPECT_EQ(MarkPanelCaption("/x/room1.jpg"), "room1.jpg");
+TEST(MarkPanels, CaptionIsTheTargetsBareFileName) {
+  EXPECT_EQ(MarkPanelCaption("/clips/blue.jpg"), "blue.jpg");
+  EXPECT_EQ(MarkPanelCaption("/clips/yellow.jpg"), "yellow.jpg");
+  EXPECT_EQ(MarkPanelCaption("/a very long folder/kitchen and hall.jpg"), "kitchen and hall.jpg");
+  EXPECT_EQ(MarkPanelCaption("room1.jpg"), "room1.jpg");
+  EXPECT_EQ(MarkPanelCaption("a.jpg"), "a.jpg");
   EXPECT_EQ(MarkPanelCaption(""), "");
-  // Nine bytes that begin inside a two-byte letter lose the broken half.
-  EXPECT_EQ(MarkPanelCaption("/caf\xC3\xA9hall.jpg"), "hall.jpg");
+  EXPECT_EQ(MarkPanelCaption("/clips/"), "");
+  // Letters of more than one byte stay whole; "\" is a letter of a name here.
+  EXPECT_EQ(MarkPanelCaption("/caf\xC3\xA9/h\xC3\xA4ll.jpg"), "h\xC3\xA4ll.jpg");
+  EXPECT_EQ(MarkPanelCaption("/x/a\\b.jpg"), "a\\b.jpg");
 }
 
 }  // namespace
