@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTransform>
 #include <algorithm>
@@ -81,6 +82,12 @@ int LargestDifference(const QImage& a, const QImage& b) {
                           std::abs(qBlue(p) - qBlue(q))});
     }
   return largest;
+}
+
+QImage BlankPicture(int width, int height, QRgb colour) {
+  QImage picture(width, height, QImage::Format_RGB32);
+  picture.fill(0xff000000u | colour);
+  return picture;
 }
 
 class PhotoOrientationTest : public ::testing::Test {
@@ -206,6 +213,23 @@ TEST_F(PhotoOrientationTest, CmykAndCutOffTurnedPhotosStillShow) {
                 photo.Image().copy(0, 0, 200, 480),
                 Decoded(TurnedPhoto("w.jpg", 640, 480, 1), {640, 480}).copy(0, 0, 200, 480)),
             4);
+}
+
+// The photo the web player's browser test shows turned: stored red above blue and tagged 6
+// in a big-endian block, it shows blue on the left and red on the right, as in the browser.
+TEST_F(PhotoOrientationTest, ShowsTheBrowsersTurnedPhotoAsTheBrowserDoes) {
+  QImage stored = BlankPicture(640, 480, 0xff0000);
+  QPainter(&stored).fillRect(0, 240, 640, 240, QColor(0, 0, 255));
+  const std::string path = Path("attic.jpg");
+  WritePicture(path, stored);
+  test::ExifEntry entry;
+  entry.value = 6;
+  entry.big_endian = true;
+  test::InsertApp1(path, test::ExifPayload(entry));
+  const QImage shown = Decoded(path, {120, 160});
+  ASSERT_EQ(shown.size(), QSize(120, 160));
+  EXPECT_LE(LargestDifference(shown.copy(0, 0, 56, 160), BlankPicture(56, 160, 0x0000ff)), 2);
+  EXPECT_LE(LargestDifference(shown.copy(64, 0, 56, 160), BlankPicture(56, 160, 0xff0000)), 2);
 }
 
 class TurnedClipAreaTest : public test::ClipAreaTest {};
