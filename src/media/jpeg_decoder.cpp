@@ -177,7 +177,7 @@ bool DecodeRows(Session& s, std::uint8_t* pixels) {
 
 // Rows decoded in one go before they are turned into place: enough that each upright row
 // gets a run of a whole cache line when the sides swap.
-constexpr JDIMENSION kStripRows = 16;
+constexpr JDIMENSION kStripRows = PixelTurn::kFullStrip;
 
 // Decodes the next rows (up to kStripRows) into `strip`; gives how many it decoded.
 JDIMENSION ReadStrip(Session& s, std::uint8_t* strip) {

@@ -20,6 +20,10 @@ class PixelTurn {
   // Whether any pixel moves (every orientation but upright).
   bool Moves() const { return orientation_ != Orientation::Upright; }
 
+  // How many stored rows to hand to Place at a time: each upright row then gets runs of
+  // whole cache lines when the sides swap.
+  static constexpr int kFullStrip = 64;
+
   // Places the stored rows `first_row` to `first_row + count - 1`, held one after the other
   // in `rows`, at their places in `upright`, which holds the whole upright picture.
   void Place(const std::uint8_t* rows, int first_row, int count, std::uint8_t* upright) const;
