@@ -36,11 +36,6 @@ TEST(ExifOrientationTest, ReadsEachOfTheEightValuesInBothByteOrders) {
   }
 }
 
-TEST(ExifOrientationTest, OnlyTheQuarterTurnsAndDiagonalsSwapTheSides) {
-  for (int value = 1; value <= 8; ++value)
-    EXPECT_EQ(SwapsSides(static_cast<Orientation>(value)), value >= 5) << value;
-}
-
 TEST(ExifOrientationTest, EntriesThatNoBrowserReadsCountAsUpright) {
   for (int value : {0, 9, 255, 0xffff}) EXPECT_EQ(Read(ExifPayload(value)), Orientation::Upright);
   ExifEntry as_long;
