@@ -4,6 +4,8 @@
 #include <tuple>
 
 #include "check/clip_graph.h"
+#include "travel/clip_finder.h"
+#include "travel/clip_paths.h"
 
 namespace mw {
 
@@ -81,6 +83,19 @@ void CheckMarks(const ClipMap& map, ClipProber& prober, std::vector<MapProblem>&
   }
 }
 
+// For each missing file, the file under the map's folder that Relink would use; the
+// folder is searched only when a file is missing.
+void SuggestRelinks(std::vector<MapProblem>& problems, const std::string& mapPath) {
+  const std::string mapFolder = FolderOfMap(mapPath);
+  std::optional<ClipFinder> finder;
+  for (MapProblem& problem : problems) {
+    if (problem.kind != ProblemKind::MissingFile) continue;
+    if (!finder) finder.emplace(mapFolder);
+    ClipMatch match = finder->Find(ClipFileOf(problem.file, mapFolder));
+    if (match.kind == ClipMatch::Kind::Found) problem.relinkFile = std::move(match.path);
+  }
+}
+
 std::string QuoteOrNothing(const std::string& message) {
   return message.empty() ? std::string("without a message") : "\"" + message + "\"";
 }
@@ -118,6 +133,7 @@ std::string FormatProblem(const MapProblem& problem) {
             QuoteOrNothing(problem.message) + ")";
   }
   if (!problem.detail.empty()) line += " - " + problem.detail;
+  if (!problem.relinkFile.empty()) line += " - found beside the map: " + problem.relinkFile;
   return line;
 }
 
@@ -132,6 +148,7 @@ std::vector<MapProblem> CheckMap(const ClipMap& map, ClipProber& prober,
     return problems;
   }
   CheckMarks(map, prober, problems);
+  if (!mapPath.empty()) SuggestRelinks(problems, mapPath);
   for (std::string& clip : UnreachableClips(map)) {
     MapProblem unreachable;
     unreachable.kind = ProblemKind::Unreachable;

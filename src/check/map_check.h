@@ -32,6 +32,7 @@ struct MapProblem {
   std::string message;                   // the mark's message
   std::string file;                      // the file at fault
   std::string detail;                    // further words of the decoder or the system
+  std::string relinkFile;  // a missing file: the file Relink would use instead, if any
 
   friend bool operator==(const MapProblem&, const MapProblem&) = default;
 };
@@ -44,7 +45,8 @@ std::string FormatProblem(const MapProblem& problem);
 
 // Every problem of `map`, in map order: first each mark's problems, then the clips that
 // cannot be reached from the start clip; an empty map gives the one problem NoMarks,
-// naming `mapPath`. Files are probed through `prober`, each once.
+// naming `mapPath`. Files are probed through `prober`, each once. With `mapPath`, each
+// missing file names the file found beside the map that Relink would use, if any.
 std::vector<MapProblem> CheckMap(const ClipMap& map, ClipProber& prober,
                                  const std::string& mapPath = {});
 // The same with a prober of its own that reads the content of every file.

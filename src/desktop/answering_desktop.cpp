@@ -28,6 +28,10 @@ std::optional<std::string> AnsweringDesktop::ChooseFileToSave(const FileDialogRe
   return std::nullopt;
 }
 
+std::optional<std::string> AnsweringDesktop::ChooseFolder(const FileDialogRequest&) {
+  return std::nullopt;
+}
+
 int AnsweringDesktop::ShowModal(QDialog& dialog) {
   return modal_ ? modal_(dialog) : kModalCancel;
 }

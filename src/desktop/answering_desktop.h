@@ -22,6 +22,7 @@ class AnsweringDesktop : public Desktop {
   MessageAnswer ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
   bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;

@@ -45,6 +45,9 @@ class Desktop {
   // The chosen file's path, or nothing when the dialog was cancelled.
   virtual std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) = 0;
   virtual std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) = 0;
+  // The chosen folder's path, or nothing when the dialog was cancelled; the request's
+  // title and initial path count, its filter and extension do not.
+  virtual std::optional<std::string> ChooseFolder(const FileDialogRequest& request) = 0;
   // Shows one of our own dialogs modally; gives kModalOk, kModalCancel or the
   // dialog's own result.
   virtual int ShowModal(QDialog& dialog) = 0;

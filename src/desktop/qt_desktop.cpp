@@ -112,6 +112,17 @@ std::optional<std::string> QtDesktop::ChooseFileToSave(const FileDialogRequest& 
   return RunFileDialog(dialog);
 }
 
+std::optional<std::string> QtDesktop::ChooseFolder(const FileDialogRequest& request) {
+  QFileDialog dialog(parent_);
+  dialog.setWindowTitle(FromLocal(request.title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  dialog.setDirectory(request.initialPath.empty() ? QDir::currentPath()
+                                                  : QFile::decodeName(request.initialPath.c_str()));
+  return RunFileDialog(dialog);
+}
+
 int QtDesktop::ShowModal(QDialog& dialog) { return dialog.exec(); }
 
 bool QtDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {

@@ -19,6 +19,7 @@ class QtDesktop : public Desktop {
   MessageAnswer ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
   bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   // Runs the desktop's opener (xdg-open) itself and watches it for a while: when no

@@ -3,6 +3,8 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -149,6 +151,15 @@ class TForm1 : public QWidget {
   bool PackageProblemsAccepted();
   // The same check before any other use of the map, ending with `question`.
   bool MapProblemsAccepted(const std::string& question);
+
+  // --- maps that travel ---
+  // Points the missing clips at files found under a folder the person chooses.
+  void FindMissingClipsMenuItemClick();
+  // Copies the map's clips into the folder beside the map and saves the map.
+  void GatherClipsMenuItemClick();
+  // After a map was loaded: when clips are missing and files found beside the map match
+  // them, asks once whether to use them.
+  void OfferClipsBesideMap();
 
   // --- web export ---
   // Exports the map for web browsers: the map check's question, the dialog, the
@@ -321,6 +332,11 @@ class TForm1 : public QWidget {
   void MakeWebExportWindows();
   void ExportForWebTo(const WebExportChoice& choice);
   void PreviewInBrowser();
+  // The command menu's entries for maps that travel.
+  void AddTravelCommands();
+  // Relinks as one step of the history; shows the clip on screen under its new name.
+  std::size_t RenameClipsInMap(const std::map<std::string, std::string, std::less<>>& renames,
+                               const char* stepText);
 
   Desktop& desktop_;
   const EditorOptions options_;
@@ -406,6 +422,8 @@ class TForm1 : public QWidget {
   QAction* CheckMap1 = nullptr;
   QAction* MapOverview1 = nullptr;
   QAction* ExportForWeb1 = nullptr;
+  QAction* FindMissingClips1 = nullptr;
+  QAction* GatherClips1 = nullptr;
   QTimer* Timer1 = nullptr;
   HintSwitch* hintSwitch_ = nullptr;
 };

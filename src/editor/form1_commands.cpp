@@ -65,6 +65,7 @@ void TForm1::Button1Click() {
   LoadMap();
   SetMapChanged(false);
   WriteSettings();
+  OfferClipsBesideMap();
 }
 
 void TForm1::MapFileNameKeyDown(int key) {

@@ -279,6 +279,7 @@ void TForm1::BuildCommandMenu() {
   add(CheckMap1, "CheckMap1", "Check Map...");
   add(MapOverview1, "MapOverview1", "Map Overview...");
   add(ExportForWeb1, "ExportForWeb1", "Export for Web...");
+  AddTravelCommands();
   add(LoadClip1, "LoadClip1", "Load Clip...");
   add(ShowHintMenuItem, "ShowHintMenuItem", "Show Hint")->setCheckable(true);
   add(AdvanceMenuItem, "AdvanceMenuItem", "Advance toolbar")->setCheckable(true);

@@ -24,6 +24,7 @@
 #include "package/packageresult.h"
 #include "package/progress.h"
 #include "packer/printable_text.h"
+#include "travel/travel_command.h"
 #include "webexport/command_line_export.h"
 
 namespace {
@@ -114,10 +115,9 @@ int main(int argc, char** argv) {
       return mw::ExportWebFromCommandLine(
           {*command.map, *command.output, command.title, command.message.value_or("")}, std::cerr);
     case mw::CommandKind::Relink:
+      return mw::RunRelinkCommand(*command.map, command.search, stdout, stderr);
     case mw::CommandKind::Gather:
-      // Being built: each command gets its own entry here.
-      std::cerr << "markweaver: this command is not available yet\n";
-      return 1;
+      return mw::RunGatherCommand(*command.map, stdout, stderr);
     case mw::CommandKind::Edit:
       break;
   }

@@ -42,8 +42,10 @@ void TMapCheckForm::ShowProblems(std::vector<MapProblem> problems) {
   QList<QTreeWidgetItem*> rows;
   for (std::size_t k = 0; k < problems_.size(); ++k) {
     const MapProblem& p = problems_[k];
+    QString file = FromLocal(p.file);
+    if (!p.relinkFile.empty()) file += " (found beside the map: " + FromLocal(p.relinkFile) + ")";
     auto* row = new QTreeWidgetItem({QString(ProblemKindText(p.kind)), FromLocal(p.clip),
-                                     FromLocal(p.message), FromLocal(p.file)});
+                                     FromLocal(p.message), file});
     row->setData(0, Qt::UserRole, static_cast<int>(k));
     if (!p.detail.empty()) row->setToolTip(3, FromLocal(p.detail));
     rows.append(row);

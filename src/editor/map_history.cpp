@@ -220,6 +220,50 @@ class ClearCommand : public MapCommand {
   ClipMap taken_;
 };
 
+// The clip and target texts of several marks changed at once (relinked or gathered clips).
+class ClipTextsCommand : public MapCommand {
+ public:
+  // One mark's clip and target, before and after.
+  struct Change {
+    std::size_t index;
+    MarkText clip[2];
+    MarkText next[2];
+  };
+  ClipTextsCommand(MapHistory& history, ClipMap& map, const QString& text,
+                   std::vector<Change> changes)
+      : MapCommand(history, map, text), changes_(std::move(changes)) {}
+
+  std::size_t Bytes() const override {
+    std::size_t bytes = sizeof(*this);
+    for (const Change& c : changes_)
+      bytes += sizeof(Change) + c.clip[0].size() + c.clip[1].size() + c.next[0].size() +
+               c.next[1].size();
+    return bytes;
+  }
+  std::unique_ptr<HistoryStep> MoveOut() override {
+    auto step = std::make_unique<ClipTextsCommand>(history_, map_, text(),
+                                                   std::exchange(changes_, {}));
+    step->MarkDone();
+    return step;
+  }
+
+ protected:
+  void Apply() override { Put(1); }
+  void Revert() override { Put(0); }
+  std::optional<std::string> Clip() const override { return std::nullopt; }
+
+ private:
+  void Put(int side) {
+    for (const Change& change : changes_) {
+      ClickerMark& mark = map_.MutableAt(change.index);
+      mark.Clip = change.clip[side];
+      mark.NextClip = change.next[side];
+    }
+  }
+
+  std::vector<Change> changes_;
+};
+
 }  // namespace
 
 // Changes made between BeginStep and EndStep: one step, done and undone as a whole.
@@ -306,6 +350,25 @@ void MapHistory::ResizeMark(std::size_t index, std::int32_t size, std::int64_t a
 
 void MapHistory::ClearMarks() {
   Push(std::make_unique<ClearCommand>(*this, map_));
+}
+
+std::size_t MapHistory::RenameClips(const std::map<std::string, std::string, std::less<>>& renames,
+                                    const QString& text) {
+  std::vector<ClipTextsCommand::Change> changes;
+  const auto renamed = [&](const MarkText& old) -> MarkText {
+    const auto found = renames.find(std::string_view(old));
+    return found == renames.end() ? old : MarkText(found->second);
+  };
+  for (std::size_t k = 0; k < map_.Count(); ++k) {
+    const ClickerMark& mark = map_.At(k);
+    MarkText clip = renamed(mark.Clip);
+    MarkText next = renamed(mark.NextClip);
+    if (clip == mark.Clip && next == mark.NextClip) continue;
+    changes.push_back({k, {mark.Clip, std::move(clip)}, {mark.NextClip, std::move(next)}});
+  }
+  const std::size_t count = changes.size();
+  if (count > 0) Push(std::make_unique<ClipTextsCommand>(*this, map_, text, std::move(changes)));
+  return count;
 }
 
 void MapHistory::BeginStep(const QString& text) {

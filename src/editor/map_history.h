@@ -7,6 +7,8 @@
 #include <QUndoStack>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,6 +53,10 @@ class MapHistory : public QObject {
   void ResizeMark(std::size_t index, std::int32_t size, std::int64_t atMs);
   // Empties the map (New Map).
   void ClearMarks();
+  // Gives every clip and target text named in `renames` its new text, as one step named
+  // `text`; gives how many marks changed (none: no step).
+  std::size_t RenameClips(const std::map<std::string, std::string, std::less<>>& renames,
+                          const QString& text);
   // The changes until EndStep make one step named `text`.
   void BeginStep(const QString& text);
   void EndStep();
@@ -117,5 +123,7 @@ inline constexpr const char* kDeleteMarkStep = "Delete clicker mark";
 inline constexpr const char* kMoveMarkStep = "Move clicker mark";
 inline constexpr const char* kResizeMarkStep = "Resize clicker mark";
 inline constexpr const char* kNewMapStep = "New Map";
+inline constexpr const char* kRelinkStep = "Find Missing Clips";
+inline constexpr const char* kGatherStep = "Gather Clips";
 
 }  // namespace mw

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 // The libmpv functions the movie back-end calls, in one list: each is looked up in the
 // loaded library and given a forwarding definition below.
@@ -43,11 +44,16 @@ struct MovieFunctions {
 };
 
 std::atomic<const MovieFunctions*> loaded{nullptr};
+// Why the library could not be loaded; written once, before `tried` is set.
+std::string problem;
+std::atomic<bool> tried{false};
 
 const MovieFunctions* Load() {
   void* library = dlopen(kMovieLibrary, RTLD_NOW | RTLD_LOCAL);
   if (!library) {
-    std::fprintf(stderr, "movies cannot be played: %s\n", dlerror());
+    const char* reason = dlerror();
+    problem = reason ? reason : "the library was not found";
+    std::fprintf(stderr, "movies cannot be played: %s\n", problem.c_str());
     return nullptr;
   }
   static MovieFunctions functions;
@@ -58,7 +64,8 @@ const MovieFunctions* Load() {
   MW_MOVIE_FUNCTIONS(MW_RESOLVE)
 #undef MW_RESOLVE
   if (!complete) {
-    std::fprintf(stderr, "movies cannot be played: %s lacks a function\n", kMovieLibrary);
+    problem = std::string(kMovieLibrary) + " lacks a function the player calls";
+    std::fprintf(stderr, "movies cannot be played: %s\n", problem.c_str());
     return nullptr;
   }
   return &functions;  // the library stays loaded until the process ends
@@ -67,7 +74,10 @@ const MovieFunctions* Load() {
 // The loaded functions; loads them at the first call. Null when libmpv cannot be loaded.
 const MovieFunctions* Functions() {
   static std::once_flag once;
-  std::call_once(once, [] { loaded.store(Load()); });
+  std::call_once(once, [] {
+    loaded.store(Load());
+    tried.store(true);
+  });
   return loaded.load();
 }
 
@@ -81,6 +91,10 @@ bool LoadMovieLibrary() {
 
 bool MovieLibraryLoaded() {
   return loaded.load() != nullptr;
+}
+
+std::string MovieLibraryProblem() {
+  return tried.load() && !loaded.load() ? problem : std::string();
 }
 
 }  // namespace mw

@@ -151,6 +151,8 @@ namespace {
 
 // How long an open waits, once the file is loaded, for its first frame.
 constexpr int kSettleMs = 2000;
+// The size a frame is rendered at when it is taken before the clip area named one.
+constexpr QSize kTakenFrameSize(16, 16);
 
 // Only a regular file is handed to the movie back-end: a FIFO or device could hold the
 // open for its whole time limit.
@@ -413,8 +415,12 @@ void MoviePlayer::RenderLoop() {
     lock.lock();
     const bool new_frame = (flags & MPV_RENDER_UPDATE_FRAME) != 0;
     if (new_frame) got_frame_ = true;
-    if ((new_frame || redraw) && got_frame_ && picture_wanted_ && !target_size_.isEmpty()) {
-      const QSize size = target_size_;
+    // A new frame is taken even while no picture is wanted yet (as a movie opens): the movie
+    // library holds playback back until the frame it announced is rendered, for up to a
+    // fifth of a second. Only a frame of the wanted size is shown.
+    if ((new_frame && !picture_wanted_) ||
+        ((new_frame || redraw) && got_frame_ && picture_wanted_ && !target_size_.isEmpty())) {
+      const QSize size = target_size_.isEmpty() ? kTakenFrameSize : target_size_;
       const std::uint64_t generation = generation_;
       lock.unlock();
       RenderFrame(size, generation);
@@ -439,7 +445,7 @@ void MoviePlayer::RenderFrame(QSize size, std::uint64_t generation) {
   if (mpv_render_context_render(render_, params) < 0) return;
   {
     std::lock_guard lock(mutex_);
-    if (!picture_wanted_ || generation != generation_) return;
+    if (!picture_wanted_ || generation != generation_ || size != target_size_) return;
     std::swap(frame_, spare_);
   }
   emit FrameReady();

@@ -40,6 +40,8 @@ class CurrentDirectoryKeeper {
     std::error_code error;
     if (!saved_.empty()) std::filesystem::current_path(saved_, error);
   }
+  // The folder that was current when the build began.
+  const std::filesystem::path& Saved() const { return saved_; }
   CurrentDirectoryKeeper(const CurrentDirectoryKeeper&) = delete;
   CurrentDirectoryKeeper& operator=(const CurrentDirectoryKeeper&) = delete;
 
@@ -79,6 +81,8 @@ class PackagePipeline {
   void FailureReport();
   void WarningReport(int code, const std::string& reason = {});
   std::string InProgramFolder(const std::string& name) const { return programFolder_ + name; }
+  // The file a clip text names, read from the folder the editor reads clips from.
+  std::string ClipFile(const ClipEntry& entry) const;
   PackageDirective Directive() const;
 
   const PackageJob& job_;
@@ -88,6 +92,9 @@ class PackagePipeline {
   std::string programFolder_;
   std::string stagingFolder_;
   std::string packagePath_;
+  // The folder the editor reads relative clip texts from: current when the build began,
+  // before the build moves to the program folder.
+  std::string clipFolder_;
   ClipSet clips_;
   std::vector<bool> staged_;  // per clip entry: the copy step reached it
   std::vector<ClickerMark> packageMap_;
@@ -109,6 +116,7 @@ PackageReport PackagePipeline::Run() {
     return report_;
   }
   CurrentDirectoryKeeper keeper;
+  clipFolder_ = keeper.Saved().string();
   if (!TakeBuildFolder() || !AskForOptions()) return report_;
   packagePath_ = job_.options.PackagePath();
   report_.packagePath = packagePath_;
@@ -194,7 +202,7 @@ void PackagePipeline::CollectClips() {
 bool PackagePipeline::SizeAccepted() const {
   std::uint64_t total = 0;
   for (const ClipEntry& entry : clips_.Entries()) {
-    if (!entry.skipped) total += FileSizeOrZero(entry.path);
+    if (!entry.skipped) total += FileSizeOrZero(ClipFile(entry));
   }
   if (total <= kSizeQuestionLimit) return true;
   return AskYesNo(job_.desktop,
@@ -222,7 +230,7 @@ bool PackagePipeline::CopyClips() {
     const std::string& name = entries[k].packageName;
     Step("Copying " + name, static_cast<int>(k));
     staged_[k] = true;
-    if (!CopyFileReplacing(entries[k].path, stagingFolder_ + name)) return false;
+    if (!CopyFileReplacing(ClipFile(entries[k]), stagingFolder_ + name)) return false;
     ClearAttributes(stagingFolder_ + name);
   }
   return true;
@@ -235,6 +243,11 @@ bool PackagePipeline::CopyPlayer() {
   }
   ShowOkMessage(job_.desktop, "Missing runner.dll");
   return false;
+}
+
+std::string PackagePipeline::ClipFile(const ClipEntry& entry) const {
+  if (entry.path.empty() || entry.path.front() == '/' || clipFolder_.empty()) return entry.path;
+  return clipFolder_ + (clipFolder_.back() == '/' ? "" : "/") + entry.path;
 }
 
 PackageDirective PackagePipeline::Directive() const {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "media/clip_kind.h"
+#include "media/movie_library.h"
 #include "player/clip_overlays.h"
 
 namespace mw {
@@ -128,7 +130,11 @@ PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip) {
   const std::string path = ClipFilePath(setup_.folder, clip);
   if (!IsRegularFile(path)) return Outcome::Missing;
   const ClipKind kind = clips_->ShowClip(path);
-  if (kind == ClipKind::NoClip) return Outcome::CannotShow;
+  if (kind == ClipKind::NoClip) {
+    const bool movie = ClipKindOfPath(path) == ClipKind::MovieClip;
+    return movie && !MovieLibraryProblem().empty() ? Outcome::NoMovieLibrary
+                                                   : Outcome::CannotShow;
+  }
   kind_ = kind;
   return Outcome::Shown;
 }
@@ -212,6 +218,12 @@ QString PlayerWindow::ProblemText(Outcome outcome, const std::string& clip) cons
     const std::string reason = NotAPlainFileReason(ClipFilePath(setup_.folder, clip));
     if (!reason.empty()) text += "\n" + Local(reason);
     return text;
+  }
+  if (outcome == Outcome::NoMovieLibrary) {
+    return QString(
+               "The clip \"%1\" cannot be played: this player's movie library could not be "
+               "loaded.\n%2")
+        .arg(name, Local(MovieLibraryProblem()));
   }
   return QString(
              "The clip \"%1\" cannot be shown: it is damaged or of a kind this player "

@@ -78,7 +78,7 @@ class PlayerWindow : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
-  enum class Outcome { Shown, Missing, CannotShow };
+  enum class Outcome { Shown, Missing, CannotShow, NoMovieLibrary };
 
   void BuildClipArea(const MoviePlayer::Options& movie);
   void ConnectClipArea();

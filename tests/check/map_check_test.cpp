@@ -206,6 +206,24 @@ TEST_F(MapCheckTest, OnlyMissingOrUnreadableClipsStopACommandLinePackage) {
   EXPECT_EQ(FormatProblem(stoppers[0]).rfind("File not found: kitchen.jpg", 0), 0u);
 }
 
+TEST_F(MapCheckTest, AMissingClipNamesTheFileRelinkWouldUse) {
+  std::filesystem::create_directories("moved/rooms");
+  test::WriteJpeg("moved/rooms/hall.jpg", 64, 48);
+  const std::string map = folder_.Path() + "/moved/tour.clm";
+  const ClipMap marks = MapOf({Mark("/old/tour/rooms/hall.jpg", 0.5f, 0.5f, "/old/gone.jpg")});
+  const std::vector<MapProblem> problems = CheckMap(marks, map);
+  ASSERT_EQ(Kinds(problems),
+            (std::vector<ProblemKind>{ProblemKind::MissingFile, ProblemKind::MissingFile}));
+  EXPECT_EQ(problems[0].relinkFile, folder_.Path() + "/moved/rooms/hall.jpg");
+  EXPECT_NE(FormatProblem(problems[0]).find(" - found beside the map: " + folder_.Path() +
+                                            "/moved/rooms/hall.jpg"),
+            std::string::npos);
+  EXPECT_EQ(problems[1].relinkFile, "");
+  EXPECT_EQ(FormatProblem(problems[1]).find("found beside"), std::string::npos);
+  // Without a map file there is no folder to search.
+  EXPECT_EQ(CheckMap(marks)[0].relinkFile, "");
+}
+
 TEST_F(MapCheckTest, ThePackageQuestionListsTenProblemsAndCountsTheRest) {
   ClipMap map;
   for (int k = 0; k < 12; ++k)

@@ -277,6 +277,32 @@ TEST_F(MakePackageTest, MissingClipFailsAtItsCopyStep) {
   ExpectCleanedUp();
 }
 
+// A relative clip means the file seen from the folder the editor reads clips from (the
+// map's folder), never a file of that name in the program folder the build works in.
+TEST_F(MakePackageTest, RelativeClipIsTakenFromTheEditorsFolderNotTheProgramFolder) {
+  WriteFile(folder.Start() + "readme.txt", "the tour's own notes");
+  AddMark("readme.txt", "readme.txt");
+  AcceptOptions();
+  ReturnFromResult();
+  Run();
+  EXPECT_TRUE(desktop.messages.empty()) << desktop.MessageTexts()[0];
+  EXPECT_EQ(ReadFile(Program("seen-staging/readme.txt")), "the tour's own notes");
+  EXPECT_EQ(ReadFile(Program("readme.txt")), "help\n");
+  ExpectCleanedUp();
+}
+
+TEST_F(MakePackageTest, RelativeClipThatTheCheckFindsIsPackaged) {
+  WriteFile(folder.Start() + "rooms/hall.jpg", "hall beside the map");
+  AddMark("rooms/hall.jpg", "rooms/hall.jpg");
+  AcceptOptions();
+  ReturnFromResult();
+  Run();
+  EXPECT_TRUE(desktop.messages.empty()) << desktop.MessageTexts()[0];
+  EXPECT_EQ(ReadFile(Program("seen-staging/hall.jpg")), "hall beside the map");
+  EXPECT_EQ(ReadFile(PackagePath()), "package of hall.jpg mwRun mwRun.exe \n");
+  ExpectCleanedUp();
+}
+
 TEST_F(MakePackageTest, MissingPlayerFailsAfterSayingSo) {
   fs::remove(Program("runner.dll"));
   AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));

@@ -302,6 +302,24 @@ TEST_F(BareDesktopTest, MoviePackageShowsItsStartMovie) {
   ExpectTempEmpty();
 }
 
+// Movies with sound of each kind a package plays, on the runtime's own movie libraries and
+// the host's alone: none of the runtime's stand-ins is reached.
+TEST_F(BareDesktopTest, MoviesWithSoundPlayWithoutReachingAStandIn) {
+  test::WriteJpeg(clips.File("hall.jpg"), 320, 240);
+  for (const char* movie : {"sound-mpeg1.mpg", "sound-mpeg2.mpeg", "sound-h264.mp4"}) {
+    fs::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/" + movie, clips.File(movie));
+    ClipMap map;
+    map.Append(test::Mark(clips.File(movie), 0.5f, 0.5f, 10, clips.File("hall.jpg"), "Hall"));
+    const std::string log = std::string(kHome) + "/stand-ins.log";
+    InsideRun run = RunInside(MakePackage(map, fs::path(movie).stem().string()), "",
+                              {"MW_STAND_IN_LOG=" + QString::fromStdString(log)});
+    EXPECT_EQ(run.exitCode, 0) << movie << run.errors;
+    EXPECT_EQ(run.report["clip"], movie) << run.report["caption"] << run.errors;
+    EXPECT_EQ(run.report["kind"], "movie") << movie;
+    EXPECT_FALSE(fs::exists(rootPath + log)) << "stand-ins called while playing " << movie;
+  }
+}
+
 TEST_F(BareDesktopTest, ReadOnlyCacheStillPlays) {
   const std::string package = MakePackage(PhotoTour(), "photos");
   fs::create_directories(rootPath + kHome + "/.cache");

@@ -39,6 +39,12 @@ std::optional<std::string> ScriptedDesktop::ChooseFileToSave(const FileDialogReq
   return answer ? *answer : std::nullopt;
 }
 
+std::optional<std::string> ScriptedDesktop::ChooseFolder(const FileDialogRequest& request) {
+  folderRequests.push_back(request);
+  auto answer = TakeFront(folderAnswers);
+  return answer ? *answer : std::nullopt;
+}
+
 int ScriptedDesktop::ShowModal(QDialog& dialog) {
   modalDialogs.push_back(dialog.objectName().toStdString());
   if (auto script = TakeFront(dialogScripts)) return (*script)(dialog);

@@ -22,6 +22,7 @@ class ScriptedDesktop : public Desktop {
   std::deque<MessageAnswer> messageAnswers;
   std::deque<std::optional<std::string>> openAnswers;
   std::deque<std::optional<std::string>> saveAnswers;
+  std::deque<std::optional<std::string>> folderAnswers;
   std::deque<DialogScript> dialogScripts;
   // Whether the desktop manages to open documents and start programs.
   bool shellWorks = true;
@@ -30,6 +31,7 @@ class ScriptedDesktop : public Desktop {
   std::vector<MessageRequest> messages;
   std::vector<FileDialogRequest> openRequests;
   std::vector<FileDialogRequest> saveRequests;
+  std::vector<FileDialogRequest> folderRequests;
   std::vector<std::string> modalDialogs;  // object names of the dialogs shown
   std::vector<std::string> opened;        // documents and addresses opened
   std::vector<std::string> started;       // programs started
@@ -38,6 +40,7 @@ class ScriptedDesktop : public Desktop {
   MessageAnswer ShowMessage(const MessageRequest& request) override;
   std::optional<std::string> ChooseFileToOpen(const FileDialogRequest& request) override;
   std::optional<std::string> ChooseFileToSave(const FileDialogRequest& request) override;
+  std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
   bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;
