@@ -46,7 +46,7 @@ add_custom_target(mw_man_page ALL DEPENDS ${CMAKE_BINARY_DIR}/man/markweaver.1.g
 install(FILES ${CMAKE_BINARY_DIR}/man/markweaver.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # The Debian package's own documents.
-configure_file(resources/debian/copyright ${CMAKE_BINARY_DIR}/debian/copyright COPYONLY)
+configure_file(resources/debian/copyright.in ${CMAKE_BINARY_DIR}/debian/copyright @ONLY)
 configure_file(resources/debian/changelog.in ${CMAKE_BINARY_DIR}/debian/changelog @ONLY)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/debian/changelog.gz
   COMMAND ${MW_GZIP} -9n -c ${CMAKE_BINARY_DIR}/debian/changelog > ${CMAKE_BINARY_DIR}/debian/changelog.gz
@@ -63,7 +63,7 @@ install(FILES resources/debian/lintian-overrides
 set(CPACK_PACKAGE_NAME markweaver)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "MarkWeaver team")
-set(CPACK_PACKAGE_CONTACT "MarkWeaver team <markweaver@example.org>")
+set(CPACK_PACKAGE_CONTACT "MarkWeaver team <${MW_MAIL_ADDRESS}>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "editor for maps of clickable photos and movie clips")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "MarkWeaver links photos and movie clips into a map with small square\nclicker marks: each mark opens its target clip when clicked and shows a\nmessage while the pointer rests on it. The editor plays the map and makes\na package of it: one self-extracting program with the clips, the map and\na player, which plays the map on another machine.")
@@ -80,7 +80,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # cannot find it. The web export converts movies and takes their posters with the
 # programs ffmpeg and ffprobe, which it runs, so they are no library need either.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libmpv2 (>= 0.35), ffmpeg (>= 7:5.1)")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://example.org/markweaver")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MW_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_THREADS 0)
 include(CPack)

@@ -195,15 +195,25 @@ void TAdForm::CentreOnScreen() {
 }
 
 void TAdForm::Edit1Click() {
-  desktop_.OpenWithDefaultProgram(ProductPage);
+  OpenLink(ProductPage, "the web page");
 }
 
 void TAdForm::Edit2Click() {
-  desktop_.OpenWithDefaultProgram(std::string("mailto:") + AuthorMailAddress);
+  OpenLink(std::string("mailto:") + AuthorMailAddress, "a new mail to");
 }
 
 void TAdForm::BitBtn2Click() {
-  desktop_.OpenWithDefaultProgram(ProductPage);
+  OpenLink(ProductPage, "the web page");
+}
+
+void TAdForm::OpenLink(const std::string& link, const std::string& what) {
+  // The desktop may answer after the window has closed: the person is told all the same.
+  Desktop& desktop = desktop_;
+  desktop_.OpenOrTell(link, [&desktop, link, what](const std::string& reason) {
+    std::string text = "The desktop could not open " + what + ":\n" + link;
+    if (!reason.empty()) text += "\n(" + reason + ")";
+    desktop.ShowMessage({text, {}, MessageButtons::Ok, MessageIcon::Warning});
+  });
 }
 
 void TAdForm::BitBtn1Click() {

@@ -4,6 +4,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <string>
 
 #include "desktop/desktop.h"
 
@@ -13,9 +14,9 @@ class QShowEvent;
 namespace mw {
 
 // The product web page, shown in the window and opened by its clicks.
-inline constexpr char ProductPage[] = "https://www.markweaver.example/";
+inline constexpr char ProductPage[] = MW_HOME_PAGE;
 // The author's mail address; a click on it starts a mail with "mailto:".
-inline constexpr char AuthorMailAddress[] = "info@markweaver.example";
+inline constexpr char AuthorMailAddress[] = MW_MAIL_ADDRESS;
 
 // "Powered by MarkWeaver": shown modally from the editor's About button, kept above the
 // other windows, with no title-bar buttons, so that only its OK button (result
@@ -48,6 +49,9 @@ class TAdForm : public QDialog {
   void Edit2Click();
   void BitBtn2Click();
   void BitBtn1Click();
+  // Asks the desktop to open `link`; tells the person when it cannot ("the desktop could
+  // not open " + `what`).
+  void OpenLink(const std::string& link, const std::string& what);
 
   Desktop& desktop_;
   QPushButton* okButton_ = nullptr;

@@ -2,6 +2,10 @@
 
 namespace mw {
 
+void Desktop::OpenOrTell(const std::string& pathOrUrl, OpenFailed failed) {
+  if (!OpenWithDefaultProgram(pathOrUrl)) failed({});
+}
+
 void ShowOkMessage(Desktop& desktop, const std::string& text, const std::string& title) {
   desktop.ShowMessage({text, title, MessageButtons::Ok, MessageIcon::None});
 }

@@ -55,6 +55,13 @@ class Desktop {
   // default program. Gives false when a local file or folder is missing or the
   // desktop could not be asked; callers that need not know may ignore it.
   virtual bool OpenWithDefaultProgram(const std::string& pathOrUrl) = 0;
+  // Why the desktop could not open something, in its own words; empty when it gave none.
+  using OpenFailed = std::function<void(const std::string& reason)>;
+  // Opens as OpenWithDefaultProgram does, and calls `failed` when the desktop could not
+  // open it: at once when it could not be asked, or later, on the user-interface thread,
+  // when the desktop's opener reports a failure soon after it started. Never called once
+  // the thing is open. Callers guard what `failed` uses against its going away meanwhile.
+  virtual void OpenOrTell(const std::string& pathOrUrl, OpenFailed failed);
   // Starts a program with no arguments, not waiting for it. Gives false when it
   // could not be started.
   virtual bool StartProgram(const std::string& program, const std::string& workingFolder) = 0;

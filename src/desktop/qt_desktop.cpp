@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
@@ -17,6 +18,7 @@
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
+#include <memory>
 
 namespace mw {
 namespace {
@@ -155,6 +157,57 @@ bool QtDesktop::OpenWithDefaultProgram(const std::string& pathOrUrl) {
   // The desktop's opener starts even for a missing file and says nothing to us.
   if (!QFileInfo::exists(path)) return false;
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+namespace {
+
+// How long the opener is watched: a desktop that cannot open something says so within
+// moments; an opener still running then is waiting for the program that took it.
+constexpr qint64 kOpenerWatchMs = 10'000;
+
+// The last line the opener wrote, as its reason for failing.
+std::string LastLine(const QByteArray& output) {
+  const QList<QByteArray> lines = output.trimmed().split('\n');
+  return lines.isEmpty() ? std::string() : lines.last().trimmed().toStdString();
+}
+
+}  // namespace
+
+void QtDesktop::OpenOrTell(const std::string& pathOrUrl, OpenFailed failed) {
+  const QString text = FromLocal(pathOrUrl);
+  if (text.startsWith('/') && !QFileInfo::exists(QFile::decodeName(pathOrUrl.c_str()))) {
+    failed("no such file");
+    return;
+  }
+  // Only paths and addresses: anything else could read as one of the opener's options.
+  if (text.isEmpty() || text.startsWith('-')) {
+    failed("not a path or an address");
+    return;
+  }
+  // Parented to the application, so that an opener still running at the end is ended.
+  auto* opener = new QProcess(QCoreApplication::instance());
+  opener->setProcessChannelMode(QProcess::MergedChannels);
+  opener->setStandardInputFile(QProcess::nullDevice());
+  auto started = std::make_shared<QElapsedTimer>();
+  started->start();
+  QObject::connect(opener, &QProcess::finished, opener,
+                   [opener, started, failed](int code, QProcess::ExitStatus status) {
+                     const bool soon = started->elapsed() < kOpenerWatchMs;
+                     if (soon && (code != 0 || status != QProcess::NormalExit))
+                       failed(LastLine(opener->readAll()));
+                     opener->deleteLater();
+                   });
+  QObject::connect(opener, &QProcess::errorOccurred, opener,
+                   [opener, failed](QProcess::ProcessError error) {
+                     if (error != QProcess::FailedToStart) return;
+                     failed("xdg-open: " + opener->errorString().toStdString());
+                     opener->deleteLater();
+                   });
+  // A long-running opener's output is not kept: only its last moments matter.
+  QObject::connect(opener, &QProcess::readyRead, opener, [opener, started] {
+    if (started->elapsed() >= kOpenerWatchMs) opener->readAll();
+  });
+  opener->start("xdg-open", {text});
 }
 
 bool QtDesktop::StartProgram(const std::string& program, const std::string& workingFolder) {

@@ -22,6 +22,10 @@ class QtDesktop : public Desktop {
   std::optional<std::string> ChooseFolder(const FileDialogRequest& request) override;
   int ShowModal(QDialog& dialog) override;
   bool OpenWithDefaultProgram(const std::string& pathOrUrl) override;
+  // Runs the desktop's opener (xdg-open) itself and watches it for a while: when no
+  // program takes the thing, it fails within moments ("x-terminal-emulator: not found");
+  // a program that took it may keep the opener waiting until it ends.
+  void OpenOrTell(const std::string& pathOrUrl, OpenFailed failed) override;
   bool StartProgram(const std::string& program, const std::string& workingFolder) override;
   void Pause(int milliseconds) override;
 

@@ -11,6 +11,7 @@
 
 #include "desktop/desktop.h"
 #include "editor/form1.h"
+#include "editor/help_window.h"
 #include "editor/hint_switch.h"
 #include "editor/map_history.h"
 #include "package/make_package.h"
@@ -154,7 +155,7 @@ void TForm1::ShowAdvanceToolbar(bool on) {
   FormResize();
 }
 
-void TForm1::HelpButtonClick() { desktop_.OpenWithDefaultProgram(ProgramFolder() + "readme.txt"); }
+void TForm1::HelpButtonClick() { ShowHelp(*this, desktop_, ProgramFolder() + "readme.txt"); }
 
 void TForm1::AttachWindows(const EditorWindows& windows) {
   AdForm = windows.adForm;

@@ -10,9 +10,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "map/safe_file.h"
+#include "media/photo_turn.h"
 
 namespace mw {
 
@@ -108,8 +111,20 @@ bool ReadHeaderOnly(Session& s) {
   jpeg_create_decompress(&s.cinfo);
   s.created = true;
   jpeg_stdio_src(&s.cinfo, s.file);
+  // APP1 segments are kept for the orientation tag; one segment holds at most 64 KB.
+  jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xffff);
   jpeg_read_header(&s.cinfo, TRUE);
   return true;
+}
+
+// The orientation of the first EXIF block that names one; upright when none does.
+Orientation OrientationOf(const jpeg_decompress_struct& cinfo) {
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1) continue;
+    const Orientation found = OrientationFromExif(m->data, m->data_length);
+    if (found != Orientation::Upright) return found;
+  }
+  return Orientation::Upright;
 }
 
 // Chooses the output scale of a photo whose header was read. False on any libjpeg error.
@@ -160,6 +175,41 @@ bool DecodeRows(Session& s, std::uint8_t* pixels) {
   return true;
 }
 
+// Rows decoded in one go before they are turned into place: enough that each upright row
+// gets a run of a whole cache line when the sides swap.
+constexpr JDIMENSION kStripRows = PixelTurn::kFullStrip;
+
+// Decodes the next rows (up to kStripRows) into `strip`; gives how many it decoded.
+JDIMENSION ReadStrip(Session& s, std::uint8_t* strip) {
+  const std::size_t stride = static_cast<std::size_t>(s.cinfo.output_width) * 4;
+  const JDIMENSION first = s.cinfo.output_scanline;
+  const JDIMENSION count = std::min(kStripRows, s.cinfo.output_height - first);
+  JSAMPROW rows[kStripRows];
+  for (JDIMENSION i = 0; i < count; ++i) rows[i] = strip + i * stride;
+  while (s.cinfo.output_scanline < first + count) {
+    const JDIMENSION done = s.cinfo.output_scanline - first;
+    const JDIMENSION read = jpeg_read_scanlines(&s.cinfo, rows + done, count - done);
+    if (s.cinfo.out_color_space == JCS_CMYK)
+      CmykToBgrx(rows[done], read * s.cinfo.output_width, s.cinfo.saw_Adobe_marker);
+  }
+  return count;
+}
+
+// Decodes every row a strip at a time into `strip` (kStripRows rows of output_width * 4
+// bytes) and turns each into its place in `pixels`. False on any error.
+bool DecodeTurnedRows(Session& s, const PixelTurn& turn, std::uint8_t* strip,
+                      std::uint8_t* pixels) {
+  if (setjmp(s.errors.jump)) return false;
+  jpeg_start_decompress(&s.cinfo);
+  while (s.cinfo.output_scanline < s.cinfo.output_height) {
+    const int first = static_cast<int>(s.cinfo.output_scanline);
+    const int count = static_cast<int>(ReadStrip(s, strip));
+    turn.Place(strip, first, count, pixels);
+  }
+  jpeg_finish_decompress(&s.cinfo);
+  return true;
+}
+
 // Closes the file and frees libjpeg's memory whatever way the decode ends.
 class SessionGuard {
  public:
@@ -197,6 +247,22 @@ bool OpenSession(Session& s, const std::string& path) {
   return s.file != nullptr;
 }
 
+// The sizes and scale of a decode about to run, as the upright picture will have them.
+JpegResult Described(const jpeg_decompress_struct& cinfo, Orientation orientation) {
+  JpegResult result;
+  result.orientation = orientation;
+  result.source_width = static_cast<int>(cinfo.image_width);
+  result.source_height = static_cast<int>(cinfo.image_height);
+  result.width = static_cast<int>(cinfo.output_width);
+  result.height = static_cast<int>(cinfo.output_height);
+  if (SwapsSides(orientation)) {
+    std::swap(result.source_width, result.source_height);
+    std::swap(result.width, result.height);
+  }
+  result.scale_denominator = static_cast<int>(cinfo.scale_denom);
+  return result;
+}
+
 bool WithinLimits(const jpeg_decompress_struct& cinfo, const JpegLimits& limits) {
   const std::uint64_t pixels = static_cast<std::uint64_t>(cinfo.image_width) * cinfo.image_height;
   return pixels != 0 && pixels <= limits.max_pixels;
@@ -216,8 +282,10 @@ JpegHeader ReadJpegHeader(const std::string& path, const JpegLimits& limits) {
     header.error = "photo too large";
   } else {
     header.ok = true;
+    header.orientation = OrientationOf(s.cinfo);
     header.width = static_cast<int>(s.cinfo.image_width);
     header.height = static_cast<int>(s.cinfo.image_height);
+    if (SwapsSides(header.orientation)) std::swap(header.width, header.height);
   }
   return header;
 }
@@ -227,12 +295,12 @@ JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height
   Session s;
   SessionGuard guard(s);
   if (!OpenSession(s, path)) return Failure("cannot open the file");
-  if (!ReadHeaderOnly(s) || !ChooseScale(s, cover_width, cover_height))
-    return Failure(s.errors.message);
-
-  JpegResult result;
-  result.source_width = static_cast<int>(s.cinfo.image_width);
-  result.source_height = static_cast<int>(s.cinfo.image_height);
+  if (!ReadHeaderOnly(s)) return Failure(s.errors.message);
+  const Orientation orientation = OrientationOf(s.cinfo);
+  // The area is covered by the upright picture: a photo whose sides swap covers it with
+  // its stored height across.
+  if (SwapsSides(orientation)) std::swap(cover_width, cover_height);
+  if (!ChooseScale(s, cover_width, cover_height)) return Failure(s.errors.message);
   if (!WithinLimits(s.cinfo, limits)) return Failure("photo too large");
   if (ClaimsMoreThanItsFileHolds(s.cinfo, s.file))
     return Failure("photo claims a size far beyond what its file holds");
@@ -240,16 +308,21 @@ JpegResult DecodeJpeg(const std::string& path, int cover_width, int cover_height
   s.progress.progress_monitor = LimitScans;
   s.cinfo.progress = &s.progress;
 
-  result.width = static_cast<int>(s.cinfo.output_width);
-  result.height = static_cast<int>(s.cinfo.output_height);
-  result.scale_denominator = static_cast<int>(s.cinfo.scale_denom);
+  const PixelTurn turn(orientation, static_cast<int>(s.cinfo.output_width),
+                       static_cast<int>(s.cinfo.output_height));
+  JpegResult result = Described(s.cinfo, orientation);
   std::uint8_t* target = nullptr;
+  std::unique_ptr<std::uint8_t[]> strip;
   try {
     target = out.Reserve(static_cast<std::size_t>(result.width) * result.height * 4);
+    if (turn.Moves())
+      strip.reset(new std::uint8_t[std::size_t{s.cinfo.output_width} * 4 * kStripRows]);
   } catch (const std::bad_alloc&) {
     return Failure("out of memory");
   }
-  if (!DecodeRows(s, target)) return Failure(s.errors.message);
+  const bool decoded =
+      turn.Moves() ? DecodeTurnedRows(s, turn, strip.get(), target) : DecodeRows(s, target);
+  if (!decoded) return Failure(s.errors.message);
   result.incomplete = s.errors.pub.num_warnings > 0;
   result.ok = true;
   return result;

@@ -118,6 +118,21 @@ TEST_F(AdFormTest, ClicksOpenTheWebPageAndStartAMail) {
   EXPECT_EQ(desktop.opened, expected);
 }
 
+TEST_F(AdFormTest, ADesktopThatCannotOpenALinkIsSaidSo) {
+  desktop.shellWorks = false;
+  QTest::mouseClick(Find<QLineEdit>("Edit1"), Qt::LeftButton);
+  QTest::mouseClick(Find<QLineEdit>("Edit2"), Qt::LeftButton);
+  QTest::mouseClick(Find<QPushButton>("BitBtn2"), Qt::LeftButton);
+  const std::string page = std::string("The desktop could not open the web page:\n") + mw::ProductPage;
+  EXPECT_EQ(desktop.MessageTexts(),
+            (std::vector<std::string>{
+                page, std::string("The desktop could not open a new mail to:\nmailto:") +
+                          mw::AuthorMailAddress,
+                page}));
+  ASSERT_EQ(desktop.messages.size(), 3u);
+  EXPECT_EQ(desktop.messages[0].icon, mw::MessageIcon::Warning);
+}
+
 TEST_F(AdFormTest, OkClosesWithOk) {
   int result = ShowAndDo([&] { QTest::mouseClick(Find<QPushButton>("BitBtn1"), Qt::LeftButton); });
   EXPECT_EQ(result, mw::kModalOk);

@@ -10,8 +10,10 @@
 #include <fstream>
 
 #include "../map/temp_folder.h"
+#include "../media/exif_fixtures.h"
 #include "../media/jpeg_fixtures.h"
 #include "check/clip_graph.h"
+#include "media/jpeg_decoder.h"
 
 namespace mw {
 namespace {
@@ -113,6 +115,22 @@ TEST_F(MapCheckTest, APhotoTheEditorRefusesAndAFileThatCannotBeReadAreProblems) 
   ASSERT_EQ(problems.size(), 2u);
   EXPECT_EQ(problems[1].kind, ProblemKind::UnreadableFile);
   EXPECT_EQ(problems[1].file, "locked.jpg");
+}
+
+TEST_F(MapCheckTest, PhotosTakenTurnedOrWithADamagedExifBlockAreNoProblem) {
+  test::WriteJpeg("turned.jpg", 64, 48);
+  test::InsertApp1("turned.jpg", test::ExifPayload(8));
+  test::WriteJpeg("damaged.jpg", 64, 48);
+  std::vector<std::uint8_t> damaged = test::ExifPayload(6);
+  damaged.resize(20);
+  test::InsertApp1("damaged.jpg", damaged);
+  const ClipMap map = MapOf({Mark("hall.jpg", 0.1f, 0.1f, "turned.jpg"),
+                             Mark("turned.jpg", 0.2f, 0.1f, "damaged.jpg"),
+                             Mark("damaged.jpg", 0.2f, 0.1f, "hall.jpg")});
+  EXPECT_TRUE(CheckMap(map).empty());
+  const JpegHeader header = ReadJpegHeader("turned.jpg");
+  EXPECT_EQ(header.width, 48);  // the size the photo is shown at
+  EXPECT_EQ(header.height, 64);
 }
 
 TEST_F(MapCheckTest, ReadsOnlyAPhotosHeaderAndEachFileOnce) {

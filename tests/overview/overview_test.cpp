@@ -10,6 +10,7 @@
 #include <set>
 
 #include "../map/temp_folder.h"
+#include "../media/exif_fixtures.h"
 #include "../media/jpeg_fixtures.h"
 #include "overview/overview_picture.h"
 #include "overview/overview_view.h"
@@ -230,6 +231,22 @@ TEST_F(OverviewTest, ThumbnailsAreMadeAtDevicePixels) {
   ASSERT_TRUE(picture.Build(map));
   const std::string svg = picture.ToSvg();
   EXPECT_NE(svg.find("width=\"96.0\" height=\"72.0\""), std::string::npos);
+}
+
+// A photo its camera tagged as turned has an upright thumbnail: stored 1600 x 1200 with
+// red at the top left, shown 1200 x 1600 with red at the top right.
+TEST_F(OverviewTest, ThumbnailsOfTurnedPhotosAreUpright) {
+  test::WriteJpeg("turned.jpg", 1600, 1200);
+  test::InsertApp1("turned.jpg", test::ExifPayload(6));
+  Thumbnails thumbnails(QSize(112, 72));
+  const QImage thumbnail = thumbnails.Of("turned.jpg");
+  ASSERT_EQ(thumbnail.size(), QSize(54, 72));
+  EXPECT_GT(qRed(thumbnail.pixel(40, 10)), 200);
+  EXPECT_LT(qGreen(thumbnail.pixel(40, 10)), 60);
+  EXPECT_GT(qBlue(thumbnail.pixel(10, 10)), 200);  // blue, stored at the bottom left
+  EXPECT_LT(qRed(thumbnail.pixel(10, 10)), 60);
+  EXPECT_GT(qGreen(thumbnail.pixel(40, 60)), 200);  // green, stored at the top right
+  EXPECT_LT(qBlue(thumbnail.pixel(40, 60)), 60);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <filesystem>
 
+#include "exif_fixtures.h"
 #include "jpeg_fixtures.h"
 #include "web_fixture.h"
 
@@ -86,6 +87,24 @@ TEST_F(WebExportTest, FolderHoldsThePageThePlayerAndEachClipOnceUnderItsOwnName)
   EXPECT_DOUBLE_EQ(marks[0]["x"].toDouble(), 0.5);
   EXPECT_EQ(marks[0]["areaWidth"].toInt(), 600);
   EXPECT_EQ(marks[0]["message"].toString(), "To the other hall");
+}
+
+// The browser turns a photo its camera tagged as turned by itself; the page's data gives the
+// size it is shown at, as the editor shows it.
+TEST_F(WebExportTest, APhotoTakenTurnedHasItsUprightSize) {
+  test::WriteJpeg(dir_ / "turned.jpg", 64, 48);
+  test::InsertApp1(dir_ / "turned.jpg", test::ExifPayload(6));
+  const std::string map = dir_ / "turned.clm";
+  test::WriteTestMap(map, {{"turned.jpg", "a/hall.jpg", "Hall"}});
+  const std::string out = dir_ / "web";
+  const test::RunResult run = test::RunWebExport(map, out);
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const QJsonArray clips = test::MapDataOf(test::ReadFile(out + "/index.html"))["clips"].toArray();
+  ASSERT_EQ(clips.size(), 2);
+  EXPECT_EQ(clips[0]["width"].toInt(), 48);
+  EXPECT_EQ(clips[0]["height"].toInt(), 64);
+  EXPECT_EQ(test::ReadFile(out + "/clips/turned.jpg"), test::ReadFile(dir_ / "turned.jpg"))
+      << "the photo goes out as it is, its tag with it";
 }
 
 TEST_F(WebExportTest, HostileTextsComeOutAsDataAndNeverAsMarkup) {
