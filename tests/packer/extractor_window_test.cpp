@@ -19,16 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    pclose(pipe);
-  }
-  return out;
-}
-
 // An Xvfb with openbox on it, for the whole suite.
 class Display {
  public:
@@ -50,7 +40,7 @@ class Display {
                             root_ / "wm.out", root_ / "wm.err");
     // Ready once it announces itself on the root window.
     for (int i = 0; i < 100; ++i) {
-      if (Output("DISPLAY=" + name_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
+      if (CommandOutput("DISPLAY=" + name_ + " xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null")
               .find("window id") != std::string::npos)
         break;
       usleep(100000);
@@ -69,7 +59,7 @@ class Display {
 
   // Runs xdotool on this display; its output.
   std::string Tool(const std::string& arguments) const {
-    return Output("DISPLAY=" + name_ + " xdotool " + arguments + " 2>/dev/null");
+    return CommandOutput("DISPLAY=" + name_ + " xdotool " + arguments + " 2>/dev/null");
   }
 
  private:
@@ -84,7 +74,7 @@ class ExtractorWindowTest : public ::testing::Test {
   static void TearDownTestSuite() { delete display_; }
 
   void SetUp() override {
-    if (Output("for t in xdotool xwininfo openbox Xvfb; do command -v $t; done | wc -l") != "4\n")
+    if (CommandOutput("for t in xdotool xwininfo openbox Xvfb; do command -v $t; done | wc -l") != "4\n")
       GTEST_SKIP() << "needs Xvfb, openbox, xdotool and xwininfo";
     ASSERT_TRUE(display_->Running());
     fs::create_directories(tmp_);
@@ -135,7 +125,7 @@ class ExtractorWindowTest : public ::testing::Test {
   std::map<std::string, int> Geometry(const std::string& id) const {
     std::map<std::string, int> values;
     std::istringstream lines(
-        Output("DISPLAY=" + display_->Name() + " xwininfo -id " + id + " 2>/dev/null"));
+        CommandOutput("DISPLAY=" + display_->Name() + " xwininfo -id " + id + " 2>/dev/null"));
     const std::map<std::string, std::string> keys{{"Absolute upper-left X:", "X"},
                                                   {"Absolute upper-left Y:", "Y"},
                                                   {"Width:", "WIDTH"},

@@ -30,6 +30,8 @@ std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 // The names in a folder, sorted.
 std::vector<std::string> ListFolder(const std::string& path);
+// What a shell command writes on standard output; empty when it cannot run.
+std::string CommandOutput(const std::string& command);
 // Random bytes that do not compress, like a photo's.
 std::string RandomBytes(std::size_t size, unsigned seed);
 // Text of at least size bytes that compresses well, like a map file's.

@@ -33,15 +33,7 @@ std::set<std::string> BareDesktopLibraries() {
   return names;
 }
 
-std::string CommandOutput(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    pclose(pipe);
-  }
-  return out;
-}
+using test::CommandOutput;
 
 // The libraries an ELF file's dynamic section asks for.
 std::vector<std::string> NeededLibraries(const std::string& path) {
