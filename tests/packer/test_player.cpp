@@ -70,10 +70,13 @@ int main(int argc, char** argv) {
   if (const char* starts = std::getenv("MW_PLAYER_STARTS")) {
     std::ofstream(starts, std::ios::app) << "start " << getpid() << "\n";
   }
+  // The answer to SIGTERM is set before the report, so that a test that signals as soon as
+  // it sees the report always gets it.
+  const bool wait = std::getenv("MW_PLAYER_WAIT") != nullptr;
+  if (wait) signal(SIGTERM, OnTerm);
   const char* report = std::getenv("MW_PLAYER_REPORT");
   if (report) WriteReport(report, argc, argv);
-  if (std::getenv("MW_PLAYER_WAIT")) {
-    signal(SIGTERM, OnTerm);
+  if (wait) {
     for (;;) pause();
   }
   const char* code = std::getenv("MW_PLAYER_EXIT");
