@@ -57,12 +57,13 @@ class EditorCheckTest : public EditorFixture {
   }
 
   // Opens Check Map on a map whose mark 1 lies beyond the right edge of the hall photo,
-  // beside a mark whose target is missing; gives the window.
+  // beside a mark whose target is missing and one whose centre lies just inside the
+  // kitchen's edge; gives the window.
   TMapCheckForm& CheckMapWithAMarkOutside() {
     hall_ = Photo("hall.jpg");
     kitchen_ = Photo("kitchen.jpg");
     StartWith({Mark(hall_, 0.5f, 0.5f, here_ + "/lost.jpg", "down"),
-               Mark(hall_, 1.5f, 0.25f, kitchen_, "far"), Mark(kitchen_, 0.5f, 0.5f, hall_, "out")});
+               Mark(hall_, 1.5f, 0.25f, kitchen_, "far"), Mark(kitchen_, 0.99f, 0.5f, hall_, "out")});
     form_->activateWindow();
     Trigger("CheckMap1");
     TMapCheckForm& window = *form_->MapCheckWindow();
@@ -214,7 +215,7 @@ TEST_F(EditorCheckTest, BringInsideOfARowTheMapHasLeftMovesNoOtherMark) {
   ASSERT_EQ(window.ProblemList()->topLevelItemCount(), 2);
   QTest::mouseClick(window.BringInsideButton(), Qt::LeftButton);
   ASSERT_EQ(form_->Map().Count(), 2u);
-  EXPECT_EQ(form_->Map().At(1).X, 0.5f);
+  EXPECT_EQ(form_->Map().At(1).X, 0.99f);
   EXPECT_EQ(form_->EditHistory().Stack().count(), 1);
   // The list is brought up to the map: no mark lies outside.
   EXPECT_TRUE(QTest::qWaitFor([&] { return !window.BringInsideButton()->isVisible(); }));
