@@ -1,13 +1,12 @@
 #include "editor/map_check_form.h"
 
-#include <algorithm>
-
 #include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace mw {
 

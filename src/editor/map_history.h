@@ -127,5 +127,4 @@ class ScopedStep {
   MapHistory& history_;
 };
 
-
 }  // namespace mw

@@ -16,8 +16,7 @@ using test::Approach;
 using test::Line;
 using test::XInput;
 
-class XBringInsideTest : public test::XEditorTest,
-                         public ::testing::WithParamInterface<Approach> {
+class XBringInsideTest : public test::XEditorTest, public ::testing::WithParamInterface<Approach> {
  protected:
   // A map whose one mark lies below photo a, past the bottom edge of the clip area.
   std::string WriteMapWithMarkBelow() {

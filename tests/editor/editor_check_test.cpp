@@ -63,7 +63,8 @@ class EditorCheckTest : public EditorFixture {
     hall_ = Photo("hall.jpg");
     kitchen_ = Photo("kitchen.jpg");
     StartWith({Mark(hall_, 0.5f, 0.5f, here_ + "/lost.jpg", "down"),
-               Mark(hall_, 1.5f, 0.25f, kitchen_, "far"), Mark(kitchen_, 0.99f, 0.5f, hall_, "out")});
+               Mark(hall_, 1.5f, 0.25f, kitchen_, "far"),
+               Mark(kitchen_, 0.99f, 0.5f, hall_, "out")});
     form_->activateWindow();
     Trigger("CheckMap1");
     TMapCheckForm& window = *form_->MapCheckWindow();

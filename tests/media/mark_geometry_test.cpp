@@ -172,8 +172,7 @@ TEST_F(NearestInside, MarkAsLargeAsTheClipOrLargerIsCentredOnThatAxis) {
   // Wide enough only for its width: the height is centred, the width pulled in.
   EXPECT_EQ(Inside(1.5f, 1.5f, 300), (MarkCentre{1 - 300.0f / 640, 0.5f}));
   EXPECT_EQ(Inside(-0.5f, 0.9f, 150, {640, 240}), (MarkCentre{150.0f / 640, 0.5f}));
-  EXPECT_EQ(Inside(1.5f, 0.5f, std::numeric_limits<std::int32_t>::max()),
-            (MarkCentre{0.5f, 0.5f}));
+  EXPECT_EQ(Inside(1.5f, 0.5f, std::numeric_limits<std::int32_t>::max()), (MarkCentre{0.5f, 0.5f}));
 }
 
 TEST_F(NearestInside, OddNumbersGiveAPlaceInsideAllTheSame) {
