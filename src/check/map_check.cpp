@@ -77,7 +77,7 @@ void CheckMarks(const ClipMap& map, ClipProber& prober, std::vector<MapProblem>&
     const std::string target = mark.NextClip.str();
     CheckFile(clip, index, mark, prober, out);
     if (target != clip) CheckFile(target, index, mark, prober, out);
-    if (!InsideClip(mark.X) || !InsideClip(mark.Y))
+    if (MarkOutsideClip(mark))
       out.push_back(MarkProblem(ProblemKind::OutsideClip, index, mark, clip));
     if (places.Taken(mark)) out.push_back(MarkProblem(ProblemKind::SamePlace, index, mark, clip));
   }
@@ -101,6 +101,10 @@ std::string QuoteOrNothing(const std::string& message) {
 }
 
 }  // namespace
+
+bool MarkOutsideClip(const ClickerMark& mark) {
+  return !InsideClip(mark.X) || !InsideClip(mark.Y);
+}
 
 const char* ProblemKindText(ProblemKind kind) {
   switch (kind) {

@@ -37,6 +37,10 @@ struct MapProblem {
   friend bool operator==(const MapProblem&, const MapProblem&) = default;
 };
 
+// True when the mark's centre lies outside its clip area (or is not a number): the
+// problem OutsideClip.
+bool MarkOutsideClip(const ClickerMark& mark);
+
 // The text of a kind of problem, as the check window and the command line show it.
 const char* ProblemKindText(ProblemKind kind);
 

@@ -344,6 +344,9 @@ class TForm1 : public QWidget {
   // Tells the windows that follow the map that it has changed.
   void MapEdited();
   void ShowChosenProblem(int index);
+  // Moves the mark of the Check Map row `index`, a mark outside its clip, to the nearest
+  // place where it lies wholly inside, as one step, and shows it selected.
+  void BringMarkInside(int index);
   // Checks the map again for an open Check Map window.
   void RecheckMap();
   void MakeWebExportWindows();

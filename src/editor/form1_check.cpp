@@ -6,9 +6,11 @@
 #include "desktop/desktop.h"
 #include "editor/form1.h"
 #include "editor/map_check_form.h"
+#include "editor/map_history.h"
 #include "editor/map_overview_form.h"
 #include "editor/mark_panel.h"
 #include "editor/window_placement.h"
+#include "media/mark_geometry.h"
 
 namespace mw {
 
@@ -23,6 +25,7 @@ void TForm1::CheckMapMenuItemClick() {
   if (!mapCheckForm_) {
     mapCheckForm_ = new TMapCheckForm(this);
     connect(mapCheckForm_, &TMapCheckForm::problemChosen, this, &TForm1::ShowChosenProblem);
+    connect(mapCheckForm_, &TMapCheckForm::bringInsideChosen, this, &TForm1::BringMarkInside);
     recheck_ = new QTimer(this);
     recheck_->setSingleShot(true);
     recheck_->setInterval(kRecheckDelayMs);
@@ -46,6 +49,23 @@ void TForm1::ShowChosenProblem(int index) {
   const MapProblem& problem = problems[static_cast<std::size_t>(index)];
   if (problem.kind == ProblemKind::NoMarks) return;
   ShowMapPlace(problem.clip, problem.markIndex);
+}
+
+void TForm1::BringMarkInside(int index) {
+  if (!mapCheckForm_ || index < 0) return;
+  const auto& problems = mapCheckForm_->Problems();
+  if (static_cast<std::size_t>(index) >= problems.size()) return;
+  const MapProblem problem = problems[static_cast<std::size_t>(index)];
+  // The list may be a moment behind the map: only a mark still outside its clip moves.
+  const std::optional<std::size_t> mark = problem.markIndex;
+  if (problem.kind != ProblemKind::OutsideClip || !mark || *mark >= clipMap_.Count() ||
+      clipMap_.At(*mark).Clip.str() != problem.clip || !MarkOutsideClip(clipMap_.At(*mark))) {
+    RecheckMap();
+    return;
+  }
+  const MarkCentre centre = NearestCentreInside(clipMap_.At(*mark), ClipArea());
+  mapHistory_->MoveMark(*mark, centre.x, centre.y, kBringInsideStep);
+  ShowMapPlace(problem.clip, mark);
 }
 
 void TForm1::MapOverviewMenuItemClick() {

@@ -332,11 +332,11 @@ void MapHistory::DeleteMark(std::size_t index) {
                                        false));
 }
 
-void MapHistory::MoveMark(std::size_t index, float x, float y) {
+void MapHistory::MoveMark(std::size_t index, float x, float y, const char* text) {
   if (index >= map_.Count()) return;
   const ClickerMark& mark = map_.At(index);
   if (mark.X == x && mark.Y == y) return;
-  Push(std::make_unique<PlaceCommand>(*this, map_, kMoveMarkStep, index,
+  Push(std::make_unique<PlaceCommand>(*this, map_, text, index,
                                       MarkPlace{x, y, mark.Size}, -1, 0));
 }
 

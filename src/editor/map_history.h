@@ -17,6 +17,17 @@
 
 namespace mw {
 
+// The captions of the steps, as the Undo and Redo items name them.
+inline constexpr const char* kAddMarkStep = "Add clicker mark";
+inline constexpr const char* kEditMarkStep = "Edit clicker mark";
+inline constexpr const char* kDeleteMarkStep = "Delete clicker mark";
+inline constexpr const char* kMoveMarkStep = "Move clicker mark";
+inline constexpr const char* kBringInsideStep = "Bring clicker mark inside";
+inline constexpr const char* kResizeMarkStep = "Resize clicker mark";
+inline constexpr const char* kNewMapStep = "New Map";
+inline constexpr const char* kRelinkStep = "Find Missing Clips";
+inline constexpr const char* kGatherStep = "Gather Clips";
+
 // What a step did to the map, reported after it was done, undone or redone.
 struct MapStep {
   // The clip of the mark it changed; none when it changed the marks of several clips.
@@ -46,8 +57,8 @@ class MapHistory : public QObject {
   void AddMark(ClickerMark mark);
   // Removes the mark at `index`; out of range: no step.
   void DeleteMark(std::size_t index);
-  // Gives the mark at `index` a new centre; the same centre: no step.
-  void MoveMark(std::size_t index, float x, float y);
+  // Gives the mark at `index` a new centre, as a step named `text`; the same centre: no step.
+  void MoveMark(std::size_t index, float x, float y, const char* text = kMoveMarkStep);
   // Gives the mark at `index` a new size. Notches of the wheel on the same mark less than
   // a second apart (`atMs` in milliseconds) make one step.
   void ResizeMark(std::size_t index, std::int32_t size, std::int64_t atMs);
@@ -115,15 +126,5 @@ class ScopedStep {
  private:
   MapHistory& history_;
 };
-
-// The captions of the steps, as the Undo and Redo items name them.
-inline constexpr const char* kAddMarkStep = "Add clicker mark";
-inline constexpr const char* kEditMarkStep = "Edit clicker mark";
-inline constexpr const char* kDeleteMarkStep = "Delete clicker mark";
-inline constexpr const char* kMoveMarkStep = "Move clicker mark";
-inline constexpr const char* kResizeMarkStep = "Resize clicker mark";
-inline constexpr const char* kNewMapStep = "New Map";
-inline constexpr const char* kRelinkStep = "Find Missing Clips";
-inline constexpr const char* kGatherStep = "Gather Clips";
 
 }  // namespace mw

@@ -20,6 +20,16 @@ int TruncToInt(double value) {
   return static_cast<int>(value);
 }
 
+// The centre fraction nearest to `fraction` that keeps a reach of `reach` pixels, out of
+// `reference` pixels, inside the edges.
+float NearestInside(float fraction, std::int32_t reach, int reference) {
+  const double half = reference > 0 ? std::max(0.0, static_cast<double>(reach) / reference) : 0.0;
+  if (std::isnan(fraction) || half >= 0.5) return 0.5f;
+  const auto low = static_cast<float>(half);
+  const auto high = static_cast<float>(1.0 - half);
+  return std::clamp(fraction, low, high);
+}
+
 }  // namespace
 
 float MarkScaleX(const ClickerMark& mark, AreaSize area) {
@@ -81,6 +91,13 @@ PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area) {
   rect.left = TruncToInt(static_cast<double>(area.width) * mark.X - scaleX * mark.Size);
   rect.top = TruncToInt(static_cast<double>(area.height) * mark.Y - scaleY * mark.Size);
   return rect;
+}
+
+MarkCentre NearestCentreInside(const ClickerMark& mark, AreaSize area) {
+  const int referenceWidth = mark.AreaWidth > 0 ? mark.AreaWidth : area.width;
+  const int referenceHeight = mark.AreaHeight > 0 ? mark.AreaHeight : area.height;
+  return {NearestInside(mark.X, mark.Size, referenceWidth),
+          NearestInside(mark.Y, mark.Size, referenceHeight)};
 }
 
 std::string MarkPanelCaption(std::string_view nextClip) {

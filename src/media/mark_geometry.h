@@ -50,6 +50,19 @@ struct PanelRect {
 };
 PanelRect MarkPanelRect(const ClickerMark& mark, AreaSize area);
 
+// A mark's centre as fractions of the clip area's width and height.
+struct MarkCentre {
+  float x = 0;
+  float y = 0;
+  friend bool operator==(const MarkCentre&, const MarkCentre&) = default;
+};
+
+// The centre nearest to the mark's own at which the whole mark lies inside an area of
+// `area`: each fraction is pulled in so that the mark's reach stays within the edges.
+// Along an axis where the mark is as wide as the area or wider, and where its fraction
+// is not a number, the mark is centred.
+MarkCentre NearestCentreInside(const ClickerMark& mark, AreaSize area);
+
 // The caption of a mark's panel: the bare file name of its target (the text after its
 // last "/"), to be elided in the middle where the panel shows it too narrow.
 std::string MarkPanelCaption(std::string_view nextClip);

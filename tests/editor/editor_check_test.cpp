@@ -9,8 +9,10 @@
 #include "editor/map_history.h"
 #include "editor/map_check_form.h"
 #include "editor/map_overview_form.h"
+#include "editor/mark_panel.h"
 #include "editor_fixture.h"
 #include "map/map_file.h"
+#include "media/mark_geometry.h"
 #include "overview/overview_view.h"
 #include "package/makepackage.h"
 #include "package/packageresult.h"
@@ -54,6 +56,37 @@ class EditorCheckTest : public EditorFixture {
     form_->AttachWindows({nullptr, &markForm_, nullptr, &resultForm_, &optionsForm_});
   }
 
+  // Opens Check Map on a map whose mark 1 lies beyond the right edge of the hall photo,
+  // beside a mark whose target is missing and one whose centre lies just inside the
+  // kitchen's edge; gives the window.
+  TMapCheckForm& CheckMapWithAMarkOutside() {
+    hall_ = Photo("hall.jpg");
+    kitchen_ = Photo("kitchen.jpg");
+    StartWith({Mark(hall_, 0.5f, 0.5f, here_ + "/lost.jpg", "down"),
+               Mark(hall_, 1.5f, 0.25f, kitchen_, "far"),
+               Mark(kitchen_, 0.99f, 0.5f, hall_, "out")});
+    form_->activateWindow();
+    Trigger("CheckMap1");
+    TMapCheckForm& window = *form_->MapCheckWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    return window;
+  }
+  // The mark panel shown selected, if any.
+  QWidget* SelectedPanel() {
+    for (QWidget* child : Control<QWidget>("BasePanel")->findChildren<QWidget*>()) {
+      auto* panel = dynamic_cast<MarkPanel*>(child);
+      if (panel && panel->isVisible() && panel->Selected()) return panel;
+    }
+    return nullptr;
+  }
+  void ClickRow(QTreeWidget* list, int row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      list->visualItemRect(item).center());
+  }
+
+  std::string hall_, kitchen_;
   TPackageResultForm resultForm_{desktop_};
   TMakePackageForm optionsForm_{desktop_};
 };
@@ -105,6 +138,88 @@ TEST_F(EditorCheckTest, CheckMapFollowsTheEditsOfTheMap) {
   form_->UndoMenuItemClick();
   ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 1; }));
   EXPECT_EQ(list->topLevelItem(0)->text(2), "down");
+}
+
+TEST_F(EditorCheckTest, BringInsideMovesAMarkOutsideItsClipInAsOneStepThatUndoPutsBack) {
+  TMapCheckForm& window = CheckMapWithAMarkOutside();
+  QTreeWidget* list = window.ProblemList();
+  QPushButton* bring = window.BringInsideButton();
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(list->topLevelItem(1)->text(0), "Mark outside its clip");
+  EXPECT_EQ(window.Summary(), "The map check found 2 problems. A double click shows one.");
+  // Offered on the row of the mark outside, not on another row.
+  EXPECT_TRUE(bring->isVisible());
+  ClickRow(list, 0);
+  EXPECT_FALSE(bring->isEnabled());
+  ClickRow(list, 1);
+  ASSERT_TRUE(bring->isEnabled());
+  QTest::mouseClick(bring, Qt::LeftButton);
+
+  // The whole mark lies just inside the right edge, on its clip shown, selected.
+  const AreaSize area = form_->ClipArea();
+  const ClickerMark& moved = form_->Map().At(1);
+  EXPECT_FLOAT_EQ(moved.X, 1.0f - 10.0f / static_cast<float>(area.width));
+  EXPECT_FLOAT_EQ(moved.Y, 0.25f);
+  EXPECT_EQ(form_->ClipOnScreen(), hall_);
+  EXPECT_TRUE(form_->MarkPanelSelected(1));
+  QWidget* panel = SelectedPanel();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_TRUE(Control<QWidget>("Panel1")->geometry().contains(panel->geometry()));
+  const QPoint centre = panel->geometry().center() - Control<QWidget>("Panel1")->pos();
+  EXPECT_EQ(FindMarkAt(form_->Map(), hall_, area, centre.x(), centre.y()), 1u);
+  EXPECT_TRUE(form_->MapChanged());
+  EXPECT_EQ(form_->findChild<QAction*>("UndoMenuItem")->text(), "Undo Bring clicker mark inside");
+  // The window follows: the row goes, the other stays.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 1; }));
+  EXPECT_EQ(list->topLevelItem(0)->text(0), "File not found");
+  EXPECT_FALSE(bring->isVisible());
+
+  // One Undo puts it back where it was, and the row with it.
+  form_->UndoMenuItemClick();
+  EXPECT_EQ(form_->Map().At(1).X, 1.5f);
+  EXPECT_EQ(form_->Map().At(1).Y, 0.25f);
+  EXPECT_FALSE(form_->MapChanged());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 2; }));
+}
+
+TEST_F(EditorCheckTest, BringInsideIsReachedByTheKeyboardAndSaveWritesThePlace) {
+  TMapCheckForm& window = CheckMapWithAMarkOutside();
+  QTreeWidget* list = window.ProblemList();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+  list->setFocus();
+  QTest::keyClick(list, Qt::Key_Home);
+  QTest::keyClick(list, Qt::Key_Down);
+  ASSERT_EQ(list->currentItem(), list->topLevelItem(1));
+  // Tab to the button and Space, as a person without a pointer does.
+  QTest::keyClick(list, Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), window.BringInsideButton());
+  QTest::keyClick(window.BringInsideButton(), Qt::Key_Space);
+  const float x = 1.0f - 10.0f / static_cast<float>(form_->ClipArea().width);
+  ASSERT_FLOAT_EQ(form_->Map().At(1).X, x);
+
+  form_->SaveMapButtonClick();
+  const MapFileContent saved = ReadMapFile(here_ + "/map1.clm");
+  ASSERT_EQ(saved.marks.Count(), 3u);
+  EXPECT_FLOAT_EQ(saved.marks.At(1).X, x);
+  EXPECT_FLOAT_EQ(saved.marks.At(1).Y, 0.25f);
+  EXPECT_EQ(saved.marks.At(1).Hint.str(), "far");
+  EXPECT_FALSE(form_->MapChanged());
+}
+
+TEST_F(EditorCheckTest, BringInsideOfARowTheMapHasLeftMovesNoOtherMark) {
+  TMapCheckForm& window = CheckMapWithAMarkOutside();
+  ClickRow(window.ProblemList(), 1);
+  // The mark goes before the list has caught up; the next mark takes its index.
+  form_->EditHistory().DeleteMark(1);
+  ASSERT_EQ(window.ProblemList()->topLevelItemCount(), 2);
+  QTest::mouseClick(window.BringInsideButton(), Qt::LeftButton);
+  ASSERT_EQ(form_->Map().Count(), 2u);
+  EXPECT_EQ(form_->Map().At(1).X, 0.99f);
+  EXPECT_EQ(form_->EditHistory().Stack().count(), 1);
+  // The list is brought up to the map: no mark lies outside.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !window.BringInsideButton()->isVisible(); }));
 }
 
 TEST_F(EditorCheckTest, CheckMapSaysSoWhenThereIsNoProblem) {

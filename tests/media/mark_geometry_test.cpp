@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 namespace mw {
 namespace {
 
@@ -107,6 +110,95 @@ TEST(HitTest, AreaWithoutWidthOrHeightHasNoMarks) {
     EXPECT_FALSE(FindMarkAt(map, "a", area, 0, 0));
     EXPECT_EQ(MarkHintAt(map, "a", area, 0, 0), "");
   }
+}
+
+// A mark outside its clip brought to the nearest place where all of it lies inside.
+class NearestInside : public ::testing::Test {
+ protected:
+  static constexpr AreaSize kArea{640, 480};
+  // The centre for a mark of `size`, placed in `placed` (0 x 0: not recorded), at (x, y).
+  static MarkCentre Inside(float x, float y, int size, AreaSize placed = {}) {
+    return NearestCentreInside(MarkAt("a", x, y, size, placed.width, placed.height), kArea);
+  }
+  // The panel of the mark moved there lies wholly within `area`.
+  static void ExpectWhollyInside(ClickerMark mark, AreaSize area) {
+    const MarkCentre centre = NearestCentreInside(mark, area);
+    mark.X = centre.x;
+    mark.Y = centre.y;
+    const PanelRect rect = MarkPanelRect(mark, area);
+    ExpectWithin(rect.left, rect.width, area.width);
+    ExpectWithin(rect.top, rect.height, area.height);
+  }
+  // Along one axis: within the area, or, wider than it, covering all of it.
+  static void ExpectWithin(int start, int length, int extent) {
+    if (length > extent) {
+      EXPECT_LE(start, 0) << length << " in " << extent;
+      EXPECT_GE(start + length, extent) << length << " in " << extent;
+    } else {
+      EXPECT_GE(start, 0) << length << " in " << extent;
+      EXPECT_LE(start + length, extent) << length << " at " << start << " in " << extent;
+    }
+  }
+};
+
+TEST_F(NearestInside, EachSideAndEachCornerPullsTheMarkJustInside) {
+  const float left = 10.0f / 640, right = 1 - 10.0f / 640;
+  const float top = 10.0f / 480, bottom = 1 - 10.0f / 480;
+  EXPECT_EQ(Inside(1.5f, 0.5f, 10), (MarkCentre{right, 0.5f}));
+  EXPECT_EQ(Inside(-0.25f, 0.3f, 10), (MarkCentre{left, 0.3f}));
+  EXPECT_EQ(Inside(0.7f, -3.0f, 10), (MarkCentre{0.7f, top}));
+  EXPECT_EQ(Inside(0.2f, 1.01f, 10), (MarkCentre{0.2f, bottom}));
+  EXPECT_EQ(Inside(-1.0f, -1.0f, 10), (MarkCentre{left, top}));
+  EXPECT_EQ(Inside(2.0f, -1.0f, 10), (MarkCentre{right, top}));
+  EXPECT_EQ(Inside(-1.0f, 2.0f, 10), (MarkCentre{left, bottom}));
+  EXPECT_EQ(Inside(2.0f, 2.0f, 10), (MarkCentre{right, bottom}));
+  // A centre on the edge itself, half of the mark outside, comes in as far.
+  EXPECT_EQ(Inside(1.0f, 0.0f, 10), (MarkCentre{right, top}));
+  // Inside already: it stays where it is.
+  EXPECT_EQ(Inside(0.5f, 0.25f, 10), (MarkCentre{0.5f, 0.25f}));
+}
+
+TEST_F(NearestInside, ReachFollowsTheAreaTheMarkWasPlacedIn) {
+  // Size 16 placed in 320 x 240 reaches 5 % of the width and a fifteenth of the height.
+  const MarkCentre centre = Inside(1.5f, -0.5f, 16, {320, 240});
+  EXPECT_FLOAT_EQ(centre.x, 0.95f);
+  EXPECT_FLOAT_EQ(centre.y, 16.0f / 240);
+  ExpectWhollyInside(MarkAt("a", 1.5f, -0.5f, 16, 320, 240), kArea);
+}
+
+TEST_F(NearestInside, MarkAsLargeAsTheClipOrLargerIsCentredOnThatAxis) {
+  EXPECT_EQ(Inside(3.0f, -2.0f, 400), (MarkCentre{0.5f, 0.5f}));
+  EXPECT_EQ(Inside(1.5f, 1.5f, 320), (MarkCentre{0.5f, 0.5f}));
+  // Wide enough only for its width: the height is centred, the width pulled in.
+  EXPECT_EQ(Inside(1.5f, 1.5f, 300), (MarkCentre{1 - 300.0f / 640, 0.5f}));
+  EXPECT_EQ(Inside(-0.5f, 0.9f, 150, {640, 240}), (MarkCentre{150.0f / 640, 0.5f}));
+  EXPECT_EQ(Inside(1.5f, 0.5f, std::numeric_limits<std::int32_t>::max()), (MarkCentre{0.5f, 0.5f}));
+}
+
+TEST_F(NearestInside, OddNumbersGiveAPlaceInsideAllTheSame) {
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float big = std::numeric_limits<float>::max();
+  const float left = 10.0f / 640, right = 1 - 10.0f / 640;
+  EXPECT_EQ(Inside(nan, nan, 10), (MarkCentre{0.5f, 0.5f}));
+  EXPECT_EQ(Inside(inf, 0.5f, 10), (MarkCentre{right, 0.5f}));
+  EXPECT_EQ(Inside(-inf, 0.5f, 10), (MarkCentre{left, 0.5f}));
+  EXPECT_EQ(Inside(big, 0.5f, 10).x, right);
+  EXPECT_EQ(Inside(-big, 0.5f, 10).x, left);
+  // A mark of no reach, or of a reach below zero, only needs its centre inside.
+  EXPECT_EQ(Inside(1.5f, -0.5f, 0), (MarkCentre{1.0f, 0.0f}));
+  EXPECT_EQ(Inside(1.5f, -0.5f, -8), (MarkCentre{1.0f, 0.0f}));
+  // No area recorded and none at present: the centre is brought inside.
+  EXPECT_EQ(NearestCentreInside(MarkAt("a", 1.5f, -1.0f, 10, 0, 0), AreaSize{0, 0}),
+            (MarkCentre{1.0f, 0.0f}));
+}
+
+TEST_F(NearestInside, PanelOfTheMovedMarkLiesWhollyInsideAtOddSizes) {
+  for (AreaSize area : {AreaSize{641, 479}, AreaSize{333, 211}, AreaSize{97, 1013}})
+    for (int size : {5, 7, 33, 99})
+      for (AreaSize placed : {AreaSize{}, AreaSize{317, 229}, AreaSize{1920, 1080}})
+        for (float x : {-1.0f, 1.5f, 1.0f, 0.0f})
+          ExpectWhollyInside(MarkAt("a", x, 1 - x, size, placed.width, placed.height), area);
 }
 
 TEST(MarkPanels, CaptionIsTheTargetsBareFileName) {
