@@ -122,8 +122,7 @@ class OutputFile {
     while (!bytes.empty()) {
       const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0 && errno == EINTR) continue;
-      if (written < 0)
-        throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+      if (written < 0) ThrowWriteError("cannot write ", errno);
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
     }
@@ -133,15 +132,21 @@ class OutputFile {
   void Finish() {
     if (ftruncate(fd_, static_cast<off_t>(file_.size)) != 0 ||
         fchmod(fd_, file_.permissions) != 0) {
-      throw PackerError(ErrnoText("cannot finish " + PrintableName(file_.name), errno));
+      ThrowWriteError("cannot finish ", errno);
     }
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0)
-      throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+    if (closed != 0) ThrowWriteError("cannot write ", errno);
   }
 
  private:
+  // A full disk or quota is told apart: another folder may have the room.
+  [[noreturn]] void ThrowWriteError(const char* what, int error) const {
+    const std::string text = ErrnoText(what + PrintableName(file_.name), error);
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw NoRoomError(text);
+    throw PackerError(text);
+  }
+
   int fd_;
   PackedFile file_;
 };
@@ -213,8 +218,9 @@ std::string InMebibytes(std::uint64_t bytes) {
 // before unpacking began.
 void CheckRoom(std::uint64_t needed, std::uint64_t free) {
   if (needed <= free) return;
-  Refuse("it needs at least " + InMebibytes(needed) + " (" + std::to_string(needed) +
-         " bytes) of free space to unpack, and only " + InMebibytes(free) + " are free there");
+  throw NoRoomError("the package is refused: it needs at least " + InMebibytes(needed) + " (" +
+                    std::to_string(needed) + " bytes) of free space to unpack, and only " +
+                    InMebibytes(free) + " are free there");
 }
 
 }  // namespace
@@ -277,6 +283,11 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   if (span.hash && source.FinishHash() != *span.hash) Refuse(kDamaged);
   if (files.empty()) Refuse("it holds no files");
   return files;
+}
+
+void CheckArchiveHash(const ArchiveSpan& span) {
+  SpanSource source(span);
+  if (span.hash && source.FinishHash() != *span.hash) Refuse(kDamaged);
 }
 
 }  // namespace mw::packer

@@ -15,6 +15,7 @@
 #include "packer/failure_notice.h"
 #include "packer/launch_line.h"
 #include "packer/leftover_sweep.h"
+#include "packer/package_cache.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/process.h"
@@ -112,13 +113,71 @@ struct ProvidedRuntime {
   std::vector<std::string> folders;  // one for each part, in the package's order
 };
 
-ProvidedRuntime ProvideRuntime(const Package& package, const std::string& folder) {
+// Provides every runtime part, in the cache where it can.
+ProvidedRuntime ProvideRuntime(const Package& package, const std::string& fallback) {
   ProvidedRuntime runtime;
   for (const RuntimePart& part : package.runtime) {
-    runtime.folders.push_back(ProvideRuntimePart(package.file.get(), part, folder));
-    LinkRuntimeInto(runtime.folders.back(), folder);
+    runtime.folders.push_back(ProvideRuntimePart(package.file.get(), part, fallback));
   }
   return runtime;
+}
+
+void LinkRuntime(const ProvidedRuntime& runtime, const std::string& folder) {
+  for (const std::string& part : runtime.folders) LinkRuntimeInto(part, folder);
+}
+
+// Whether every part lies in the cache: only then may the package's folder in the cache
+// link to them, as it outlives this start.
+bool RuntimeAllCached(const ProvidedRuntime& runtime) {
+  const std::string cache = RuntimeCacheFolder();
+  return std::all_of(runtime.folders.begin(), runtime.folders.end(), [&](const std::string& part) {
+    return !cache.empty() && part.starts_with(cache + "/");
+  });
+}
+
+// Unpacks the package into folder with the runtime linked in; a refusal is shown to the
+// person while the folder still holds what was unpacked, its player may show it. A folder
+// without room is left to the caller.
+void UnpackForPlaying(const Package& package, const ProvidedRuntime& runtime,
+                      const std::string& folder, const ExtractLimits& limits) {
+  try {
+    LinkRuntime(runtime, folder);
+    UnpackInto(package, folder, limits);
+  } catch (const NoRoomError&) {
+    throw;
+  } catch (const PackerError& e) {
+    ShowFailureNotice(e.what(), JoinPath(folder, package.command.program));
+    throw PackerError(e.what(), true);
+  }
+}
+
+// The folder the player runs in: the package's folder in the cache, unpacked there at its
+// first start; else (no cache, no room there) the private folder, unpacked into now.
+struct PlayFolder {
+  std::unique_ptr<PackageEntry> entry;
+  std::string path;
+};
+
+PlayFolder ProvidePlayFolder(const Package& package, const ProvidedRuntime& runtime,
+                             const std::string& private_folder, const ExtractLimits& limits) {
+  PlayFolder play;
+  if (RuntimeAllCached(runtime)) {
+    PackageFile file{package.file.get(), package.layout.archive_size,
+                     [&](const std::string& folder) {
+                       UnpackForPlaying(package, runtime, folder, limits);
+                     },
+                     [&] { CheckArchiveHash(package.span()); }};
+    play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
+  }
+  if (play.entry) {
+    LinkRuntime(runtime, play.entry->path());  // a runtime unpacked again since
+    TrimPackageCache(FolderOf(play.entry->path()));
+    play.path = play.entry->path();
+    return play;
+  }
+  UnpackForPlaying(package, runtime, private_folder, limits);
+  play.path = private_folder;
+  return play;
 }
 
 // After the player could not start: unpacks again, into new folders, each runtime part
@@ -174,19 +233,12 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                                    RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
-    ProvidedRuntime runtime;
-    try {
-      UnpackInto(*package, folder.path(), limits);
-      runtime = ProvideRuntime(*package, folder.path());
-    } catch (const PackerError& e) {
-      // While the folder still holds what was unpacked, its player may show the reason.
-      ShowFailureNotice(e.what(), JoinPath(folder.path(), command.program));
-      throw PackerError(e.what(), true);
-    }
+    ProvidedRuntime runtime = ProvideRuntime(*package, folder.path());
+    const PlayFolder play = ProvidePlayFolder(*package, runtime, folder.path(), limits);
     GiveRuntimeFolder(folder.path());
-    int code = RunPlayer(command, folder.path());
-    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path())) {
-      code = RunPlayer(command, folder.path());
+    int code = RunPlayer(command, play.path);
+    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, play.path)) {
+      code = RunPlayer(command, play.path);
     }
     if (PlayerCouldNotStart(code)) {
       const std::string reason = CouldNotStartReason(command, code);
