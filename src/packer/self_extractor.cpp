@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -126,22 +127,12 @@ void LinkRuntime(const ProvidedRuntime& runtime, const std::string& folder) {
   for (const std::string& part : runtime.folders) LinkRuntimeInto(part, folder);
 }
 
-// Whether every part lies in the cache: only then may the package's folder in the cache
-// link to them, as it outlives this start.
-bool RuntimeAllCached(const ProvidedRuntime& runtime) {
-  const std::string cache = RuntimeCacheFolder();
-  return std::all_of(runtime.folders.begin(), runtime.folders.end(), [&](const std::string& part) {
-    return !cache.empty() && part.starts_with(cache + "/");
-  });
-}
-
-// Unpacks the package into folder with the runtime linked in; a refusal is shown to the
-// person while the folder still holds what was unpacked, its player may show it. A folder
-// without room is left to the caller.
-void UnpackForPlaying(const Package& package, const ProvidedRuntime& runtime,
-                      const std::string& folder, const ExtractLimits& limits) {
+// Unpacks the package into folder; a refusal is shown to the person while the folder still
+// holds what was unpacked, its player may show it. A folder without room is left to the
+// caller.
+void UnpackForPlaying(const Package& package, const std::string& folder,
+                      const ExtractLimits& limits) {
   try {
-    LinkRuntime(runtime, folder);
     UnpackInto(package, folder, limits);
   } catch (const NoRoomError&) {
     throw;
@@ -158,32 +149,36 @@ struct PlayFolder {
   std::string path;
 };
 
-PlayFolder ProvidePlayFolder(const Package& package, const ProvidedRuntime& runtime,
-                             const std::string& private_folder, const ExtractLimits& limits) {
+PlayFolder ProvidePlayFolder(const Package& package, const std::string& private_folder,
+                             const ExtractLimits& limits) {
   PlayFolder play;
-  if (RuntimeAllCached(runtime)) {
-    PackageFile file{package.file.get(), package.layout.archive_size,
-                     [&](const std::string& folder) {
-                       UnpackForPlaying(package, runtime, folder, limits);
-                     },
-                     [&] { CheckArchiveHash(package.span()); }};
-    play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
-  }
+  PackageFile file{package.file.get(), package.layout.archive_size,
+                   [&](const std::string& folder) { UnpackForPlaying(package, folder, limits); },
+                   [&] { CheckArchiveHash(package.span()); }};
+  play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
   if (play.entry) {
-    LinkRuntime(runtime, play.entry->path());  // a runtime unpacked again since
     TrimPackageCache(FolderOf(play.entry->path()));
     play.path = play.entry->path();
     return play;
   }
-  UnpackForPlaying(package, runtime, private_folder, limits);
+  UnpackForPlaying(package, private_folder, limits);
   play.path = private_folder;
   return play;
 }
 
+// Runs job on a thread of its own beside the caller's work: the runtime is unpacked while
+// the clips are. Waits for the job when dropped.
+template <typename Job>
+auto Beside(Job job) {
+  return std::async(std::launch::async, std::move(job));
+}
+
 // After the player could not start: unpacks again, into new folders, each runtime part
 // whose unpacked files no longer match their hashes. Returns false when every part was
-// sound (so unpacking again would not help).
-bool RepairRuntime(const Package& package, ProvidedRuntime& runtime, const std::string& folder) {
+// sound (so unpacking again would not help). Parts the cache cannot take go into the
+// private folder; each is linked into the player's folder.
+bool RepairRuntime(const Package& package, ProvidedRuntime& runtime,
+                   const std::string& private_folder, const std::string& folder) {
   bool repaired = false;
   for (std::size_t i = 0; i < package.runtime.size(); ++i) {
     const std::string damaged = FindDamagedRuntimeFile(runtime.folders[i]);
@@ -192,7 +187,7 @@ bool RepairRuntime(const Package& package, ProvidedRuntime& runtime, const std::
               << PrintableName(damaged)
               << " is damaged. The runtime is unpacked again and the player started once more.\n";
     runtime.folders[i] = ReplaceRuntimePart(package.file.get(), package.runtime[i],
-                                            runtime.folders[i], folder);
+                                            runtime.folders[i], private_folder);
     LinkRuntimeInto(runtime.folders[i], folder);
     repaired = true;
   }
@@ -233,11 +228,13 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                                    RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
-    ProvidedRuntime runtime = ProvideRuntime(*package, folder.path());
-    const PlayFolder play = ProvidePlayFolder(*package, runtime, folder.path(), limits);
+    auto runtime_job = Beside([&] { return ProvideRuntime(*package, folder.path()); });
+    const PlayFolder play = ProvidePlayFolder(*package, folder.path(), limits);
+    ProvidedRuntime runtime = runtime_job.get();
+    LinkRuntime(runtime, play.path);
     GiveRuntimeFolder(folder.path());
     int code = RunPlayer(command, play.path);
-    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, play.path)) {
+    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path(), play.path)) {
       code = RunPlayer(command, play.path);
     }
     if (PlayerCouldNotStart(code)) {
@@ -262,10 +259,13 @@ void ExtractPackage(const std::string& package_path, const std::string& dir,
     throw PackerError(ErrnoText("cannot create the folder " + dir, errno));
   }
   OwnedFolder folder(dir);
+  auto runtime_job = Beside([&] {
+    for (const RuntimePart& part : package.runtime) {
+      UnpackRuntimePart(package.file.get(), part, dir);
+    }
+  });
   UnpackInto(package, dir, limits);
-  for (const RuntimePart& part : package.runtime) {
-    UnpackRuntimePart(package.file.get(), part, dir);
-  }
+  runtime_job.get();
   folder.Keep();
 }
 
