@@ -12,6 +12,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTimer>
+#include <utility>
 
 #include "desktop/desktop.h"
 #include "editor/hint_switch.h"
@@ -68,6 +69,7 @@ TForm1::TForm1(Desktop& desktop, EditorOptions options, QWidget* parent)
     StartNewMap();
   else
     LoadMap();
+  startMapOffer_ = true;
   if (options_.startMap) WriteSettings();
   // 11. Hints on.
   ShowHintButton->setChecked(true);
@@ -204,6 +206,11 @@ void TForm1::showEvent(QShowEvent* event) {
   outerSizeFitted_ = true;
   // The frame may be known at once; otherwise the timer fits the size once it is.
   QTimer::singleShot(0, this, [this] { FollowWindowSize(); });
+  // The map opened at start (named on the command line, or the last one) gets Load Map's
+  // question about moved clips, over the window rather than before it.
+  QTimer::singleShot(0, this, [this] {
+    if (std::exchange(startMapOffer_, false)) OfferClipsBesideMap();
+  });
 }
 
 WindowSize TForm1::OuterSize() const {

@@ -391,6 +391,8 @@ class TForm1 : public QWidget {
   bool guidePending_ = false;
   bool exiting_ = false;
   bool outerSizeFitted_ = false;
+  // The map opened at start still waits for the question about moved clips.
+  bool startMapOffer_ = false;
   std::optional<WindowSize> wantedOuter_;  // the outer size set last, until the person resizes
   QSize wantedFrame_;                      // the frame it was set with
   std::string lastOpenDialogPath_;

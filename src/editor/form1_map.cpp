@@ -49,6 +49,8 @@ void TForm1::StartNewMap() {
 }
 
 void TForm1::LoadMapContent() {
+  // A map loaded later takes the place of the start map's question about moved clips.
+  startMapOffer_ = false;
   mapHistory_->Restart(true);
   clipMap_.Clear();
   MapFileContent content = ReadMapFile(MapFileNameText());

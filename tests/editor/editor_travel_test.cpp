@@ -99,6 +99,48 @@ TEST_F(EditorTravelTest, AnsweringNoLeavesTheMapAsLoaded) {
   EXPECT_TRUE(desktop_.messages.empty());
 }
 
+TEST_F(EditorTravelTest, AMovedTourOpenedAtStartIsAskedAboutOnceTheWindowShows) {
+  // Named on the command line: asked over the shown window, not before it.
+  const std::string map = MovedTour("old/tour", "stick/tour");
+  MoviePlayer::Options silent;
+  silent.audio = false;
+  form_ = std::make_unique<TForm1>(desktop_, EditorOptions{here_ + "/", silent, map});
+  form_->AttachWindows({nullptr, &markForm_});
+  QTest::qWait(5);
+  EXPECT_TRUE(desktop_.messages.empty());
+  desktop_.messageAnswers.push_back(MessageAnswer::Yes);
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop_.messages.empty(); }, 2000));
+  EXPECT_TRUE(desktop_.messages[0].text.ends_with(kQuestionEnd));
+  EXPECT_EQ(form_->Map().At(0).Clip, here_ + "/stick/tour/rooms/hall.jpg");
+  EXPECT_TRUE(form_->MapChanged());
+  // Once only: showing the window again asks nothing more.
+  form_->hide();
+  form_->show();
+  QTest::qWait(20);
+  EXPECT_EQ(desktop_.messages.size(), 1u);
+}
+
+TEST_F(EditorTravelTest, TheLastMapReopenedAtStartIsAskedAboutUnlessAnotherIsLoadedFirst) {
+  const std::string map = MovedTour("a/tour", "b/tour");
+  test::WriteText("markweaver.ini", map + "\r\n");
+  TForm1& form = Start();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !desktop_.messages.empty(); }, 2000));
+  EXPECT_TRUE(desktop_.messages[0].text.ends_with(kQuestionEnd));
+  EXPECT_FALSE(form.MapChanged());  // answered No
+
+  // A map loaded before the window shows takes the start map's place: one question, its own.
+  form_.reset();
+  desktop_.messages.clear();
+  const std::string other = MovedTour("c/tour", "d/tour");
+  Create();
+  LoadMapNamed(other);
+  ASSERT_EQ(desktop_.messages.size(), 1u);
+  form_->show();
+  QTest::qWait(20);
+  EXPECT_EQ(desktop_.messages.size(), 1u);
+}
+
 TEST_F(EditorTravelTest, FindMissingClipsSearchesTheChosenFolderAndListsAmbiguousOnes) {
   TForm1& form = Start();
   const std::string hall = Photo("hall.jpg");
