@@ -52,8 +52,8 @@ class FolderFd {
 // What the stamp records of one file: anything that writing, cutting or replacing it changes.
 std::string StampLine(const struct stat& info, std::string_view name) {
   char numbers[160];
-  std::snprintf(numbers, sizeof numbers, "%llu %llu %lld %ld %lld %ld %zu:",
-                static_cast<unsigned long long>(info.st_ino),
+  std::snprintf(numbers, sizeof numbers,
+                "%llu %llu %lld %ld %lld %ld %zu:", static_cast<unsigned long long>(info.st_ino),
                 static_cast<unsigned long long>(info.st_size),
                 static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec,
                 static_cast<long long>(info.st_ctim.tv_sec), info.st_ctim.tv_nsec, name.size());
@@ -87,7 +87,8 @@ bool NextFileMatches(int dir_fd, std::string_view& text) {
   const std::string numbers(text.substr(0, colon));
   std::size_t name_size = 0;
   if (std::sscanf(numbers.c_str(), "%*u %*u %*d %*d %*d %*d %zu", &name_size) != 1 ||
-      name_size == 0 || text.size() < colon + 2 + name_size || text[colon + 1 + name_size] != '\n') {
+      name_size == 0 || text.size() < colon + 2 + name_size ||
+      text[colon + 1 + name_size] != '\n') {
     return false;
   }
   const std::string name(text.substr(colon + 1, name_size));
@@ -119,9 +120,9 @@ std::string FileIdentity(int fd) {
 void RecordVerified(int dir_fd, const std::string& identity) {
   struct stat info {};
   const bool full = fstatat(dir_fd, kVerified, &info, 0) == 0 && info.st_size > kMaxVerifiedBytes;
-  const int fd = openat(dir_fd, kVerified,
-                        O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (full ? O_TRUNC : O_APPEND),
-                        0600);
+  const int fd =
+      openat(dir_fd, kVerified,
+             O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (full ? O_TRUNC : O_APPEND), 0600);
   if (fd < 0) return;  // checked again at the next start
   if (write(fd, identity.data(), identity.size()) < 0) ftruncate(fd, 0);
   close(fd);
@@ -140,7 +141,8 @@ void CheckPackageFile(int dir_fd, const PackageFile& package) {
 // The folder at path when it is the sound unpacked package, marked in use and as started now.
 std::unique_ptr<PackageEntry> OpenEntry(const std::string& path, const PackageFile& package) {
   FolderFd folder(path);
-  struct stat held {}, named {};
+  struct stat held {
+  }, named{};
   if (folder.get() < 0 || flock(folder.get(), LOCK_SH | LOCK_NB) != 0 ||
       fstat(folder.get(), &held) != 0 || stat(path.c_str(), &named) != 0 ||
       held.st_ino != named.st_ino || held.st_dev != named.st_dev || !MatchesStamp(folder.get())) {
@@ -240,8 +242,8 @@ void WriteFolderStamp(const std::string& folder) {
   }
   const std::string path = JoinPath(folder, kStamp);
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  bool written = fd >= 0 && write(fd, stamp.data(), stamp.size()) ==
-                                static_cast<ssize_t>(stamp.size());
+  bool written =
+      fd >= 0 && write(fd, stamp.data(), stamp.size()) == static_cast<ssize_t>(stamp.size());
   const int error = errno;
   if (fd >= 0) written = close(fd) == 0 && written;
   if (!written) throw PackerError(ErrnoText("cannot write " + path, fd < 0 ? error : EIO));

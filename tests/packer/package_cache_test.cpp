@@ -2,6 +2,8 @@
 // later start plays from the folder the first one unpacked without writing it again, a cached
 // clip damaged meanwhile is unpacked afresh, packages of different contents never share a
 // folder, first starts at once both play, and the cache keeps only the packages started last.
+#include "packer/package_cache.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,7 +15,6 @@
 #include <thread>
 
 #include "packer/leftover_sweep.h"
-#include "packer/package_cache.h"
 #include "packer_test_support.h"
 
 namespace mw::test {
@@ -59,9 +60,10 @@ class PackageCacheTest : public ::testing::Test {
   }
 
   RunSpec Launch(const std::string& package, const std::string& report) const {
-    return {{package},
-            root_.path(),
-            {{"TMPDIR", tmp_}, {"XDG_CACHE_HOME", root_ / "cache-home"}, {"MW_PLAYER_REPORT", report}}};
+    return {
+        {package},
+        root_.path(),
+        {{"TMPDIR", tmp_}, {"XDG_CACHE_HOME", root_ / "cache-home"}, {"MW_PLAYER_REPORT", report}}};
   }
 
   // Runs the package to its end; gives what its player reported.
@@ -129,8 +131,9 @@ TEST_F(PackageCacheTest, ACachedClipDamagedReplacedOrRemovedIsUnpackedAfresh) {
         std::string bytes = ReadFile(clip);
         bytes[bytes.size() / 2] ^= 1;
         const int fd = open(clip.c_str(), O_WRONLY);
-        ASSERT_EQ(pwrite(fd, bytes.data() + bytes.size() / 2, 1,
-                         static_cast<off_t>(bytes.size() / 2)), 1);
+        ASSERT_EQ(
+            pwrite(fd, bytes.data() + bytes.size() / 2, 1, static_cast<off_t>(bytes.size() / 2)),
+            1);
         close(fd);
       },
       [&] {  // replaced by another file of the same size and times
@@ -140,8 +143,7 @@ TEST_F(PackageCacheTest, ACachedClipDamagedReplacedOrRemovedIsUnpackedAfresh) {
         const timespec times[2] = {before.modified, before.modified};
         utimensat(AT_FDCWD, clip.c_str(), times, 0);
       },
-      [&] { fs::remove(clip); },
-      [&] { fs::resize_file(clip, 10); }};
+      [&] { fs::remove(clip); }, [&] { fs::resize_file(clip, 10); }};
   for (std::size_t i = 0; i < damages.size(); ++i) {
     SCOPED_TRACE("damage " + std::to_string(i));
     damages[i]();
@@ -156,7 +158,7 @@ TEST_F(PackageCacheTest, ACachedClipDamagedReplacedOrRemovedIsUnpackedAfresh) {
 TEST_F(PackageCacheTest, PackagesOfDifferentContentsNeverShareAFolder) {
   const std::string other = root_ / "other.exe", message = root_ / "message.exe";
   Build(package_, RandomBytes(100000, 4), "Hello");
-  Build(other, RandomBytes(100000, 5), "Hello");  // the same names, other bytes
+  Build(other, RandomBytes(100000, 5), "Hello");      // the same names, other bytes
   Build(message, RandomBytes(100000, 5), "Goodbye");  // the same files, another message
   const PlayerReport a = Play(package_), b = Play(other), c = Play(message);
   EXPECT_NE(a.cwd, b.cwd);
