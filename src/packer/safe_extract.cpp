@@ -151,14 +151,22 @@ class OutputFile {
   PackedFile file_;
 };
 
-// Queues the block for writing at offset, in pieces of at most kMaxPiece.
-void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out, const char* data,
-                std::size_t size, std::uint64_t offset) {
+// Queues the block for writing at offset, in pieces of at most kMaxPiece. A block that lies in
+// the mapped package (a plain archive's content) is written straight from there, as it stays
+// mapped until every write has run; any other is copied first.
+void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
+                const SpanSource& source, const char* data, std::size_t size,
+                std::uint64_t offset) {
+  const bool lasting = source.Holds(data, size);
   for (std::size_t done = 0; done < size; done += kMaxPiece) {
-    const std::size_t piece = std::min(kMaxPiece, size - done);
+    const std::string_view piece(data + done, std::min(kMaxPiece, size - done));
     const std::uint64_t at = offset + done;
-    writer.Write(data + done, piece,
-                 [out, at](std::string_view bytes) { out->WriteAt(bytes, at); });
+    if (lasting) {
+      writer.Then([out, piece, at] { out->WriteAt(piece, at); });
+    } else {
+      writer.Write(piece.data(), piece.size(),
+                   [out, at](std::string_view bytes) { out->WriteAt(bytes, at); });
+    }
   }
 }
 
@@ -182,19 +190,20 @@ void ReadContent(archive* a, const PackedFile& file,
 }
 
 void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
-                 const PackedFile& file) {
+                 const PackedFile& file, const SpanSource& source) {
   ReadContent(a, file, [&](const char* data, std::size_t size, std::uint64_t offset) {
-    QueueBlock(writer, out, data, size, offset);
+    QueueBlock(writer, out, source, data, size, offset);
   });
 }
 
 // Creates the file in the folder and queues its content and its finish on writer.
-void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer) {
+void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer,
+                  const SpanSource& source) {
   const int fd =
       openat(dir_fd, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw PackerError(ErrnoText("cannot create " + PrintableName(file.name), errno));
   const auto out = std::make_shared<OutputFile>(fd, file);
-  CopyContent(a, writer, out, file);
+  CopyContent(a, writer, out, file, source);
   writer.Then([out] { out->Finish(); });
 }
 
@@ -229,8 +238,8 @@ namespace {
 
 // Reads every entry of the open archive, writing each into dir_fd (when >= 0) on writer.
 std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits& limits,
-                                    const std::function<void()>& poll,
-                                    BackgroundWriter& writer) {
+                                    const std::function<void()>& poll, BackgroundWriter& writer,
+                                    const SpanSource& source) {
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
@@ -247,7 +256,7 @@ std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits&
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
       CheckRoom(total + file.size, free);
-      ExtractEntry(a, dir_fd, file, writer);
+      ExtractEntry(a, dir_fd, file, writer, source);
     } else {
       CheckContent(a, file);
     }
@@ -272,7 +281,7 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   try {
     ReadArchivePtr a = OpenArchive(&source);
     BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
-    files = ReadEntries(a.get(), dir_fd, limits, poll, writer);
+    files = ReadEntries(a.get(), dir_fd, limits, poll, writer, source);
   } catch (const PackerError&) {
     // Damage makes broken rules of its own: it is named as what it is.
     if (span.hash && source.FinishHash() != *span.hash) {
