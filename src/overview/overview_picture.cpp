@@ -14,6 +14,7 @@
 
 #include "check/clip_probe.h"
 #include "map/safe_file.h"
+#include "map/utf8_sequence.h"
 #include "media/clip_kind.h"
 
 namespace mw {
@@ -81,25 +82,6 @@ QFont NameFont() {
   QFont font = QGuiApplication::font();
   font.setPixelSize(11);
   return font;
-}
-
-// Length of the UTF-8 sequence at `at` and its code point; 0 for bytes that are no UTF-8.
-std::size_t Utf8Sequence(std::string_view text, std::size_t at, char32_t& code) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length = lead < 0x80 ? 1 : lead >= 0xc2 && lead <= 0xdf ? 2
-                                   : lead >= 0xe0 && lead <= 0xef ? 3
-                                   : lead >= 0xf0 && lead <= 0xf4 ? 4
-                                                                  : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  code = length == 1 ? lead : lead & (0x7f >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xc0) != 0x80) return 0;
-    code = code << 6 | (byte(i) & 0x3f);
-  }
-  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < least[length] || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) return 0;
-  return length;
 }
 
 // The characters XML 1.0 allows in a document.

@@ -2,39 +2,13 @@
 
 #include <cstdint>
 
+#include "map/utf8_sequence.h"
+
 namespace mw {
 
 namespace {
 
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
-
-// The length of the valid UTF-8 sequence at `at`, or 0 when the bytes there are none.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // no overlong forms
-    if (lead == 0xED) high = 0x9F;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > text.size()) return 0;
-  if (byte(1) < low || byte(1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
 
 // Calls `take(sequence)` for each character of `text`, U+FFFD standing for bytes that
 // are not UTF-8.
@@ -42,7 +16,8 @@ template <class Take>
 void ForEachCharacter(std::string_view text, Take take) {
   std::size_t at = 0;
   while (at < text.size()) {
-    const std::size_t length = Utf8SequenceLength(text, at);
+    char32_t code = 0;
+    const std::size_t length = Utf8Sequence(text, at, code);
     if (length == 0) {
       take(kReplacement);
       ++at;

@@ -160,11 +160,12 @@ TEST_F(EditorCheckTest, OverviewFollowsTheMapAndADoubleClickShowsTheClip) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   const OverviewView& view = *window->View();
-  QTRY_COMPARE(view.Picture().Graph().nodes.size(), 2u);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view.Picture().Graph().nodes.size() == 2u; }));
 
-  form_->MutableMap().Append(Mark(kitchen, 0.5f, 0.5f, here_ + "/garden.mpg", "out"));
-  form_->SetMapChanged(true);
-  QTRY_COMPARE(view.Picture().Graph().nodes.size(), 3u);
+  // A mark added in the editor, as one step of its history.
+  form_->GoToClip(kitchen);
+  form_->AppendMark(20, 20, here_ + "/garden.mpg", "out");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return view.Picture().Graph().nodes.size() == 3u; }));
   EXPECT_TRUE(view.Picture().Graph().nodes[2].Broken());
 
   emit window->View()->clipChosen(QString::fromStdString(kitchen));

@@ -243,10 +243,10 @@ TEST_F(EditorCommandsTest, AdvanceToolbarShowsA35PixelStrip) {
   EXPECT_TRUE(Control<QWidget>("MapFileName")->isVisible());
   EXPECT_FALSE(Control<QWidget>("SaveMapButton")->visibleRegion().boundingRect().isValid() &&
                Control<QWidget>("SaveMapButton")->mapTo(strip, QPoint(0, 0)).y() < 35);
-  QTRY_COMPARE(area->height(), fullHeight - 35);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return area->height() == fullHeight - 35; }));
   Action("AdvanceMenuItem")->trigger();
   EXPECT_FALSE(strip->isVisible());
-  QTRY_COMPARE(area->height(), fullHeight);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return area->height() == fullHeight; }));
   (void)form;
 }
 

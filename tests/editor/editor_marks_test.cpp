@@ -281,9 +281,9 @@ TEST_F(EditorPointerTest, MarkMessageShowsFromEverySideAndGoesWhenThePointerLeav
       SCOPED_TRACE(testing::Message()
                    << "from " << side.x() << "," << side.y() << " step " << step);
       ApproachInSteps(Panel1(), onMark, side, step);
-      QTRY_VERIFY_WITH_TIMEOUT(ShowsToolTip("go there"), 3000);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return ShowsToolTip("go there"); }, 3000));
       QTest::mouseMove(Panel1(), Centre() + QPoint(40, 40));
-      QTRY_VERIFY_WITH_TIMEOUT(!QToolTip::isVisible(), 3000);
+      EXPECT_TRUE(QTest::qWaitFor([&] { return !QToolTip::isVisible(); }, 3000));
     }
   }
 }
@@ -293,7 +293,7 @@ TEST_F(EditorPointerTest, RestingPointerShowsTheMessageThoughTheClipAreaGotTheLa
   // The last move lands on the clip area itself, 4 pixels from where the pointer dot was.
   ApproachInSteps(Panel1(), Centre(), QPoint(-1, 0), 4);
   QToolTip::hideText();
-  QTRY_VERIFY(!QToolTip::isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !QToolTip::isVisible(); }));
   // The pointer rests: the tool tip event goes to the widget that got the last move.
   for (QWidget* receiver :
        {Panel1(), static_cast<QWidget*>(static_cast<ClipPanel*>(Panel1())->Image1())}) {
@@ -302,12 +302,12 @@ TEST_F(EditorPointerTest, RestingPointerShowsTheMessageThoughTheClipAreaGotTheLa
     QApplication::sendEvent(receiver, &rest);
     EXPECT_TRUE(ShowsToolTip("go there"));
     QToolTip::hideText();
-    QTRY_VERIFY(!QToolTip::isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QToolTip::isVisible(); }));
   }
   // Off the mark, resting shows nothing. The moves above may still have woken Qt's own
   // tool tip timer, whose message the move off the mark takes away after the tip's delay.
   QTest::mouseMove(Panel1(), Centre() + QPoint(40, 40));
-  QTRY_VERIFY(!QToolTip::isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !QToolTip::isVisible(); }));
   QHelpEvent away(QEvent::ToolTip, Centre() + QPoint(40, 40),
                   Panel1()->mapToGlobal(Centre() + QPoint(40, 40)));
   QApplication::sendEvent(Panel1(), &away);
@@ -464,7 +464,7 @@ TEST_F(EditorPointerTest, PlayRemovesTheMoviePicture) {
   TForm1& form = Start();
   ASSERT_EQ(form.GoToClip(movie), ClipKind::MovieClip);
   auto* panel = static_cast<ClipPanel*>(Panel1());
-  QTRY_VERIFY(panel->Image1()->HasPicture());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return panel->Image1()->HasPicture(); }));
   form.PlayButtonClick();  // the map is empty
   EXPECT_FALSE(form.Clips().Player().IsOpen());
   EXPECT_FALSE(panel->Image1()->HasPicture());

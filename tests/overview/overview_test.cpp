@@ -136,7 +136,7 @@ TEST_F(OverviewTest, ViewZoomsAroundThePointerAndADoubleClickChoosesAClip) {
   view.show();
   view.ShowMap(map_);
   EXPECT_TRUE(view.Busy());
-  QTRY_VERIFY_WITH_TIMEOUT(!view.Busy(), 20000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !view.Busy(); }, 20000));
   ASSERT_EQ(view.Picture().Graph().nodes.size(), 5u);
   const QPointF anchor(300, 200);
   const QPointF under = view.ToPicture(anchor);
