@@ -1,9 +1,9 @@
 // Times the player's start: from starting a package of 20 photos of 12 megapixels to its
 // start clip painted, split into the part spent unpacking (package start to the player's
 // own start) and the player's part; once with the player's runtime not yet in the cache
-// (first start on a machine) and once with it there (every later start). The baselines are
-// the same player started on the already unpacked folder, and the package's unpacking
-// alone (--extract). Without the package tools only the first baseline is timed.
+// (first start on a machine) and once with it and the unpacked package there (every later
+// start). The baselines are the same player started on the already unpacked folder, and
+// the package's unpacking alone (--extract). Without the package tools only the first baseline is timed.
 #include <QApplication>
 #include <QProcess>
 #include <QPushButton>
@@ -208,12 +208,13 @@ int main(int argc, char** argv) {
     laterRuns.push_back(TimeStart(package, {}, report, warmCache));
   }
   const StartTiming first = Median(firstRuns), later = Median(laterRuns);
-  Print("first start (runtime not cached)", first);
-  Print("later start (runtime cached)", later);
-  std::printf("first start: %.2f x --extract, target 2000 ms -> %s\n", first.TotalMs() / extractMs,
-              first.TotalMs() <= 2000 ? "met" : "NOT met");
-  std::printf("later start: %.2f x --extract, %.2f x the unpacked folder, target 400 ms -> %s\n",
-              later.TotalMs() / extractMs, later.TotalMs() / folderStart.TotalMs(),
-              later.TotalMs() <= 400 ? "met" : "NOT met");
+  Print("first start (nothing cached)", first);
+  Print("later start (runtime and package cached)", later);
+  const double firstRatio = first.TotalMs() / extractMs;
+  const double laterRatio = later.TotalMs() / folderStart.TotalMs();
+  std::printf("first start: %.2f x --extract, target 1.2 -> %s\n", firstRatio,
+              firstRatio <= 1.2 ? "met" : "NOT met");
+  std::printf("later start: %.2f x the unpacked folder, target 1.3 -> %s\n", laterRatio,
+              laterRatio <= 1.3 ? "met" : "NOT met");
   return 0;
 }

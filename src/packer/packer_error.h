@@ -17,6 +17,13 @@ class PackerError : public std::runtime_error {
   bool shown_ = false;
 };
 
+// The folder being unpacked into has no room for the files (no space, over quota): the
+// package itself may be sound, and another folder may do.
+class NoRoomError : public PackerError {
+ public:
+  using PackerError::PackerError;
+};
+
 // The text of errno as "what: reason".
 std::string ErrnoText(const std::string& what, int error_number);
 

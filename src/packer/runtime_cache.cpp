@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -31,16 +32,6 @@ bool MakeFolders(const std::string& folder) {
   if (error) return false;
   chmod(folder.c_str(), S_IRWXU);
   return std::filesystem::is_directory(folder, error);
-}
-
-// The cache folder when this user may unpack and run programs there; else empty.
-std::string UsableCacheFolder() {
-  const std::string cache = RuntimeCacheFolder();
-  if (cache.empty() || !MakeFolders(cache) || access(cache.c_str(), W_OK | X_OK) != 0 ||
-      OnNoexecMount(cache)) {
-    return "";
-  }
-  return cache;
 }
 
 // Unpacks the part under a temporary name in cache and renames it to final_path once it
@@ -89,6 +80,25 @@ std::string UnpackPrivately(int fd, const RuntimePart& part, const std::string& 
   return pattern;
 }
 
+// Makes link point to target. A link there already is replaced in one step (a player
+// starting meanwhile from the same folder finds one or the other, never none), and one
+// that points there already is left alone.
+void LinkOnce(const std::string& target, const std::string& link) {
+  std::string current(PATH_MAX, '\0');
+  const ssize_t size = readlink(link.c_str(), current.data(), current.size());
+  if (size >= 0 && current.compare(0, static_cast<std::size_t>(size), target) == 0 &&
+      static_cast<std::size_t>(size) == target.size()) {
+    return;
+  }
+  const std::string fresh = link + ".new-" + std::to_string(getpid());
+  unlink(fresh.c_str());
+  if (symlink(target.c_str(), fresh.c_str()) != 0 || rename(fresh.c_str(), link.c_str()) != 0) {
+    const int error = errno;
+    unlink(fresh.c_str());
+    throw PackerError(ErrnoText("cannot link the runtime into " + link, error));
+  }
+}
+
 }  // namespace
 
 std::string RuntimeCacheFolder() {
@@ -97,6 +107,15 @@ std::string RuntimeCacheFolder() {
   const char* home = std::getenv("HOME");
   if (home && home[0] == '/') return JoinPath(JoinPath(home, ".cache"), "markweaver");
   return "";
+}
+
+std::string UsableCacheFolder() {
+  const std::string cache = RuntimeCacheFolder();
+  if (cache.empty() || !MakeFolders(cache) || access(cache.c_str(), W_OK | X_OK) != 0 ||
+      OnNoexecMount(cache)) {
+    return "";
+  }
+  return cache;
 }
 
 std::string ProvideRuntimePart(int fd, const RuntimePart& part, const std::string& fallback) {
@@ -142,12 +161,7 @@ void LinkRuntimeInto(const std::string& runtime_folder, const std::string& dir) 
        it.increment(error)) {
     const std::string name = it->path().filename().string();
     if (name.starts_with(".")) continue;
-    const std::string link = JoinPath(dir, name);
-    struct stat info {};
-    if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) unlink(link.c_str());
-    if (symlink(it->path().c_str(), link.c_str()) != 0) {
-      throw PackerError(ErrnoText("cannot link the runtime into " + link, errno));
-    }
+    LinkOnce(it->path().string(), JoinPath(dir, name));
   }
   if (error) throw PackerError("cannot read the runtime folder " + runtime_folder);
 }

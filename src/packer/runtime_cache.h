@@ -13,6 +13,10 @@ namespace mw::packer {
 // by default ~/.cache/markweaver. Empty when neither variable is set.
 std::string RuntimeCacheFolder();
 
+// The cache folder, made when missing, when this user may unpack and run programs there;
+// else empty.
+std::string UsableCacheFolder();
+
 // Gives the folder holding the part unpacked: the cache folder of its hash, made when
 // missing or incomplete (under a temporary name, renamed into place only when the part
 // matched its hash, so packages starting at once are safe). When the cache cannot be used
@@ -34,7 +38,7 @@ std::string ReplaceRuntimePart(int fd, const RuntimePart& part, const std::strin
 
 // Links every top-level entry of the runtime folder (mwRun.lib, mwRun.plugins, ...) into
 // the folder dir, where the player finds them beside itself; links of the same name that
-// are there already are replaced. Throws PackerError.
+// point elsewhere are replaced in one step. Throws PackerError.
 void LinkRuntimeInto(const std::string& runtime_folder, const std::string& dir);
 
 }  // namespace mw::packer

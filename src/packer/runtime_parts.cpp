@@ -41,6 +41,11 @@ std::uint64_t BigEndianWord(const unsigned char* bytes) {
   return word;
 }
 
+// One lane taking its next word.
+std::uint64_t Step(std::uint64_t lane, const unsigned char* word) {
+  return Mix(lane ^ BigEndianWord(word)) + 0x9e3779b97f4a7c15ULL;
+}
+
 bool EndsWithNoCase(const std::string& name, const char* ending) {
   const std::size_t n = std::strlen(ending);
   if (name.size() < n) return false;
@@ -51,9 +56,7 @@ bool EndsWithNoCase(const std::string& name, const char* ending) {
 }  // namespace
 
 void ContentHash::TakeBlock(const unsigned char* block) {
-  for (std::size_t lane = 0; lane < 4; ++lane) {
-    lanes_[lane] = Mix(lanes_[lane] ^ BigEndianWord(block + 8 * lane)) + 0x9e3779b97f4a7c15ULL;
-  }
+  for (std::size_t lane = 0; lane < 4; ++lane) lanes_[lane] = Step(lanes_[lane], block + 8 * lane);
 }
 
 void ContentHash::Add(const void* data, std::size_t size) {
@@ -69,7 +72,18 @@ void ContentHash::Add(const void* data, std::size_t size) {
     TakeBlock(pending_);
     pending_size_ = 0;
   }
-  for (; size >= kBlock; bytes += kBlock, size -= kBlock) TakeBlock(bytes);
+  // The lanes stay in registers through the long run of whole blocks.
+  std::uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
+  for (; size >= kBlock; bytes += kBlock, size -= kBlock) {
+    a = Step(a, bytes);
+    b = Step(b, bytes + 8);
+    c = Step(c, bytes + 16);
+    d = Step(d, bytes + 24);
+  }
+  lanes_[0] = a;
+  lanes_[1] = b;
+  lanes_[2] = c;
+  lanes_[3] = d;
   std::memcpy(pending_, bytes, size);
   pending_size_ = size;
 }

@@ -122,8 +122,7 @@ class OutputFile {
     while (!bytes.empty()) {
       const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0 && errno == EINTR) continue;
-      if (written < 0)
-        throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+      if (written < 0) ThrowWriteError("cannot write ", errno);
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
     }
@@ -133,27 +132,41 @@ class OutputFile {
   void Finish() {
     if (ftruncate(fd_, static_cast<off_t>(file_.size)) != 0 ||
         fchmod(fd_, file_.permissions) != 0) {
-      throw PackerError(ErrnoText("cannot finish " + PrintableName(file_.name), errno));
+      ThrowWriteError("cannot finish ", errno);
     }
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0)
-      throw PackerError(ErrnoText("cannot write " + PrintableName(file_.name), errno));
+    if (closed != 0) ThrowWriteError("cannot write ", errno);
   }
 
  private:
+  // A full disk or quota is told apart: another folder may have the room.
+  [[noreturn]] void ThrowWriteError(const char* what, int error) const {
+    const std::string text = ErrnoText(what + PrintableName(file_.name), error);
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw NoRoomError(text);
+    throw PackerError(text);
+  }
+
   int fd_;
   PackedFile file_;
 };
 
-// Queues the block for writing at offset, in pieces of at most kMaxPiece.
-void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out, const char* data,
-                std::size_t size, std::uint64_t offset) {
+// Queues the block for writing at offset, in pieces of at most kMaxPiece. A block that lies in
+// the mapped package (a plain archive's content) is written straight from there, as it stays
+// mapped until every write has run; any other is copied first.
+void QueueBlock(BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
+                const SpanSource& source, const char* data, std::size_t size,
+                std::uint64_t offset) {
+  const bool lasting = source.Holds(data, size);
   for (std::size_t done = 0; done < size; done += kMaxPiece) {
-    const std::size_t piece = std::min(kMaxPiece, size - done);
+    const std::string_view piece(data + done, std::min(kMaxPiece, size - done));
     const std::uint64_t at = offset + done;
-    writer.Write(data + done, piece,
-                 [out, at](std::string_view bytes) { out->WriteAt(bytes, at); });
+    if (lasting) {
+      writer.Then([out, piece, at] { out->WriteAt(piece, at); });
+    } else {
+      writer.Write(piece.data(), piece.size(),
+                   [out, at](std::string_view bytes) { out->WriteAt(bytes, at); });
+    }
   }
 }
 
@@ -177,19 +190,20 @@ void ReadContent(archive* a, const PackedFile& file,
 }
 
 void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<OutputFile>& out,
-                 const PackedFile& file) {
+                 const PackedFile& file, const SpanSource& source) {
   ReadContent(a, file, [&](const char* data, std::size_t size, std::uint64_t offset) {
-    QueueBlock(writer, out, data, size, offset);
+    QueueBlock(writer, out, source, data, size, offset);
   });
 }
 
 // Creates the file in the folder and queues its content and its finish on writer.
-void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer) {
+void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer,
+                  const SpanSource& source) {
   const int fd =
       openat(dir_fd, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw PackerError(ErrnoText("cannot create " + PrintableName(file.name), errno));
   const auto out = std::make_shared<OutputFile>(fd, file);
-  CopyContent(a, writer, out, file);
+  CopyContent(a, writer, out, file, source);
   writer.Then([out] { out->Finish(); });
 }
 
@@ -213,8 +227,9 @@ std::string InMebibytes(std::uint64_t bytes) {
 // before unpacking began.
 void CheckRoom(std::uint64_t needed, std::uint64_t free) {
   if (needed <= free) return;
-  Refuse("it needs at least " + InMebibytes(needed) + " (" + std::to_string(needed) +
-         " bytes) of free space to unpack, and only " + InMebibytes(free) + " are free there");
+  throw NoRoomError("the package is refused: it needs at least " + InMebibytes(needed) + " (" +
+                    std::to_string(needed) + " bytes) of free space to unpack, and only " +
+                    InMebibytes(free) + " are free there");
 }
 
 }  // namespace
@@ -223,8 +238,8 @@ namespace {
 
 // Reads every entry of the open archive, writing each into dir_fd (when >= 0) on writer.
 std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits& limits,
-                                    const std::function<void()>& poll,
-                                    BackgroundWriter& writer) {
+                                    const std::function<void()>& poll, BackgroundWriter& writer,
+                                    const SpanSource& source) {
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
@@ -241,7 +256,7 @@ std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits&
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
       CheckRoom(total + file.size, free);
-      ExtractEntry(a, dir_fd, file, writer);
+      ExtractEntry(a, dir_fd, file, writer, source);
     } else {
       CheckContent(a, file);
     }
@@ -266,7 +281,7 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   try {
     ReadArchivePtr a = OpenArchive(&source);
     BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
-    files = ReadEntries(a.get(), dir_fd, limits, poll, writer);
+    files = ReadEntries(a.get(), dir_fd, limits, poll, writer, source);
   } catch (const PackerError&) {
     // Damage makes broken rules of its own: it is named as what it is.
     if (span.hash && source.FinishHash() != *span.hash) {
@@ -277,6 +292,11 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
   if (span.hash && source.FinishHash() != *span.hash) Refuse(kDamaged);
   if (files.empty()) Refuse("it holds no files");
   return files;
+}
+
+void CheckArchiveHash(const ArchiveSpan& span) {
+  SpanSource source(span);
+  if (span.hash && source.FinishHash() != *span.hash) Refuse(kDamaged);
 }
 
 }  // namespace mw::packer

@@ -47,4 +47,8 @@ std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
                                     const ExtractLimits& limits = {},
                                     const std::function<void()>& poll = {});
 
+// Reads the whole span and throws PackerError, as ReadArchive names damage, when its bytes do
+// not match span.hash.
+void CheckArchiveHash(const ArchiveSpan& span);
+
 }  // namespace mw::packer

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <iostream>
 #include <memory>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "packer/failure_notice.h"
 #include "packer/launch_line.h"
 #include "packer/leftover_sweep.h"
+#include "packer/package_cache.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/process.h"
@@ -112,19 +114,71 @@ struct ProvidedRuntime {
   std::vector<std::string> folders;  // one for each part, in the package's order
 };
 
-ProvidedRuntime ProvideRuntime(const Package& package, const std::string& folder) {
+// Provides every runtime part, in the cache where it can.
+ProvidedRuntime ProvideRuntime(const Package& package, const std::string& fallback) {
   ProvidedRuntime runtime;
   for (const RuntimePart& part : package.runtime) {
-    runtime.folders.push_back(ProvideRuntimePart(package.file.get(), part, folder));
-    LinkRuntimeInto(runtime.folders.back(), folder);
+    runtime.folders.push_back(ProvideRuntimePart(package.file.get(), part, fallback));
   }
   return runtime;
 }
 
+void LinkRuntime(const ProvidedRuntime& runtime, const std::string& folder) {
+  for (const std::string& part : runtime.folders) LinkRuntimeInto(part, folder);
+}
+
+// Unpacks the package into folder; a refusal is shown to the person while the folder still
+// holds what was unpacked, its player may show it. A folder without room is left to the
+// caller.
+void UnpackForPlaying(const Package& package, const std::string& folder,
+                      const ExtractLimits& limits) {
+  try {
+    UnpackInto(package, folder, limits);
+  } catch (const NoRoomError&) {
+    throw;
+  } catch (const PackerError& e) {
+    ShowFailureNotice(e.what(), JoinPath(folder, package.command.program));
+    throw PackerError(e.what(), true);
+  }
+}
+
+// The folder the player runs in: the package's folder in the cache, unpacked there at its
+// first start; else (no cache, no room there) the private folder, unpacked into now.
+struct PlayFolder {
+  std::unique_ptr<PackageEntry> entry;
+  std::string path;
+};
+
+PlayFolder ProvidePlayFolder(const Package& package, const std::string& private_folder,
+                             const ExtractLimits& limits) {
+  PlayFolder play;
+  PackageFile file{package.file.get(), package.layout.archive_size,
+                   [&](const std::string& folder) { UnpackForPlaying(package, folder, limits); },
+                   [&] { CheckArchiveHash(package.span()); }};
+  play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
+  if (play.entry) {
+    TrimPackageCache(FolderOf(play.entry->path()));
+    play.path = play.entry->path();
+    return play;
+  }
+  UnpackForPlaying(package, private_folder, limits);
+  play.path = private_folder;
+  return play;
+}
+
+// Runs job on a thread of its own beside the caller's work: the runtime is unpacked while
+// the clips are. Waits for the job when dropped.
+template <typename Job>
+auto Beside(Job job) {
+  return std::async(std::launch::async, std::move(job));
+}
+
 // After the player could not start: unpacks again, into new folders, each runtime part
 // whose unpacked files no longer match their hashes. Returns false when every part was
-// sound (so unpacking again would not help).
-bool RepairRuntime(const Package& package, ProvidedRuntime& runtime, const std::string& folder) {
+// sound (so unpacking again would not help). Parts the cache cannot take go into the
+// private folder; each is linked into the player's folder.
+bool RepairRuntime(const Package& package, ProvidedRuntime& runtime,
+                   const std::string& private_folder, const std::string& folder) {
   bool repaired = false;
   for (std::size_t i = 0; i < package.runtime.size(); ++i) {
     const std::string damaged = FindDamagedRuntimeFile(runtime.folders[i]);
@@ -133,7 +187,7 @@ bool RepairRuntime(const Package& package, ProvidedRuntime& runtime, const std::
               << PrintableName(damaged)
               << " is damaged. The runtime is unpacked again and the player started once more.\n";
     runtime.folders[i] = ReplaceRuntimePart(package.file.get(), package.runtime[i],
-                                            runtime.folders[i], folder);
+                                            runtime.folders[i], private_folder);
     LinkRuntimeInto(runtime.folders[i], folder);
     repaired = true;
   }
@@ -174,19 +228,14 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                                    RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
-    ProvidedRuntime runtime;
-    try {
-      UnpackInto(*package, folder.path(), limits);
-      runtime = ProvideRuntime(*package, folder.path());
-    } catch (const PackerError& e) {
-      // While the folder still holds what was unpacked, its player may show the reason.
-      ShowFailureNotice(e.what(), JoinPath(folder.path(), command.program));
-      throw PackerError(e.what(), true);
-    }
+    auto runtime_job = Beside([&] { return ProvideRuntime(*package, folder.path()); });
+    const PlayFolder play = ProvidePlayFolder(*package, folder.path(), limits);
+    ProvidedRuntime runtime = runtime_job.get();
+    LinkRuntime(runtime, play.path);
     GiveRuntimeFolder(folder.path());
-    int code = RunPlayer(command, folder.path());
-    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path())) {
-      code = RunPlayer(command, folder.path());
+    int code = RunPlayer(command, play.path);
+    if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path(), play.path)) {
+      code = RunPlayer(command, play.path);
     }
     if (PlayerCouldNotStart(code)) {
       const std::string reason = CouldNotStartReason(command, code);
@@ -210,10 +259,13 @@ void ExtractPackage(const std::string& package_path, const std::string& dir,
     throw PackerError(ErrnoText("cannot create the folder " + dir, errno));
   }
   OwnedFolder folder(dir);
+  auto runtime_job = Beside([&] {
+    for (const RuntimePart& part : package.runtime) {
+      UnpackRuntimePart(package.file.get(), part, dir);
+    }
+  });
   UnpackInto(package, dir, limits);
-  for (const RuntimePart& part : package.runtime) {
-    UnpackRuntimePart(package.file.get(), part, dir);
-  }
+  runtime_job.get();
   folder.Keep();
 }
 

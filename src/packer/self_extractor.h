@@ -7,11 +7,13 @@
 
 namespace mw::packer {
 
-// Runs the package held in the file package_path: unpacks it into a fresh private
-// temporary folder, starts the launch line's program there with the message as its one
-// argument, passes SIGINT and SIGTERM on to it, removes the folder in every case and
-// returns the program's exit code (128 + signal when it was killed). Throws PackerError
-// when the package is refused or the program cannot be started (the folder is removed).
+// Runs the package held in the file package_path: unpacks it into its folder in the user's
+// cache (once: a later start finds it there, checked by its stamp) or, where the cache
+// cannot take it, into a fresh private temporary folder; starts the launch line's program
+// there with the message as its one argument, passes SIGINT and SIGTERM on to it, removes
+// the private folder in every case and returns the program's exit code (128 + signal when
+// it was killed). Throws PackerError when the package is refused or the program cannot be
+// started (the private folder is removed).
 int RunPackage(const std::string& package_path, const ExtractLimits& limits = {});
 
 // Unpacks the package into the folder dir, which must not exist yet and is created; starts

@@ -59,6 +59,13 @@ la_ssize_t SpanSource::Read(archive* a, void* client, const void** out) {
   return static_cast<la_ssize_t>(piece);
 }
 
+bool SpanSource::Holds(const void* data, std::size_t size) const {
+  if (!map_ || size > span_.size) return false;
+  const auto at = reinterpret_cast<std::uintptr_t>(data);
+  const auto first = reinterpret_cast<std::uintptr_t>(mapped_span_);
+  return at >= first && at - first <= span_.size - size;
+}
+
 std::uint64_t SpanSource::FinishHash() {
   if (map_) {
     hash_.Add(mapped_span_ + position_, static_cast<std::size_t>(span_.size - position_));

@@ -27,6 +27,9 @@ class SpanSource {
   // libarchive's read callback; client is a SpanSource.
   static la_ssize_t Read(archive* a, void* client, const void** out);
 
+  // Whether the bytes lie in the mapped span, where they stay until this source is dropped.
+  bool Holds(const void* data, std::size_t size) const;
+
   // The content hash of the whole span: the bytes handed out so far, and the rest (which
   // libarchive left unread past the archive's end) read now. Throws PackerError when the
   // rest cannot be read.

@@ -118,7 +118,10 @@ class MakePackageCommandTest : public ::testing::Test {
   std::string PlayPackage(const std::string& package) {
     const std::string report = root_.Path() + "/report";
     fs::remove(report);
-    Finish(Start({package}, {{"MW_PLAYER_REPORT", report}, {"TMPDIR", root_.Path()}},
+    Finish(Start({package},
+                 {{"MW_PLAYER_REPORT", report},
+                  {"TMPDIR", root_.Path()},
+                  {"XDG_CACHE_HOME", root_.Path() + "/cache-home"}},
                  root_.Path() + "/play.log"),
            root_.Path() + "/play.log");
     return ReadText(report);

@@ -143,6 +143,8 @@ class PackageEndToEndTest : public ::testing::Test {
     if (child == 0) {
       setenv("TMPDIR", temp.c_str(), 1);
       setenv("MW_PLAYER_REPORT", report.c_str(), 1);
+      // The package is kept in a cache of the test's own, not the user's.
+      setenv("XDG_CACHE_HOME", (root_ + "/cache-home").c_str(), 1);
       const std::string package = program_ + "Packages/tour.exe";
       execl(package.c_str(), package.c_str(), static_cast<char*>(nullptr));
       _exit(127);

@@ -91,7 +91,9 @@ class HostilePackageTest : public ::testing::Test {
 
   RunResult RunIt() {
     return RunProgram(
-        {{package_}, root_.path(), {{"TMPDIR", tmp_}, {"MW_PLAYER_REPORT", report_}}});
+        {{package_},
+         root_.path(),
+         {{"TMPDIR", tmp_}, {"XDG_CACHE_HOME", cache_home_}, {"MW_PLAYER_REPORT", report_}}});
   }
 
   void ExpectRefused(const std::string& reason) {
@@ -100,11 +102,16 @@ class HostilePackageTest : public ::testing::Test {
     EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
     EXPECT_FALSE(Exists(report_)) << "the player was started";
     EXPECT_TRUE(ListFolder(tmp_).empty()) << "left behind: " << ListFolder(tmp_)[0];
-    EXPECT_EQ(ListFolder(root_.path()), (std::vector<std::string>{"package.exe", "tmp"}));
+    std::vector<std::string> left = ListFolder(root_.path());
+    std::erase(left, "cache-home");
+    EXPECT_EQ(left, (std::vector<std::string>{"package.exe", "tmp"}));
+    EXPECT_TRUE(!Exists(cache_) || ListFolder(cache_).empty()) << "cached: " << ListFolder(cache_)[0];
   }
 
   TempDir root_;
   std::string tmp_ = root_ / "tmp";
+  std::string cache_home_ = root_ / "cache-home";
+  std::string cache_ = cache_home_ + "/markweaver";
   std::string package_ = root_ / "package.exe";
   std::string report_ = root_ / "report";
 };
@@ -338,8 +345,12 @@ TEST_F(ListedPackageTest, OutputThatCannotBeWrittenFails) {
 }
 
 TEST_F(HostilePackageTest, PackageLargerThanTheFreeSpaceIsRefusedAtOnce) {
-  if (mount("tmpfs", tmp_.c_str(), "tmpfs", 0, "size=4m") != 0)
+  fs::create_directories(cache_home_);
+  if (mount("tmpfs", tmp_.c_str(), "tmpfs", 0, "size=4m") != 0 ||
+      mount("tmpfs", cache_home_.c_str(), "tmpfs", 0, "size=4m") != 0) {
+    umount(tmp_.c_str());
     GTEST_SKIP() << "cannot mount a small tmpfs here";
+  }
   // A header of 64 MiB with a cut-off body: refused before any byte is written.
   ArchiveBuilder builder(false, 1 << 20);
   WithPlayer(builder).Entry(
@@ -349,6 +360,7 @@ TEST_F(HostilePackageTest, PackageLargerThanTheFreeSpaceIsRefusedAtOnce) {
   const RunResult result = RunIt();
   const std::vector<std::string> left = ListFolder(tmp_);
   umount(tmp_.c_str());
+  umount(cache_home_.c_str());
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find("it needs at least 65 MiB"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("of free space to unpack, and only 4 MiB are free"), std::string::npos)

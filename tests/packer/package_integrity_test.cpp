@@ -86,8 +86,13 @@ class PackageIntegrityTest : public ::testing::Test {
     return static_cast<int>(std::count(lines.begin(), lines.end(), '\n'));
   }
 
-  // The unpacked runtime folders in the cache, work folders included.
-  std::vector<std::string> Cached() const { return ListFolder(cache_); }
+  // The unpacked runtime folders in the cache, work folders included; not the unpacked
+  // packages.
+  std::vector<std::string> Cached() const {
+    std::vector<std::string> names = ListFolder(cache_);
+    std::erase_if(names, [](const std::string& name) { return name.starts_with("pkg-"); });
+    return names;
+  }
 
   TempDir root_;
   std::string program_, staging_;
@@ -230,21 +235,23 @@ TEST_F(PackageIntegrityTest, AKilledPackageEndsItsPlayerAndTheNextStartSweepsIts
                                 {"MW_PLAYER_WAIT", "1"}}},
                               root_ / "out", root_ / "err");
   ASSERT_TRUE(WaitForFile(report_));
-  const PlayerReport report = ReadPlayerReport(report_);
+  const std::vector<std::string> work = ListFolder(tmp_);
+  ASSERT_EQ(work.size(), 1u);
+  const std::string folder = tmp_ + "/" + work[0];
   const std::string text = ReadFile(report_);
   const pid_t player = std::stoi(text.substr(text.find("pid ") + 4));
   ASSERT_EQ(kill(package, SIGKILL), 0);
   EXPECT_EQ(WaitExitCode(package), 128 + SIGKILL);
   for (int i = 0; i < 100 && Alive(player); ++i) usleep(50000);
   EXPECT_FALSE(Alive(player)) << "the player outlived its package";
-  ASSERT_TRUE(Exists(report.cwd));  // nobody could remove it
+  ASSERT_TRUE(Exists(folder));  // nobody could remove it
 
   // A start right away leaves it (it may be a package just starting); a later one sweeps it.
   ASSERT_EQ(Run().exit_code, 0);
-  EXPECT_TRUE(Exists(report.cwd));
-  Age(report.cwd);
+  EXPECT_TRUE(Exists(folder));
+  Age(folder);
   ASSERT_EQ(Run().exit_code, 0);
-  EXPECT_FALSE(Exists(report.cwd));
+  EXPECT_FALSE(Exists(folder));
   EXPECT_TRUE(ListFolder(tmp_).empty());
 }
 
@@ -287,7 +294,7 @@ TEST_F(PackageIntegrityTest, FullHomeOrFullTemporaryFolderStillPlays) {
   const std::vector<std::string> left = ListFolder(tmp_);
   umount(tmp_.c_str());
   EXPECT_EQ(run.exit_code, 0) << run.err;
-  EXPECT_TRUE(ReadPlayerReport(report_).cwd.starts_with(cache_ + "/mwpkg-"))
+  EXPECT_TRUE(ReadPlayerReport(report_).cwd.starts_with(cache_ + "/pkg-"))
       << ReadPlayerReport(report_).cwd;
   EXPECT_TRUE(left.empty());
 }

@@ -50,7 +50,9 @@ class PackageToolsTest : public ::testing::Test {
 
   RunSpec PackageRun(std::vector<std::string> args = {}) const {
     args.insert(args.begin(), package_);
-    return {args, root_.path(), {{"TMPDIR", tmp_}, {"MW_PLAYER_REPORT", report_}}};
+    return {args,
+            root_.path(),
+            {{"TMPDIR", tmp_}, {"XDG_CACHE_HOME", cache_home_}, {"MW_PLAYER_REPORT", report_}}};
   }
 
   // Everything the staging folder holds, as the player would report it.
@@ -69,6 +71,7 @@ class PackageToolsTest : public ::testing::Test {
   std::string program_;
   std::string staging_;
   std::string tmp_ = root_ / "tmp";
+  std::string cache_home_ = root_ / "cache-home";
   std::string out_ = root_ / "out";
   std::string package_ = out_ + "/My package.exe";
   std::string report_ = root_ / "report";
@@ -89,8 +92,9 @@ TEST_F(PackageToolsTest, PackageHandsThePlayerEveryFileAndTheMessage) {
   const PlayerReport report = ReadPlayerReport(report_);
   EXPECT_EQ(report.args, std::vector<std::string>{"Welcome to the tour"});
   EXPECT_EQ(report.files, StagedFingerprints());
-  EXPECT_EQ(report.cwd.rfind(tmp_ + "/", 0), 0u) << report.cwd;
-  EXPECT_FALSE(Exists(report.cwd));
+  // It plays from the package's folder in the cache, kept for its later starts.
+  EXPECT_EQ(report.cwd.rfind(cache_home_ + "/markweaver/pkg-", 0), 0u) << report.cwd;
+  EXPECT_TRUE(Exists(report.cwd));
   ExpectNoTempLeft();
 }
 
@@ -191,7 +195,6 @@ TEST_F(PackageToolsTest, PlayerKilledBySignalLeavesNoTemporaryFolder) {
   const std::string pid_line = ReadFile(report_).substr(ReadFile(report_).find("pid ") + 4);
   ASSERT_EQ(kill(std::stoi(pid_line), SIGKILL), 0);
   EXPECT_EQ(WaitExitCode(pid), 128 + SIGKILL);
-  EXPECT_FALSE(Exists(report.cwd));
   ExpectNoTempLeft();
 }
 
@@ -334,6 +337,11 @@ TEST_F(PackageToolsTest, ExtractorNamesAFailedWriteAndRemovesTheFolder) {
   clips_ = {"big.mpg"};
   ASSERT_EQ(BuildWith("m").exit_code, 0);
   const std::string into = root_ / "unpacked";
+  // The runtime is in the cache already, the package is not.
+  ASSERT_EQ(RunProgram(PackageRun()).exit_code, 0);
+  for (const std::string& name : ListFolder(cache_home_ + "/markweaver"))
+    if (name.starts_with("pkg-")) fs::remove_all(cache_home_ + "/markweaver/" + name);
+  fs::remove(report_);
   RunResult extract, run;
   {
     const FileSizeLimit limit(1 << 20);

@@ -188,12 +188,13 @@ class BareDesktopTest : public ::testing::Test {
     return rootPath + kHome + "/.cache/markweaver";
   }
 
-  // The folders unpacked into the cache (hidden work folders left out).
+  // The runtime folders unpacked into the cache (unpacked packages left out).
   std::vector<std::string> CacheEntries() const {
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(CacheFolder(), error))
-      names.push_back(entry.path().filename().string());
+      if (!entry.path().filename().string().starts_with("pkg-"))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -344,7 +345,9 @@ TEST_F(BareDesktopTest, NoexecTemporaryFolderFallsBackToTheRuntimeFolder) {
                             {"XDG_RUNTIME_DIR=/run/user"});
   EXPECT_EQ(run.exitCode, 0) << run.errors;
   EXPECT_EQ(run.report["clip"], "hall.jpg") << run.errors;
-  EXPECT_TRUE(run.report["folder"].starts_with("/run/user/")) << run.report["folder"];
+  // It plays from the package's folder in the cache; its work folder is in /run/user.
+  EXPECT_TRUE(run.report["folder"].starts_with(std::string(kHome) + "/.cache/markweaver/pkg-"))
+      << run.report["folder"];
 }
 
 TEST_F(BareDesktopTest, FullTemporaryFolderPlaysFromTheCacheFolder) {
@@ -357,7 +360,7 @@ TEST_F(BareDesktopTest, FullTemporaryFolderPlaysFromTheCacheFolder) {
                             "mount --bind /tmp/.X11-unix \"$r/tmp/.X11-unix\";");
   EXPECT_EQ(run.exitCode, 0) << run.errors;
   EXPECT_EQ(run.report["clip"], "hall.jpg") << run.errors;
-  EXPECT_TRUE(run.report["folder"].starts_with(std::string(kHome) + "/.cache/markweaver/mwpkg-"))
+  EXPECT_TRUE(run.report["folder"].starts_with(std::string(kHome) + "/.cache/markweaver/pkg-"))
       << run.report["folder"];
 }
 
