@@ -18,6 +18,8 @@ inline const QColor kDesktopColour{0, 128, 128};
 // watches its events as the clip area's. A caption too wide for the panel even at
 // the smallest readable size is shown whole on a tag just below (or above) the panel.
 class MarkPanel : public QFrame {
+  Q_OBJECT
+
  public:
   MarkPanel(const QString& caption, QWidget* parent);
   ~MarkPanel() override;
