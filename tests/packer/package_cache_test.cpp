@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <thread>
 
 #include "packer/leftover_sweep.h"
+#include "packer/packer_error.h"
 #include "packer_test_support.h"
 
 namespace mw::test {
@@ -233,6 +235,29 @@ TEST(FolderStampTest, FindsChangedReplacedAndMissingFilesAndOddNames) {
   EXPECT_TRUE(packer::FolderMatchesStamp(dir.path()));
   WriteFile(dir / odd, "odd");  // the same bytes written again
   EXPECT_FALSE(packer::FolderMatchesStamp(dir.path()));
+}
+
+// A stamp that finds the disk full is no room, not a failure: the package then plays from
+// its private folder instead of ending.
+TEST(FolderStampTest, AFullDiskIsNoRoom) {
+  const TempDir dir;
+  if (mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  struct Unmount {
+    const std::string& path;
+    ~Unmount() { umount(path.c_str()); }
+  } unmount{dir.path()};
+  WriteFile(dir / "hall.jpg", "photo");
+  {
+    const int filler = open((dir / "filler").c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(filler, 0);
+    const std::string block(4096, 'x');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    EXPECT_EQ(errno, ENOSPC);
+    close(filler);
+  }
+  EXPECT_THROW(packer::WriteFolderStamp(dir.path()), packer::NoRoomError);
 }
 
 }  // namespace
