@@ -36,7 +36,7 @@ void WriteAllBytes(int fd, std::string_view bytes, const std::string& what) {
   while (!bytes.empty()) {
     const ssize_t written = write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR) continue;
-    if (written < 0) throw PackerError(ErrnoText("cannot write " + what, errno));
+    if (written < 0) ThrowWriteError("cannot write " + what, errno);
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
 }

@@ -11,7 +11,8 @@
 
 namespace mw::packer {
 
-// Writes all of bytes to fd at its offset; throws PackerError "cannot write <what>: ...".
+// Writes all of bytes to fd at its offset; throws "cannot write <what>: ..." (NoRoomError
+// when the disk or quota is full).
 void WriteAllBytes(int fd, std::string_view bytes, const std::string& what);
 
 // Copies size bytes from the offset of `from` (the file at from_path) to the offset of

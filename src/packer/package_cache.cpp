@@ -14,6 +14,7 @@
 #include <string_view>
 #include <utility>
 
+#include "packer/file_copy.h"
 #include "packer/packer_error.h"
 #include "packer/program_folder.h"
 #include "packer/runtime_cache.h"
@@ -171,27 +172,6 @@ std::uint64_t FreeBytesIn(const std::string& folder) {
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-// A full disk or quota is told apart from other failures: the package then plays from
-// another folder.
-[[noreturn]] void ThrowStampError(const std::string& what, int error) {
-  const std::string text = ErrnoText(what, error);
-  if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw NoRoomError(text);
-  throw PackerError(text);
-}
-
-// Writes all of `text` to `fd`; gives 0, or the errno of the write that failed.
-int WriteWhole(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
-
 // Fills a new folder in the cache and puts it in place as name's folder; see
 // ProvidePackageEntry.
 std::unique_ptr<PackageEntry> MakeEntry(const std::string& cache, const std::string& final_path,
@@ -258,15 +238,20 @@ void WriteFolderStamp(const std::string& folder) {
   }
   closedir(dir);
   const std::string records = JoinPath(folder, kRecords);
+  // A full disk is no room, so that the package plays from another folder.
   if (mkdir(records.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-    ThrowStampError("cannot make the folder " + records, errno);
+    ThrowWriteError("cannot make the folder " + records, errno);
   }
   const std::string path = JoinPath(folder, kStamp);
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) ThrowStampError("cannot write " + path, errno);
-  int error = WriteWhole(fd, stamp);
-  if (close(fd) != 0 && error == 0) error = errno;
-  if (error != 0) ThrowStampError("cannot write " + path, error);
+  if (fd < 0) ThrowWriteError("cannot write " + path, errno);
+  try {
+    WriteAllBytes(fd, stamp, path);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  if (close(fd) != 0) ThrowWriteError("cannot write " + path, errno);
 }
 
 bool FolderMatchesStamp(const std::string& folder) {

@@ -68,6 +68,13 @@ std::string ErrnoText(const std::string& what, int error_number) {
   return what + ": " + std::strerror(error_number);
 }
 
+void ThrowWriteError(const std::string& what, int error_number) {
+  const std::string text = ErrnoText(what, error_number);
+  if (error_number == ENOSPC || error_number == EDQUOT || error_number == EFBIG)
+    throw NoRoomError(text);
+  throw PackerError(text);
+}
+
 std::uint64_t HashOfBytes(const std::string& bytes) {
   ContentHash hash;
   hash.Add(bytes.data(), bytes.size());

@@ -27,4 +27,8 @@ class NoRoomError : public PackerError {
 // The text of errno as "what: reason".
 std::string ErrnoText(const std::string& what, int error_number);
 
+// Throws the failure of a write as "what: reason": NoRoomError for a full disk or quota,
+// PackerError for anything else.
+[[noreturn]] void ThrowWriteError(const std::string& what, int error_number);
+
 }  // namespace mw::packer

@@ -122,7 +122,7 @@ class OutputFile {
     while (!bytes.empty()) {
       const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
       if (written < 0 && errno == EINTR) continue;
-      if (written < 0) ThrowWriteError("cannot write ", errno);
+      if (written < 0) ThrowFileWriteError("cannot write ", errno);
       bytes.remove_prefix(static_cast<std::size_t>(written));
       offset += static_cast<std::uint64_t>(written);
     }
@@ -132,19 +132,17 @@ class OutputFile {
   void Finish() {
     if (ftruncate(fd_, static_cast<off_t>(file_.size)) != 0 ||
         fchmod(fd_, file_.permissions) != 0) {
-      ThrowWriteError("cannot finish ", errno);
+      ThrowFileWriteError("cannot finish ", errno);
     }
     const int closed = close(fd_);
     fd_ = -1;
-    if (closed != 0) ThrowWriteError("cannot write ", errno);
+    if (closed != 0) ThrowFileWriteError("cannot write ", errno);
   }
 
  private:
   // A full disk or quota is told apart: another folder may have the room.
-  [[noreturn]] void ThrowWriteError(const char* what, int error) const {
-    const std::string text = ErrnoText(what + PrintableName(file_.name), error);
-    if (error == ENOSPC || error == EDQUOT || error == EFBIG) throw NoRoomError(text);
-    throw PackerError(text);
+  [[noreturn]] void ThrowFileWriteError(const char* what, int error) const {
+    ThrowWriteError(what + PrintableName(file_.name), error);
   }
 
   int fd_;
