@@ -3,7 +3,9 @@
 // own start) and the player's part; once with the player's runtime not yet in the cache
 // (first start on a machine) and once with it and the unpacked package there (every later
 // start). The baselines are the same player started on the already unpacked folder, and
-// the package's unpacking alone (--extract). Without the package tools only the first baseline is timed.
+// the package's unpacking alone (--extract). For the package's starts the moments its own
+// report names are printed too: when its clips, its runtime and its player were ready.
+// Without the package tools only the first baseline is timed.
 #include <QApplication>
 #include <QProcess>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include "package/packageresult.h"
 #include "package/progress.h"
 #include "package/progress_reporter.h"
+#include "packer/start_moments.h"
 #include "player/start_report.h"
 #include "scripted_desktop.h"
 
@@ -39,6 +42,9 @@ constexpr const char* kTools[] = {"MarkWeaverL.dll", "tract.dll", "kecab.dll"};
 struct StartTiming {
   double unpackMs = 0;  // process start to the player's main
   double playerMs = 0;  // the player's main to the start clip painted
+  // From a package's own report, since the process start: its folder of clips ready (found
+  // or unpacked), its runtime ready, its player about to be started.
+  double clipsReadyMs = 0, runtimeReadyMs = 0, playerStartingMs = 0;
   double TotalMs() const { return unpackMs + playerMs; }
 };
 
@@ -69,6 +75,10 @@ StartTiming TimeStart(const std::string& program, const QStringList& arguments,
   if (!cache.empty()) environment.insert("XDG_CACHE_HOME", QString::fromStdString(cache));
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert(mw::kStartReportVariable, QString::fromStdString(report));
+  const std::string packageReport = report + ".package";
+  fs::remove(packageReport);
+  environment.insert(mw::packer::kPackageStartReportVariable,
+                     QString::fromStdString(packageReport));
   QProcess process;
   process.setProcessEnvironment(environment);
   const auto launched = Clock::now();
@@ -79,7 +89,12 @@ StartTiming TimeStart(const std::string& program, const QStringList& arguments,
       std::chrono::duration_cast<std::chrono::nanoseconds>(launched.time_since_epoch()).count();
   const double started = ReportValue(report, "started_ns");
   const double painted = ReportValue(report, "painted_ns");
-  return {(started - launchedNs) / 1e6, (painted - started) / 1e6};
+  auto sinceLaunch = [&](const char* key) {
+    const double moment = ReportValue(packageReport, key);
+    return moment > 0 ? (moment - launchedNs) / 1e6 : 0;
+  };
+  return {(started - launchedNs) / 1e6, (painted - started) / 1e6, sinceLaunch("clips_ready_ns"),
+          sinceLaunch("runtime_ready_ns"), sinceLaunch("player_starting_ns")};
 }
 
 StartTiming Median(std::vector<StartTiming> runs) {
@@ -144,6 +159,9 @@ double Median(std::vector<double> runs) {
 void Print(const char* what, const StartTiming& timing) {
   std::printf("%-40s %7.1f ms (to the player's start %6.1f ms, then to painted %6.1f ms)\n", what,
               timing.TotalMs(), timing.unpackMs, timing.playerMs);
+  if (timing.playerStartingMs <= 0) return;
+  std::printf("%-40s clips ready at %.1f ms, runtime ready at %.1f ms, player started at %.1f ms\n",
+              "", timing.clipsReadyMs, timing.runtimeReadyMs, timing.playerStartingMs);
 }
 
 }  // namespace
@@ -189,7 +207,8 @@ int main(int argc, char** argv) {
   fs::copy_file(MW_BIN_DIR "/runner.dll", program + "runner.dll");
   for (const char* tool : kTools) fs::copy_file(fs::path(tools) / tool, program + tool);
   for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
-    if (fs::exists(fs::path(tools) / part)) fs::create_symlink(fs::path(tools) / part, program + part);
+    if (fs::exists(fs::path(tools) / part))
+      fs::create_symlink(fs::path(tools) / part, program + part);
   const std::string package = MakePackage(map, program);
   if (!fs::exists(package)) {
     std::printf("the package could not be made\n");
