@@ -3,7 +3,9 @@
 // own start) and the player's part; once with the player's runtime not yet in the cache
 // (first start on a machine) and once with it and the unpacked package there (every later
 // start). The baselines are the same player started on the already unpacked folder, and
-// the package's unpacking alone (--extract). Without the package tools only the first baseline is timed.
+// the package's unpacking alone (--extract). For the package's starts the moments its own
+// report names are printed too: when its clips, its runtime and its player were ready.
+// Without the package tools only the first baseline is timed.
 #include <QApplication>
 #include <QProcess>
 #include <QPushButton>
@@ -24,6 +26,7 @@
 #include "package/packageresult.h"
 #include "package/progress.h"
 #include "package/progress_reporter.h"
+#include "packer/start_moments.h"
 #include "player/start_report.h"
 #include "scripted_desktop.h"
 
@@ -33,12 +36,15 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr int kPhotos = 20;
-constexpr int kRuns = 5;
+constexpr int kRuns = 9;
 constexpr const char* kTools[] = {"MarkWeaverL.dll", "tract.dll", "kecab.dll"};
 
 struct StartTiming {
   double unpackMs = 0;  // process start to the player's main
   double playerMs = 0;  // the player's main to the start clip painted
+  // From a package's own report, since the process start: its folder of clips ready (found
+  // or unpacked), its runtime ready, its player about to be started.
+  double clipsReadyMs = 0, runtimeReadyMs = 0, playerStartingMs = 0;
   double TotalMs() const { return unpackMs + playerMs; }
 };
 
@@ -69,6 +75,10 @@ StartTiming TimeStart(const std::string& program, const QStringList& arguments,
   if (!cache.empty()) environment.insert("XDG_CACHE_HOME", QString::fromStdString(cache));
   environment.insert("QT_QPA_PLATFORM", "offscreen");
   environment.insert(mw::kStartReportVariable, QString::fromStdString(report));
+  const std::string packageReport = report + ".package";
+  fs::remove(packageReport);
+  environment.insert(mw::packer::kPackageStartReportVariable,
+                     QString::fromStdString(packageReport));
   QProcess process;
   process.setProcessEnvironment(environment);
   const auto launched = Clock::now();
@@ -79,7 +89,12 @@ StartTiming TimeStart(const std::string& program, const QStringList& arguments,
       std::chrono::duration_cast<std::chrono::nanoseconds>(launched.time_since_epoch()).count();
   const double started = ReportValue(report, "started_ns");
   const double painted = ReportValue(report, "painted_ns");
-  return {(started - launchedNs) / 1e6, (painted - started) / 1e6};
+  auto sinceLaunch = [&](const char* key) {
+    const double moment = ReportValue(packageReport, key);
+    return moment > 0 ? (moment - launchedNs) / 1e6 : 0;
+  };
+  return {(started - launchedNs) / 1e6, (painted - started) / 1e6, sinceLaunch("clips_ready_ns"),
+          sinceLaunch("runtime_ready_ns"), sinceLaunch("player_starting_ns")};
 }
 
 StartTiming Median(std::vector<StartTiming> runs) {
@@ -125,18 +140,18 @@ std::string MakePackage(const mw::ClipMap& map, const std::string& program) {
   return program + "Packages/photos.exe";
 }
 
-// The median wall time of the package's unpacking alone, into a fresh folder each run.
-double MedianExtractMs(const std::string& package, const std::string& into) {
-  std::vector<double> runs;
-  for (int i = 0; i < kRuns; ++i) {
-    const std::string folder = into + std::to_string(i);
-    QProcess process;
-    const auto started = Clock::now();
-    process.start(QString::fromStdString(package), {"--extract", QString::fromStdString(folder)});
-    process.waitForFinished(60000);
-    runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
-    fs::remove_all(folder);
-  }
+// The wall time of the package's unpacking alone, into a fresh folder that is removed again.
+double ExtractMs(const std::string& package, const std::string& folder) {
+  QProcess process;
+  const auto started = Clock::now();
+  process.start(QString::fromStdString(package), {"--extract", QString::fromStdString(folder)});
+  process.waitForFinished(60000);
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  fs::remove_all(folder);
+  return ms;
+}
+
+double Median(std::vector<double> runs) {
   std::sort(runs.begin(), runs.end());
   return runs[runs.size() / 2];
 }
@@ -144,6 +159,9 @@ double MedianExtractMs(const std::string& package, const std::string& into) {
 void Print(const char* what, const StartTiming& timing) {
   std::printf("%-40s %7.1f ms (to the player's start %6.1f ms, then to painted %6.1f ms)\n", what,
               timing.TotalMs(), timing.unpackMs, timing.playerMs);
+  if (timing.playerStartingMs <= 0) return;
+  std::printf("%-40s clips ready at %.1f ms, runtime ready at %.1f ms, player started at %.1f ms\n",
+              "", timing.clipsReadyMs, timing.runtimeReadyMs, timing.playerStartingMs);
 }
 
 }  // namespace
@@ -173,14 +191,14 @@ int main(int argc, char** argv) {
   mw::WriteMapFile(unpacked + "/mwRun", {1024, 768}, bare);
   fs::copy_file(MW_BIN_DIR "/runner.dll", unpacked + "/mwRun.exe");
   const std::string report = root.filePath("report").toStdString();
+  auto timeFolderStart = [&] {
+    return TimeStart(unpacked + "/mwRun.exe", {"Twenty photos"}, report);
+  };
   std::vector<StartTiming> folderRuns;
-  for (int i = 0; i < kRuns; ++i)
-    folderRuns.push_back(TimeStart(unpacked + "/mwRun.exe", {"Twenty photos"}, report));
-  const StartTiming folderStart = Median(folderRuns);
-  Print("player on the unpacked folder (baseline)", folderStart);
-
   const std::string tools = ToolsFolder();
   if (tools.empty()) {
+    for (int i = 0; i < kRuns; ++i) folderRuns.push_back(timeFolderStart());
+    Print("player on the unpacked folder (baseline)", Median(folderRuns));
     std::printf("package tools not found: the package start was not timed\n");
     return 0;
   }
@@ -189,24 +207,36 @@ int main(int argc, char** argv) {
   fs::copy_file(MW_BIN_DIR "/runner.dll", program + "runner.dll");
   for (const char* tool : kTools) fs::copy_file(fs::path(tools) / tool, program + tool);
   for (const char* part : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"})
-    if (fs::exists(fs::path(tools) / part)) fs::create_symlink(fs::path(tools) / part, program + part);
+    if (fs::exists(fs::path(tools) / part))
+      fs::create_symlink(fs::path(tools) / part, program + part);
   const std::string package = MakePackage(map, program);
   if (!fs::exists(package)) {
     std::printf("the package could not be made\n");
     return 1;
   }
   std::printf("package: %.1f MB\n", fs::file_size(package) / 1e6);
-  const double extractMs = MedianExtractMs(package, root.filePath("extract").toStdString());
-  std::printf("%-40s %7.1f ms\n", "package --extract alone (baseline)", extractMs);
-
+  // Each start runs beside its baseline, so that both meet the same load of the machine: a
+  // first start beside an --extract of its own, a later start beside the player on the
+  // unpacked folder. The first start and --extract write into folders removed after the run:
+  // the files of earlier runs kept would make writing slower for the runs after them (memory
+  // the system has not used yet costs more to take), which would time the order of the runs
+  // rather than the package tools.
+  std::vector<double> extractRuns;
   std::vector<StartTiming> firstRuns, laterRuns;
   const std::string warmCache = root.filePath("warm-cache").toStdString();
   TimeStart(package, {}, report, warmCache);  // fills the warm cache
   for (int i = 0; i < kRuns; ++i) {
-    const std::string freshCache = root.filePath("fresh-cache" + QString::number(i)).toStdString();
+    extractRuns.push_back(ExtractMs(package, root.filePath("extract").toStdString()));
+    const std::string freshCache = root.filePath("fresh-cache").toStdString();
     firstRuns.push_back(TimeStart(package, {}, report, freshCache));
+    fs::remove_all(freshCache);
     laterRuns.push_back(TimeStart(package, {}, report, warmCache));
+    folderRuns.push_back(timeFolderStart());
   }
+  const StartTiming folderStart = Median(folderRuns);
+  Print("player on the unpacked folder (baseline)", folderStart);
+  const double extractMs = Median(extractRuns);
+  std::printf("%-40s %7.1f ms\n", "package --extract alone (baseline)", extractMs);
   const StartTiming first = Median(firstRuns), later = Median(laterRuns);
   Print("first start (nothing cached)", first);
   Print("later start (runtime and package cached)", later);

@@ -20,9 +20,10 @@
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 #include "packer/process.h"
+#include "packer/program_folder.h"
 #include "packer/runtime_cache.h"
 #include "packer/runtime_parts.h"
-#include "packer/program_folder.h"
+#include "packer/start_moments.h"
 #include "packer/temp_folder.h"
 
 namespace mw::packer {
@@ -228,11 +229,19 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                                    RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
-    auto runtime_job = Beside([&] { return ProvideRuntime(*package, folder.path()); });
+    StartMoments moments;
+    auto runtime_job = Beside([&] {
+      ProvidedRuntime provided = ProvideRuntime(*package, folder.path());
+      moments.Mark("runtime_ready");
+      return provided;
+    });
     const PlayFolder play = ProvidePlayFolder(*package, folder.path(), limits);
+    moments.Mark("clips_ready");
     ProvidedRuntime runtime = runtime_job.get();
     LinkRuntime(runtime, play.path);
     GiveRuntimeFolder(folder.path());
+    moments.Mark("player_starting");
+    moments.Write();
     int code = RunPlayer(command, play.path);
     if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path(), play.path)) {
       code = RunPlayer(command, play.path);

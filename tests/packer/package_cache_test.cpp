@@ -1,7 +1,8 @@
 // The unpacked packages kept in the user's cache, with the real package tools as processes: a
 // later start plays from the folder the first one unpacked without writing it again, a cached
 // clip damaged meanwhile is unpacked afresh, packages of different contents never share a
-// folder, first starts at once both play, and the cache keeps only the packages started last.
+// folder, first starts at once both play, the cache keeps only the packages started last, and
+// a start reports its moments for timing.
 #include "packer/package_cache.h"
 
 #include <fcntl.h>
@@ -13,10 +14,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <map>
+#include <sstream>
 #include <thread>
 
 #include "packer/leftover_sweep.h"
 #include "packer/packer_error.h"
+#include "packer/start_moments.h"
 #include "packer_test_support.h"
 
 namespace mw::test {
@@ -220,6 +224,49 @@ TEST_F(PackageCacheTest, TheCacheKeepsThePackagesStartedLastAndThoseInUse) {
   kill(running, SIGTERM);
   WaitExitCode(running);
   ExpectNoWorkFoldersLeft();
+}
+
+// The moments of each start as its package reports them for timing: in the order they come,
+// inside the start, at the first start (everything unpacked) as at a later one. A report that
+// cannot be written changes nothing of the start.
+TEST_F(PackageCacheTest, AStartReportsWhenItsClipsItsRuntimeAndItsPlayerWereReady) {
+  const std::string photo = RandomBytes(300000, 30);
+  Build(package_, photo, "Hello");
+  const std::string moments_path = root_ / "moments";
+  auto now_ns = [] {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
+  for (const char* start : {"first", "later"}) {
+    SCOPED_TRACE(start);
+    RunSpec launch = Launch(package_, report_);
+    launch.env[packer::kPackageStartReportVariable] = moments_path;
+    const long long before = now_ns();
+    const RunResult run = RunProgram(launch);
+    const long long after = now_ns();
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    std::map<std::string, long long> moments;
+    std::istringstream lines(ReadFile(moments_path));
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t equals = line.find('=');
+      ASSERT_NE(equals, std::string::npos) << line;
+      moments[line.substr(0, equals)] = std::stoll(line.substr(equals + 1));
+    }
+    ASSERT_EQ(moments.size(), 3u) << ReadFile(moments_path);
+    const long long clips = moments["clips_ready_ns"], runtime = moments["runtime_ready_ns"],
+                    player = moments["player_starting_ns"];
+    EXPECT_LE(before, clips);
+    EXPECT_LE(before, runtime);
+    EXPECT_LE(std::max(clips, runtime), player);
+    EXPECT_LE(player, after);
+  }
+  RunSpec unwritable = Launch(package_, report_);
+  unwritable.env[packer::kPackageStartReportVariable] = root_ / "no such folder/moments";
+  fs::remove(report_);
+  const RunResult run = RunProgram(unwritable);
+  EXPECT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(ReadPlayerReport(report_).files.at("hall.jpg"), Fingerprint(photo));
 }
 
 // The stamp tells a folder's files apart from what they were, without reading them.
