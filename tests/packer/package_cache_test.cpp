@@ -65,7 +65,7 @@ class PackageCacheTest : public ::testing::Test {
     ASSERT_EQ(build.exit_code, 0) << build.err;
   }
 
-  RunSpec Launch(const std::string& package, const std::string& report) const {
+  RunRequest Launch(const std::string& package, const std::string& report) const {
     return {
         {package},
         root_.path(),
@@ -202,7 +202,7 @@ TEST_F(PackageCacheTest, FirstStartsOfOnePackageAtOnceBothPlay) {
 TEST_F(PackageCacheTest, TheCacheKeepsThePackagesStartedLastAndThoseInUse) {
   // The first package's player runs on while four others start.
   Build(package_, RandomBytes(50000, 10), "Hello");
-  RunSpec waiting = Launch(package_, report_);
+  RunRequest waiting = Launch(package_, report_);
   waiting.env["MW_PLAYER_WAIT"] = "1";
   waiting.env["TMPDIR"] = root_ / "tmp-waiting";  // its work folder stays while it runs
   fs::create_directories(waiting.env["TMPDIR"]);
@@ -240,7 +240,7 @@ TEST_F(PackageCacheTest, AStartReportsWhenItsClipsItsRuntimeAndItsPlayerWereRead
   };
   for (const char* start : {"first", "later"}) {
     SCOPED_TRACE(start);
-    RunSpec launch = Launch(package_, report_);
+    RunRequest launch = Launch(package_, report_);
     launch.env[packer::kPackageStartReportVariable] = moments_path;
     const long long before = now_ns();
     const RunResult run = RunProgram(launch);
@@ -261,7 +261,7 @@ TEST_F(PackageCacheTest, AStartReportsWhenItsClipsItsRuntimeAndItsPlayerWereRead
     EXPECT_LE(std::max(clips, runtime), player);
     EXPECT_LE(player, after);
   }
-  RunSpec unwritable = Launch(package_, report_);
+  RunRequest unwritable = Launch(package_, report_);
   unwritable.env[packer::kPackageStartReportVariable] = root_ / "no such folder/moments";
   fs::remove(report_);
   const RunResult run = RunProgram(unwritable);

@@ -48,7 +48,7 @@ class PackageToolsTest : public ::testing::Test {
     return Build(DirectiveText(package_, staging_, message, clips_));
   }
 
-  RunSpec PackageRun(std::vector<std::string> args = {}) const {
+  RunRequest PackageRun(std::vector<std::string> args = {}) const {
     args.insert(args.begin(), package_);
     return {args,
             root_.path(),
@@ -111,7 +111,7 @@ TEST_F(PackageToolsTest, AcceptsLfLineEndsAndRepeatedNames) {
 TEST_F(PackageToolsTest, ReplacesAnOldPackageAndPassesOnTheExitCode) {
   WriteFile(package_, "old package");
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec launch = PackageRun();
+  RunRequest launch = PackageRun();
   launch.env["MW_PLAYER_EXIT"] = "5";
   EXPECT_EQ(RunProgram(launch).exit_code, 5);
   EXPECT_TRUE(ReadPlayerReport(report_).args.empty());
@@ -120,7 +120,7 @@ TEST_F(PackageToolsTest, ReplacesAnOldPackageAndPassesOnTheExitCode) {
 
 TEST_F(PackageToolsTest, RunsWithARelativeTemporaryFolder) {
   ASSERT_EQ(BuildWith("m").exit_code, 0);
-  RunSpec launch = PackageRun();
+  RunRequest launch = PackageRun();
   launch.env["TMPDIR"] = "tmp";  // relative to the package's current directory, root_
   const RunResult run = RunProgram(launch);
   ASSERT_EQ(run.exit_code, 0) << run.err;
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, MessageTest,
 
 TEST_F(PackageToolsTest, PlayerKilledBySignalLeavesNoTemporaryFolder) {
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec launch = PackageRun();
+  RunRequest launch = PackageRun();
   launch.env["MW_PLAYER_WAIT"] = "1";
   const pid_t pid = Start(launch, root_ / "out.txt", root_ / "err.txt");
   ASSERT_TRUE(WaitForFile(report_));
@@ -200,7 +200,7 @@ TEST_F(PackageToolsTest, PlayerKilledBySignalLeavesNoTemporaryFolder) {
 
 TEST_F(PackageToolsTest, TerminationIsPassedOnToThePlayer) {
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec launch = PackageRun();
+  RunRequest launch = PackageRun();
   launch.env["MW_PLAYER_WAIT"] = "1";
   const pid_t pid = Start(launch, root_ / "out.txt", root_ / "err.txt");
   ASSERT_TRUE(WaitForFile(report_));
@@ -211,7 +211,7 @@ TEST_F(PackageToolsTest, TerminationIsPassedOnToThePlayer) {
 
 TEST_F(PackageToolsTest, SignalIgnoredAtStartStaysIgnoredForThePlayer) {
   ASSERT_EQ(BuildWith("").exit_code, 0);
-  RunSpec launch = PackageRun();
+  RunRequest launch = PackageRun();
   launch.env["MW_PLAYER_WAIT"] = "1";
   // As under nohup: the package starts with hang-ups ignored.
   struct sigaction ignore {}, saved {};
@@ -281,7 +281,7 @@ TEST_F(BuildFaultTest, LaunchedProgramMustBePacked) {
 }
 
 TEST_F(PackageToolsTest, WrongArgumentsGiveOneLineOfUsage) {
-  const std::vector<RunSpec> wrong = {
+  const std::vector<RunRequest> wrong = {
       {{program_ + "MarkWeaverL.dll"}, program_, {}},
       {{program_ + "MarkWeaverL.dll", "/N", "a", "b"}, program_, {}},
       {{program_ + "MarkWeaverL.dll", "/X", "mwdat.dat"}, program_, {}},
@@ -289,7 +289,7 @@ TEST_F(PackageToolsTest, WrongArgumentsGiveOneLineOfUsage) {
       {{program_ + "makecab.exe", "--bogus", "-o", "x", "f"}, program_, {}},
       {{program_ + "wextract.exe", "--extract"}, program_, {}},
       {{program_ + "wextract.exe", "--frobnicate"}, program_, {}}};
-  for (const RunSpec& launch : wrong) {
+  for (const RunRequest& launch : wrong) {
     const RunResult result = RunProgram(launch);
     EXPECT_EQ(result.exit_code, 2) << launch.argv[0];
     EXPECT_EQ(result.err.rfind("usage: ", 0), 0u) << result.err;

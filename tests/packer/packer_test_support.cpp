@@ -113,7 +113,7 @@ int ExitCodeOfStatus(int status) {
 
 }  // namespace
 
-pid_t Start(const RunSpec& launch, const std::string& out_path, const std::string& err_path) {
+pid_t Start(const RunRequest& launch, const std::string& out_path, const std::string& err_path) {
   std::vector<std::string> argv = launch.argv;
   std::vector<std::string> env = Environment(launch.env);
   posix_spawn_file_actions_t actions;
@@ -147,7 +147,7 @@ int WaitExitCode(pid_t pid, std::chrono::seconds limit) {
   return ExitCodeOfStatus(status);
 }
 
-RunResult RunProgram(const RunSpec& launch) {
+RunResult RunProgram(const RunRequest& launch) {
   const TempDir output;
   const pid_t pid = Start(launch, output / "out", output / "err");
   RunResult result;

@@ -45,18 +45,18 @@ struct RunResult {
 };
 
 // A program run: argv[0] is the program path; env entries are added to our environment.
-struct RunSpec {
+struct RunRequest {
   std::vector<std::string> argv;
   std::string cwd;
   std::map<std::string, std::string> env;
 };
 
 // Starts a program (no shell) with its output going to files; returns its pid.
-pid_t Start(const RunSpec& launch, const std::string& out_path, const std::string& err_path);
+pid_t Start(const RunRequest& launch, const std::string& out_path, const std::string& err_path);
 // Waits for pid until the deadline; kills it and fails the test after the deadline.
 int WaitExitCode(pid_t pid, std::chrono::seconds limit = std::chrono::seconds(60));
 // Runs a program to its end.
-RunResult RunProgram(const RunSpec& launch);
+RunResult RunProgram(const RunRequest& launch);
 // Polls until path exists or the deadline passes.
 bool WaitForFile(const std::string& path, std::chrono::seconds limit = std::chrono::seconds(20));
 

@@ -65,12 +65,12 @@ void MakeBrowserMovie(const std::string& path, double seconds, const std::string
 RunResult RunWebExport(const std::string& map, const std::string& output,
                        const std::vector<std::string>& more, const std::string& folder,
                        const std::vector<std::pair<std::string, std::string>>& env) {
-  RunSpec spec;
-  spec.argv = {BinPath("markweaver"), "--export-web", map, "--output", output};
-  spec.argv.insert(spec.argv.end(), more.begin(), more.end());
-  spec.cwd = folder;
-  for (const auto& [name, value] : env) spec.env[name] = value;
-  return RunProgram(spec);
+  RunRequest request;
+  request.argv = {BinPath("markweaver"), "--export-web", map, "--output", output};
+  request.argv.insert(request.argv.end(), more.begin(), more.end());
+  request.cwd = folder;
+  for (const auto& [name, value] : env) request.env[name] = value;
+  return RunProgram(request);
 }
 
 std::vector<std::string> HiddenNames(const std::string& folder) {
