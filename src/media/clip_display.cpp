@@ -80,8 +80,29 @@ void ClipDisplay::RestartPrefetch() {
                        photo_on_screen ? photo_.Path() : std::string());
 }
 
+ClipKind ClipDisplay::ShowPhotoWithStandIn(const std::string& path, const CachedPhoto& stand_in) {
+  if (ClipKindOfPath(path) != ClipKind::PhotoClip || !stand_in.result.ok || !stand_in.pixels)
+    return ShowClip(path);
+  clip_shown_ = false;
+  photo_.AdoptStandIn(stand_in, path, panel1_->devicePixelRatioF());
+  const ClipKind shown = PhotoLoaded();
+  PrefetchTargets({});
+  return shown;
+}
+
+void ClipDisplay::CompletePhoto() {
+  if (!panel1_ || player_.IsOpen()) return;
+  if (photo_.Complete(PhotoDecodeSize(), panel1_->devicePixelRatioF()))
+    panel1_->Image1()->SetPhoto(photo_.Image());
+}
+
 ClipKind ClipDisplay::ShowPhoto(const std::string& path) {
   if (!LoadPhoto(path)) return ClipKind::NoClip;
+  return PhotoLoaded();
+}
+
+// The photo object holds the new picture: it goes on screen in place of any movie.
+ClipKind ClipDisplay::PhotoLoaded() {
   panel1_->Image1()->SetPhoto(photo_.Image());
   player_.Close();
   panel1_->Image1()->SetMovieFrame(QImage());

@@ -47,6 +47,11 @@ class ClipDisplay : public QObject {
   // that cannot be shown: a failed photo leaves the area as it was, a failed movie leaves
   // no movie open.
   ClipKind ShowClip(const std::string& path);
+  // Shows the photo at `path` as ShowClip does, painting the small copy `stand_in` in its
+  // place until CompletePhoto; a stand-in that did not decode is passed over.
+  ClipKind ShowPhotoWithStandIn(const std::string& path, const CachedPhoto& stand_in);
+  // Puts the photo on screen in place of its stand-in; nothing when no stand-in shows.
+  void CompletePhoto();
   // True while the last ShowClip succeeded.
   bool ClipShown() const { return clip_shown_; }
   // True only while MovieStep writes the position into TrackBar1.
@@ -96,6 +101,7 @@ class ClipDisplay : public QObject {
   void ConnectControls();
   void ShowNewFrame();
   bool LoadPhoto(const std::string& path);
+  ClipKind PhotoLoaded();
   void RestartPrefetch();
 
   QPointer<ClipPanel> panel1_;

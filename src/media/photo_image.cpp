@@ -28,11 +28,23 @@ void PhotoImage::Adopt(const CachedPhoto& photo, qreal ratio) {
   source_size_ = QSize(result.source_width, result.source_height);
   scale_denominator_ = result.scale_denominator;
   incomplete_ = result.incomplete;
+  stand_in_ = false;
   last_error_.clear();
 }
 
+void PhotoImage::AdoptStandIn(const CachedPhoto& stand_in, const std::string& path,
+                              qreal ratio) {
+  Adopt(stand_in, ratio);
+  path_ = path;
+  stand_in_ = true;
+}
+
+bool PhotoImage::Complete(QSize area, qreal ratio) {
+  return stand_in_ && Decode(path_, area, ratio);
+}
+
 bool PhotoImage::Cover(QSize area, qreal ratio) {
-  if (IsEmpty() || scale_denominator_ == 1) return false;
+  if (IsEmpty() || stand_in_ || scale_denominator_ == 1) return false;
   if (image_.width() >= area.width() && image_.height() >= area.height()) return false;
   return Decode(path_, area, ratio);
 }
@@ -45,13 +57,14 @@ bool PhotoImage::Decode(const std::string& path, QSize area, qreal ratio) {
   }
   std::swap(shown_, spare_);
   // A writable view, set up before anyone shares it: giving it its ratio copies nothing.
-  image_ = QImage(static_cast<uchar*>(shown_.Data()), result.width, result.height,
-                  result.width * 4, QImage::Format_RGB32);
+  image_ = QImage(static_cast<uchar*>(shown_.Data()), result.width, result.height, result.width * 4,
+                  QImage::Format_RGB32);
   image_.setDevicePixelRatio(ratio);
   path_ = path;
   source_size_ = QSize(result.source_width, result.source_height);
   scale_denominator_ = result.scale_denominator;
   incomplete_ = result.incomplete;
+  stand_in_ = false;
   last_error_.clear();
   return true;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "media/start_picture.h"
 #include "package/package_names.h"
 
 namespace mw {
@@ -60,7 +61,8 @@ ClipSet ClipSet::FromMap(const ClipMap& map) {
 
 void ClipSet::AssignPackageNames() {
   const std::set<std::string> ownFiles = {std::string(kPlayerFileName),
-                                          std::string(kRunnerBaseName)};
+                                          std::string(kRunnerBaseName),
+                                          StartPictureName(kRunnerBaseName)};
   // A new name must not take the bare name of a later entry: that one keeps it.
   std::set<std::string> reserved = ownFiles;
   for (const ClipEntry& entry : entries_) {

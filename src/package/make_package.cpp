@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "media/clip_kind.h"
+#include "media/start_picture.h"
 #include "package/build_lock.h"
 #include "package/clip_set.h"
 #include "package/directive_file.h"
@@ -66,6 +68,7 @@ class PackagePipeline {
   bool SizeAccepted() const;
   bool PrepareStagingFolder();
   bool CopyClips();
+  void StageStartPicture();
   bool CopyPlayer();
   bool WriteDirectiveFile();
   bool DirectiveFileReady();
@@ -183,8 +186,9 @@ BuildOutcome PackagePipeline::BuildSteps() {
   DeleteFile(InProgramFolder(kDirectiveFileName));
   CollectClips();
   if (!SizeAccepted()) return BuildOutcome::Declined;
-  if (!PrepareStagingFolder() || !CopyClips() || !CopyPlayer() || !WriteDirectiveFile() ||
-      !DirectiveFileReady() || !RemoveOldPackage()) {
+  if (!PrepareStagingFolder() || !CopyClips()) return BuildOutcome::Failed;
+  StageStartPicture();
+  if (!CopyPlayer() || !WriteDirectiveFile() || !DirectiveFileReady() || !RemoveOldPackage()) {
     return BuildOutcome::Failed;
   }
   RenameToolsForRun();
@@ -234,6 +238,20 @@ bool PackagePipeline::CopyClips() {
     ClearAttributes(stagingFolder_ + name);
   }
   return true;
+}
+
+// A large start photo gets a small copy at the window's size, which the player paints at
+// once while it decodes the photo itself. It is packed beside the player by the build
+// tool. A photo that cannot be copied so gets none and plays as it always did.
+void PackagePipeline::StageStartPicture() {
+  const std::string picture = stagingFolder_ + StartPictureName(kRunnerBaseName);
+  DeleteFile(picture);
+  if (packageMap_.empty()) return;
+  const std::string clip = packageMap_.front().Clip.str();
+  if (IsSkippedClip(clip) || ClipKindOfPath(clip) != ClipKind::PhotoClip) return;
+  const QSize window(job_.windowSize.width, job_.windowSize.height);
+  if (WorthAStartPicture(stagingFolder_ + clip, window))
+    WriteStartPicture(stagingFolder_ + clip, clip, window, picture);
 }
 
 bool PackagePipeline::CopyPlayer() {
@@ -345,6 +363,7 @@ void PackagePipeline::CleanUp() {
   }
   DeleteFile(stagingFolder_ + std::string(kPlayerFileName));
   DeleteFile(stagingFolder_ + std::string(kRunnerBaseName));
+  DeleteFile(stagingFolder_ + StartPictureName(kRunnerBaseName));
   std::error_code error;
   std::filesystem::remove(stagingFolder_, error);  // only when empty
   RenameToolsBack();

@@ -6,8 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <future>
 #include <vector>
 
@@ -23,6 +24,10 @@
 
 namespace mw::packer {
 namespace {
+
+// The start picture's name beside the launched program: "mwRun.exe" has "mwRun.start.jpg".
+constexpr const char* kProgramSuffix = ".exe";
+constexpr const char* kStartPictureSuffix = ".start.jpg";
 
 // How the archiver packs a package's files. Photos and movies, most of any package, are
 // compressed already: searching them for repeats even at zstd's fastest level made a build
@@ -69,6 +74,22 @@ void CheckLaunchProgram(const PackageDirective& directive, const LaunchCommand& 
   if (!packed) {
     throw PackerError("the launched program " + command.program + " is not among the files");
   }
+}
+
+// The editor stages a small copy of the start photo beside the launched program, for the
+// player to paint while it decodes the photo itself; it is packed when it is there. The
+// directive file keeps to the files it names itself.
+void AddStagedStartPicture(PackageDirective& directive, const LaunchCommand& command) {
+  std::string stem = command.program;
+  if (stem.ends_with(kProgramSuffix)) stem.resize(stem.size() - std::strlen(kProgramSuffix));
+  const std::string name = stem + kStartPictureSuffix;
+  const auto program = std::find_if(directive.files.begin(), directive.files.end(),
+                                    [&](const SourceFile& f) { return f.name == command.program; });
+  const bool listed = std::any_of(directive.files.begin(), directive.files.end(),
+                                  [&](const SourceFile& f) { return f.name == name; });
+  if (program == directive.files.end() || listed) return;
+  SourceFile picture{program->folder, name};
+  if (IsRegularFile(JoinPath(picture.folder, picture.name))) directive.files.push_back(picture);
 }
 
 void CheckTarget(const std::string& target) {
@@ -235,13 +256,14 @@ HelperPrograms FindHelperPrograms(const std::string& folder) {
           FindRuntimePart(folder, kPhotoRuntimeName), FindRuntimePart(folder, kMovieRuntimeName)};
 }
 
-void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpers) {
+void BuildPackage(PackageDirective directive, const HelperPrograms& helpers) {
   InstallInterruptHandlers();
   const LaunchCommand command = ParseLaunchLine(directive.launch_line);
   if (directive.launch_line.size() > kMaxLaunchLineSize) {
     throw PackerError("the launch line is too long");
   }
   CheckLaunchProgram(directive, command);
+  AddStagedStartPicture(directive, command);
   CheckSources(directive);
   CheckTarget(directive.target);
 
@@ -251,9 +273,8 @@ void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpe
   // start and the hashing of the runtime parts take no time of their own.
   const std::uint64_t archive_offset = head.size;
   const int archive_fd = package.OpenWriterAt(archive_offset);
-  auto archiving = std::async(std::launch::async, [&] {
-    return RunArchiver(directive, helpers.archiver, archive_fd);
-  });
+  auto archiving = std::async(std::launch::async,
+                              [&] { return RunArchiver(directive, helpers.archiver, archive_fd); });
   try {
     WriteHead(package.fd(), head);
   } catch (...) {

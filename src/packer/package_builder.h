@@ -21,10 +21,10 @@ HelperPrograms FindHelperPrograms(const std::string& folder);
 // Writes the package that directive asks for: the extractor, the player's runtime parts
 // (the movie part only when a file is neither a photo nor the player or its data file) with
 // their index, the archive the archiver makes
-// of the listed files, the launch line and the trailer, under a temporary name beside the
-// target that is renamed to the target at the end; the package gets the run bit. Checks
-// everything it can before it writes. Throws PackerError; then no package and no temporary
-// file is left.
-void BuildPackage(const PackageDirective& directive, const HelperPrograms& helpers);
+// of the listed files (and of a start picture staged beside the launched program), the
+// launch line and the trailer, under a temporary name beside the target that is renamed to
+// the target at the end; the package gets the run bit. Checks everything it can before it
+// writes. Throws PackerError; then no package and no temporary file is left.
+void BuildPackage(PackageDirective directive, const HelperPrograms& helpers);
 
 }  // namespace mw::packer

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "media/start_picture.h"
 #include "player/failure_window.h"
 #include "player/launch_options.h"
 #include "player/own_runtime.h"
@@ -71,9 +72,12 @@ int main(int argc, char** argv) {
     std::fputs(mw::LaunchUsage().c_str(), options.error.empty() ? stdout : stderr);
     return options.error.empty() ? 0 : 2;
   }
+  auto startPicture = mw::DecodeStartPictureAhead(
+      mw::ClipFilePath(options.folder, mw::StartPictureName(options.dataFileName)));
   QApplication app(argc, argv);
   QApplication::setApplicationName("MarkWeaver");
-  mw::PlayerWindow window({options.folder, options.dataFileName, options.message, {}});
+  mw::PlayerWindow window(
+      {options.folder, options.dataFileName, options.message, {}, std::move(startPicture)});
   if (const char* reportPath = std::getenv(mw::kStartReportVariable))
     ReportStart(window, reportPath, started);
   window.show();

@@ -155,10 +155,16 @@ bool PlayerWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-// Told after the paint has gone through, so the start clip is on screen by then.
+// Told after the paint has gone through, so the start clip is on screen by then. Then the
+// targets of its marks are decoded ahead, and a start picture painted in place of the photo
+// gives way to the photo itself.
 void PlayerWindow::NoteStartPainted() {
   start_painted_ = true;
-  QTimer::singleShot(0, this, [this] { emit StartClipPainted(); });
+  QTimer::singleShot(0, this, [this] {
+    emit StartClipPainted();
+    PrefetchTargets();
+    clips_->CompletePhoto();
+  });
 }
 
 void PlayerWindow::showEvent(QShowEvent* event) {

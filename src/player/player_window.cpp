@@ -10,6 +10,7 @@
 
 #include "media/clip_kind.h"
 #include "media/movie_library.h"
+#include "media/start_picture.h"
 #include "player/clip_overlays.h"
 
 namespace mw {
@@ -118,7 +119,7 @@ void PlayerWindow::FitOuterSize() {
 void PlayerWindow::ShowStartClip() {
   const std::string start = walk_.StartClip();
   walk_.Enter(start);
-  const Outcome outcome = TryShow(start);
+  const Outcome outcome = TryShow(start, true);
   if (outcome == Outcome::Shown) {
     AfterShown();
   } else {
@@ -126,17 +127,28 @@ void PlayerWindow::ShowStartClip() {
   }
 }
 
-PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip) {
+// The start clip may have a start picture beside the data file, painted while the photo
+// itself decodes.
+PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip, bool startClip) {
   const std::string path = ClipFilePath(setup_.folder, clip);
   if (!IsRegularFile(path)) return Outcome::Missing;
-  const ClipKind kind = clips_->ShowClip(path);
+  const ClipKind kind = startClip ? ShowStartPhoto(path, clip) : clips_->ShowClip(path);
   if (kind == ClipKind::NoClip) {
     const bool movie = ClipKindOfPath(path) == ClipKind::MovieClip;
-    return movie && !MovieLibraryProblem().empty() ? Outcome::NoMovieLibrary
-                                                   : Outcome::CannotShow;
+    return movie && !MovieLibraryProblem().empty() ? Outcome::NoMovieLibrary : Outcome::CannotShow;
   }
   kind_ = kind;
   return Outcome::Shown;
+}
+
+// The start clip through its start picture, when the one beside the data file was made
+// for it; decoded ahead when the program's start began that.
+ClipKind PlayerWindow::ShowStartPhoto(const std::string& path, const std::string& clip) {
+  const std::string picture = ClipFilePath(setup_.folder, StartPictureName(setup_.dataFileName));
+  if (!IsStartPictureOf(picture, path, clip)) return clips_->ShowClip(path);
+  const bool ahead = setup_.startPicture.valid() && setup_.startPicture.get().path == picture;
+  return clips_->ShowPhotoWithStandIn(
+      path, ahead ? setup_.startPicture.get() : DecodeStartPicture(picture));
 }
 
 // A movie starts at once; the position is followed while one is open.
@@ -154,8 +166,10 @@ void PlayerWindow::AfterShown() {
   emit ClipShown();
 }
 
-// The photos the marks on screen open are decoded ahead, so that a click shows one at once.
+// The photos the marks on screen open are decoded ahead, so that a click shows one at once;
+// before the start clip's first paint they wait for it, which has the machine to itself.
 void PlayerWindow::PrefetchTargets() {
+  if (!start_painted_) return;
   std::vector<std::string> paths = MarkTargetsOn(walk_.Map(), walk_.ClipOnScreen());
   for (std::string& path : paths) path = ClipFilePath(setup_.folder, path);
   clips_->PrefetchTargets(std::move(paths));

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -25,6 +26,8 @@ struct PlayerSetup {
   std::string dataFileName = "mwRun";
   std::string message;         // the package message; empty for none
   MoviePlayer::Options movie;  // movie back-end options (tests play silently)
+  // The start picture decoded ahead by the program's start; not valid when it was not.
+  std::shared_future<CachedPhoto> startPicture;
 };
 
 // Plays a map as the editor's play mode does, for the person who got a package: the
@@ -85,7 +88,8 @@ class PlayerWindow : public QWidget {
   void StartPackage();
   void FitOuterSize();
   void ShowStartClip();
-  Outcome TryShow(const std::string& clip);
+  Outcome TryShow(const std::string& clip, bool startClip = false);
+  ClipKind ShowStartPhoto(const std::string& path, const std::string& clip);
   void AfterShown();
   void PrefetchTargets();
   void GoTo(const std::string& clip);

@@ -12,7 +12,10 @@
 #include <sstream>
 
 #include "../packer/fnv_hash.h"
+#include "jpeg_fixtures.h"
 #include "map/map_file.h"
+#include "media/jpeg_decoder.h"
+#include "media/start_picture.h"
 #include "package/make_package.h"
 #include "package/makepackage.h"
 #include "package/packageresult.h"
@@ -216,6 +219,47 @@ TEST_F(PackageEndToEndTest, EmptyMessageGivesThePlayerNoArgument) {
   Report report = RunPackage();
   EXPECT_TRUE(report.args.empty());
   EXPECT_EQ(report.files.size(), 3u);
+}
+
+TEST_F(PackageEndToEndTest, ALargeStartPhotoTravelsWithAStartPictureOfTheWindowsSize) {
+  // The user's own clip of the start picture's name keeps its bytes under a name of its own.
+  const std::string hall = root_ + "/photos/mwRun.start.jpg";
+  const std::string kitchen = root_ + "/photos/kitchen.jpg";
+  fs::create_directories(root_ + "/photos");
+  test::WriteJpeg(hall, 1600, 1200);
+  test::WriteJpeg(kitchen, 320, 240);
+  AddMark(hall, kitchen, "To the kitchen");
+  AddMark(kitchen, hall, "Back");
+  Build("");
+  ASSERT_TRUE(desktop_.messages.empty()) << desktop_.MessageTexts()[0];
+  EXPECT_FALSE(fs::exists(program_ + "ptemp"));
+  Report report = RunPackage();
+  EXPECT_EQ(report.files["mwRun.start-2.jpg"], SizeAndHash(Read(hall)));
+  EXPECT_EQ(report.files.size(), 5u);
+
+  const std::string out = root_ + "/unpacked";
+  ASSERT_EQ(RunProgram({program_ + "Packages/tour.exe", "--extract", out}), 0);
+  EXPECT_TRUE(IsStartPictureOf(out + "/mwRun.start.jpg", out + "/mwRun.start-2.jpg",
+                               "mwRun.start-2.jpg"));
+  const JpegHeader picture = ReadJpegHeader(out + "/mwRun.start.jpg");
+  EXPECT_EQ(picture.width, 700);
+  EXPECT_EQ(picture.height, 500);
+}
+
+TEST_F(PackageEndToEndTest, ASmallStartPhotoOrAMovieTravelsWithoutAStartPicture) {
+  const std::string small = root_ + "/photos/small.jpg";
+  fs::create_directories(root_ + "/photos");
+  test::WriteJpeg(small, 800, 600);
+  const std::string movie = root_ + "/movies/walk.mpg";
+  Write(movie, std::string(5000, 'm'));
+  AddMark(small, movie, "Walk");
+  Build("");
+  EXPECT_EQ(RunPackage().files.count("mwRun.start.jpg"), 0u);
+
+  map_ = ClipMap();
+  AddMark(movie, small, "Stop");
+  Build("");
+  EXPECT_EQ(RunPackage().files.count("mwRun.start.jpg"), 0u);
 }
 
 }  // namespace
