@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -147,8 +148,11 @@ CachedPhoto DecodeStartPicture(const std::string& picture_path) {
   CachedPhoto picture;
   picture.path = picture_path;
   auto pixels = std::make_shared<PixelBuffer>();
-  // Any picture up to the largest window size decodes whole: no scale covers it with less.
-  picture.result = DecodeJpeg(picture_path, kLargestSide, kLargestSide, {}, *pixels);
+  // A start picture is at most the largest window size, and decodes whole: no scale covers
+  // it with less. A larger one is no start picture of ours.
+  JpegLimits limits;
+  limits.max_pixels = std::uint64_t{kLargestSide} * kLargestSide;
+  picture.result = DecodeJpeg(picture_path, kLargestSide, kLargestSide, limits, *pixels);
   picture.decode_size = QSize(picture.result.width, picture.result.height);
   if (picture.result.ok) picture.pixels = std::move(pixels);
   return picture;
