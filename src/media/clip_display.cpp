@@ -83,7 +83,6 @@ void ClipDisplay::RestartPrefetch() {
 ClipKind ClipDisplay::ShowPhotoWithStandIn(const std::string& path, const CachedPhoto& stand_in) {
   if (ClipKindOfPath(path) != ClipKind::PhotoClip || !stand_in.result.ok || !stand_in.pixels)
     return ShowClip(path);
-  clip_shown_ = false;
   photo_.AdoptStandIn(stand_in, path, panel1_->devicePixelRatioF());
   const ClipKind shown = PhotoLoaded();
   PrefetchTargets({});

@@ -57,8 +57,8 @@ bool PhotoImage::Decode(const std::string& path, QSize area, qreal ratio) {
   }
   std::swap(shown_, spare_);
   // A writable view, set up before anyone shares it: giving it its ratio copies nothing.
-  image_ = QImage(static_cast<uchar*>(shown_.Data()), result.width, result.height, result.width * 4,
-                  QImage::Format_RGB32);
+  image_ = QImage(static_cast<uchar*>(shown_.Data()), result.width, result.height,
+                  result.width * 4, QImage::Format_RGB32);
   image_.setDevicePixelRatio(ratio);
   path_ = path;
   source_size_ = QSize(result.source_width, result.source_height);

@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
-#include <cstring>
+#include <cerrno>
 #include <future>
 #include <vector>
 
@@ -25,8 +24,7 @@
 namespace mw::packer {
 namespace {
 
-// The start picture's name beside the launched program: "mwRun.exe" has "mwRun.start.jpg".
-constexpr const char* kProgramSuffix = ".exe";
+// The start picture's name beside the data file: "mwRun" has "mwRun.start.jpg".
 constexpr const char* kStartPictureSuffix = ".start.jpg";
 
 // How the archiver packs a package's files. Photos and movies, most of any package, are
@@ -80,9 +78,7 @@ void CheckLaunchProgram(const PackageDirective& directive, const LaunchCommand& 
 // player to paint while it decodes the photo itself; it is packed when it is there. The
 // directive file keeps to the files it names itself.
 void AddStagedStartPicture(PackageDirective& directive, const LaunchCommand& command) {
-  std::string stem = command.program;
-  if (stem.ends_with(kProgramSuffix)) stem.resize(stem.size() - std::strlen(kProgramSuffix));
-  const std::string name = stem + kStartPictureSuffix;
+  const std::string name = DataFileOf(command.program) + kStartPictureSuffix;
   const auto program = std::find_if(directive.files.begin(), directive.files.end(),
                                     [&](const SourceFile& f) { return f.name == command.program; });
   const bool listed = std::any_of(directive.files.begin(), directive.files.end(),
@@ -273,8 +269,9 @@ void BuildPackage(PackageDirective directive, const HelperPrograms& helpers) {
   // start and the hashing of the runtime parts take no time of their own.
   const std::uint64_t archive_offset = head.size;
   const int archive_fd = package.OpenWriterAt(archive_offset);
-  auto archiving = std::async(std::launch::async,
-                              [&] { return RunArchiver(directive, helpers.archiver, archive_fd); });
+  auto archiving = std::async(std::launch::async, [&] {
+    return RunArchiver(directive, helpers.archiver, archive_fd);
+  });
   try {
     WriteHead(package.fd(), head);
   } catch (...) {

@@ -135,7 +135,8 @@ PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip, bool startC
   const ClipKind kind = startClip ? ShowStartPhoto(path, clip) : clips_->ShowClip(path);
   if (kind == ClipKind::NoClip) {
     const bool movie = ClipKindOfPath(path) == ClipKind::MovieClip;
-    return movie && !MovieLibraryProblem().empty() ? Outcome::NoMovieLibrary : Outcome::CannotShow;
+    return movie && !MovieLibraryProblem().empty() ? Outcome::NoMovieLibrary
+                                                   : Outcome::CannotShow;
   }
   kind_ = kind;
   return Outcome::Shown;
