@@ -11,6 +11,7 @@
 
 #include "media/start_picture.h"
 #include "player/failure_window.h"
+#include "player/font_setup_ahead.h"
 #include "player/launch_options.h"
 #include "player/own_runtime.h"
 #include "player/player_window.h"
@@ -72,10 +73,12 @@ int main(int argc, char** argv) {
     std::fputs(mw::LaunchUsage().c_str(), options.error.empty() ? stdout : stderr);
     return options.error.empty() ? 0 : 2;
   }
+  mw::FontSetupAhead fonts;
   auto startPicture = mw::DecodeStartPictureAhead(
       mw::ClipFilePath(options.folder, mw::StartPictureName(options.dataFileName)));
   QApplication app(argc, argv);
   QApplication::setApplicationName("MarkWeaver");
+  fonts.Wait();
   mw::PlayerWindow window(
       {options.folder, options.dataFileName, options.message, {}, std::move(startPicture)});
   if (const char* reportPath = std::getenv(mw::kStartReportVariable))
