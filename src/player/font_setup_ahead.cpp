@@ -14,10 +14,6 @@ FontSetupAhead::FontSetupAhead() {
   }
 }
 
-FontSetupAhead::~FontSetupAhead() {
-  Wait();
-}
-
 void FontSetupAhead::Wait() {
   if (reading_.valid()) reading_.get();
 }

@@ -13,16 +13,13 @@ class FontSetupAhead {
   // Starts reading the configuration; when no thread can be started, the toolkit reads it
   // itself as before.
   FontSetupAhead();
-  ~FontSetupAhead();
-  FontSetupAhead(const FontSetupAhead&) = delete;
-  FontSetupAhead& operator=(const FontSetupAhead&) = delete;
 
   // Waits until the configuration is read: called before the first window is built, so
   // that the toolkit does not read it a second time at once.
   void Wait();
 
  private:
-  std::future<void> reading_;
+  std::future<void> reading_;  // from std::async, whose future waits for it when dropped
 };
 
 }  // namespace mw
