@@ -20,6 +20,7 @@
 #include "packer/process.h"
 #include "packer/program_folder.h"
 #include "packer/runtime_parts.h"
+#include "packer/start_files_first.h"
 
 namespace mw::packer {
 namespace {
@@ -261,6 +262,8 @@ void BuildPackage(PackageDirective directive, const HelperPrograms& helpers) {
   CheckLaunchProgram(directive, command);
   AddStagedStartPicture(directive, command);
   CheckSources(directive);
+  PutStartFilesFirst(directive.files, command.program,
+                     DataFileOf(command.program) + kStartPictureSuffix);
   CheckTarget(directive.target);
 
   PartialPackage package(directive.target);

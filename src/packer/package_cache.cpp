@@ -172,35 +172,78 @@ std::uint64_t FreeBytesIn(const std::string& folder) {
   return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-// Fills a new folder in the cache and puts it in place as name's folder; see
-// ProvidePackageEntry.
-std::unique_ptr<PackageEntry> MakeEntry(const std::string& cache, const std::string& final_path,
-                                        const std::string& name, const PackageFile& package) {
+// Why no folder could be filled in the cache's place for the package.
+enum class FillOutcome { Filled, PlaceTaken, NoRoom };
+
+// Whether the open folder is the one at path (and not one that replaced it meanwhile).
+bool IsFolderAt(int fd, const std::string& path) {
+  struct stat held {
+  }, named{};
+  return fstat(fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+         held.st_dev == named.st_dev;
+}
+
+// Fills folder (made and locked by the caller) and stamps it; its player may start there
+// while it fills, so it is filled where it stays. Throws on refusals.
+FillOutcome FillAndStamp(const std::string& folder, int lock_fd, const PackageFile& package) {
+  try {
+    package.fill(folder);  // checks the archive on the way
+    WriteFolderStamp(folder);
+  } catch (const NoRoomError&) {
+    return FillOutcome::NoRoom;  // the package is unpacked elsewhere, quietly: nothing is lost
+  }
+  RecordVerified(lock_fd, FileIdentity(package.fd));
+  flock(lock_fd, LOCK_SH);
+  return FillOutcome::Filled;
+}
+
+// Makes the package's folder in its place and fills it there, held locked while it fills
+// (a start that finds it then sees no stamp and cannot discard it); gives the entry on
+// success. PlaceTaken when another start made it first.
+FillOutcome FillInPlace(const std::string& final_path, const PackageFile& package,
+                        std::unique_ptr<PackageEntry>& entry) {
+  if (mkdir(final_path.c_str(), S_IRWXU) != 0) return FillOutcome::PlaceTaken;
+  FolderFd lock(final_path);
+  // A start that found the new folder before it was locked may have discarded it.
+  if (lock.get() < 0 || flock(lock.get(), LOCK_EX | LOCK_NB) != 0 ||
+      !IsFolderAt(lock.get(), final_path)) {
+    return FillOutcome::PlaceTaken;
+  }
+  OwnedFolder owned(final_path);
+  const FillOutcome outcome = FillAndStamp(final_path, lock.get(), package);
+  if (outcome != FillOutcome::Filled) return outcome;
+  owned.Keep();
+  entry = std::make_unique<PackageEntry>(final_path, lock.Release());
+  return outcome;
+}
+
+// Fills a folder for this start only, beside the place another start holds.
+std::unique_ptr<PackageEntry> FillAside(const std::string& cache, const std::string& name,
+                                        const PackageFile& package) {
   std::string partial = JoinPath(cache, ".part-" + (kEntryPrefix + name) + "-XXXXXX");
   if (!mkdtemp(partial.data())) return nullptr;
   OwnedFolder owned(partial);
   FolderFd lock(partial);
   if (lock.get() >= 0) flock(lock.get(), LOCK_EX | LOCK_NB);  // not swept while it fills
-  try {
-    package.fill(partial);  // checks the archive on the way
-    WriteFolderStamp(partial);
-  } catch (const NoRoomError&) {
-    return nullptr;  // the package is unpacked elsewhere, quietly: nothing is lost
-  }
-  RecordVerified(lock.get(), FileIdentity(package.fd));
-  if (access(final_path.c_str(), F_OK) == 0) DiscardIfUnused(final_path);
-  if (rename(partial.c_str(), final_path.c_str()) == 0) {
-    owned.Keep();
-    flock(lock.get(), LOCK_SH);
-    return std::make_unique<PackageEntry>(final_path, lock.Release());
-  }
-  // Another start of the package put its folder there meanwhile: that one is used.
-  if (errno == EEXIST || errno == ENOTEMPTY) {
-    if (auto entry = OpenEntry(final_path, package)) return entry;
-  }
+  if (FillAndStamp(partial, lock.get(), package) != FillOutcome::Filled) return nullptr;
   owned.Keep();
-  flock(lock.get(), LOCK_SH);
   return std::make_unique<PackageEntry>(partial, lock.Release(), partial);
+}
+
+// Fills a new folder in the cache as name's folder; see ProvidePackageEntry.
+std::unique_ptr<PackageEntry> MakeEntry(const std::string& cache, const std::string& final_path,
+                                        const std::string& name, const PackageFile& package) {
+  if (access(final_path.c_str(), F_OK) == 0) DiscardIfUnused(final_path);
+  std::unique_ptr<PackageEntry> entry;
+  switch (FillInPlace(final_path, package, entry)) {
+    case FillOutcome::Filled:
+      return entry;
+    case FillOutcome::NoRoom:
+      return nullptr;
+    case FillOutcome::PlaceTaken:
+      return FillAside(cache, name, package);
+  }
+  return nullptr;
 }
 
 }  // namespace

@@ -61,9 +61,10 @@ struct PackageFile {
 };
 
 // Gives the package's folder named name in the cache: the one there when it matches its
-// stamp, else one filled now under a temporary name, stamped and renamed into place (when
-// that place is held by a damaged folder still in use, the new folder serves this start
-// only). A package file that was not found to match the folder before (a copy elsewhere, or
+// stamp, else one made in its place and filled there, held locked while it fills and stamped
+// last, so that the package's player may start in it while it fills. When that place is
+// held (a damaged folder still in use, or another start filling it), a folder filled under a
+// temporary name serves this start only. A package file that was not found to match the folder before (a copy elsewhere, or
 // a file written to since) is verified first. Returns nullptr when the cache cannot take
 // the package: no usable cache folder, less room there than the package needs, or fill
 // threw NoRoomError. Other failures are thrown.

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -80,11 +81,11 @@ int PrepareChild(const ProcessRequest& request, pid_t parent) {
 
 // Runs in the new process: prepares it and runs the program; reports errno on report_fd when
 // that fails.
-[[noreturn]] void RunChild(const ProcessRequest& request, char* const* argv, pid_t parent,
-                           int report_fd) {
+[[noreturn]] void RunChild(const ProcessRequest& request, char* const* argv, char* const* envp,
+                           pid_t parent, int report_fd) {
   int error = PrepareChild(request, parent);
   if (error == 0) {
-    execve(request.program.c_str(), argv, environ);
+    execve(request.program.c_str(), argv, envp);
     error = errno;
   }
   while (write(report_fd, &error, sizeof error) < 0 && errno == EINTR) {
@@ -101,15 +102,36 @@ int ChildStartError(int report_fd) {
   return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
+// Our environment with the request's entries set on top (an entry replaces ours of its name).
+std::vector<std::string> ChildEnvironment(const ProcessRequest& request) {
+  std::vector<std::string> entries;
+  auto name_of = [](const std::string& entry) { return entry.substr(0, entry.find('=')); };
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const bool replaced = std::any_of(request.environment.begin(), request.environment.end(),
+                                      [&](const std::string& r) { return name_of(r) == name_of(entry); });
+    if (!replaced) entries.push_back(entry);
+  }
+  entries.insert(entries.end(), request.environment.begin(), request.environment.end());
+  return entries;
+}
+
+std::vector<char*> Pointers(const std::vector<std::string>& texts) {
+  std::vector<char*> pointers;
+  for (const std::string& text : texts) pointers.push_back(const_cast<char*>(text.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 pid_t Spawn(const ProcessRequest& request) {
-  std::vector<char*> argv;
-  for (const std::string& arg : request.argv) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
+  std::vector<char*> argv = Pointers(request.argv);
+  const std::vector<std::string> environment = ChildEnvironment(request);
+  std::vector<char*> envp = Pointers(environment);
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) throw PackerError(ErrnoText("cannot start a program", errno));
   const pid_t parent = getpid();
   const pid_t pid = fork();
-  if (pid == 0) RunChild(request, argv.data(), parent, report[1]);
+  if (pid == 0) RunChild(request, argv.data(), envp.data(), parent, report[1]);
   const int fork_error = errno;
   close(report[1]);
   const int error = pid < 0 ? fork_error : ChildStartError(report[0]);
@@ -124,13 +146,31 @@ pid_t Spawn(const ProcessRequest& request) {
   return pid;
 }
 
+ProcessResult ResultOf(int status) {
+  if (WIFEXITED(status)) return {true, WEXITSTATUS(status), 0};
+  return {false, 0, WTERMSIG(status)};
+}
+
 ProcessResult WaitFor(pid_t pid) {
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) throw PackerError(ErrnoText("cannot wait for a program", errno));
   }
-  if (WIFEXITED(status)) return {true, WEXITSTATUS(status), 0};
-  return {false, 0, WTERMSIG(status)};
+  return ResultOf(status);
+}
+
+// How long a program asked to end may take before it is killed.
+constexpr int kStopGraceMs = 2000;
+
+// Waits up to kStopGraceMs for the program's end; false when it is still running.
+bool WaitBriefly(pid_t pid, int& status) {
+  for (int waited = 0; waited < kStopGraceMs; waited += 10) {
+    const pid_t got = waitpid(pid, &status, WNOHANG);
+    if (got == pid) return true;
+    if (got < 0 && errno != EINTR) return true;
+    usleep(10 * 1000);
+  }
+  return false;
 }
 
 }  // namespace
@@ -152,18 +192,47 @@ int PendingInterrupt() {
   return g_interrupt;
 }
 
-ProcessResult RunProcess(const ProcessRequest& request) {
+RunningProcess::RunningProcess(const ProcessRequest& request) {
   InstallInterruptHandlers();
-  pid_t pid = 0;
-  {
-    const SignalBlock block;
-    if (g_interrupt != 0) throw PackerError("interrupted");
-    pid = Spawn(request);
-    g_child_pid = pid;
-  }  // Signals that came meanwhile are delivered now and reach the child.
-  const ProcessResult result = WaitFor(pid);
-  g_child_pid = 0;
-  return result;
+  const SignalBlock block;
+  if (g_interrupt != 0) throw PackerError("interrupted");
+  pid_ = Spawn(request);
+  g_child_pid = pid_;
+}  // Signals that came meanwhile are delivered now and reach the child.
+
+RunningProcess::~RunningProcess() {
+  try {
+    Stop();
+  } catch (const PackerError&) {
+    // It could not be waited for: nothing is left to do about it.
+  }
+}
+
+ProcessResult RunningProcess::Wait() {
+  if (ended_) return result_;
+  result_ = WaitFor(pid_);
+  ended_ = true;
+  if (g_child_pid == pid_) g_child_pid = 0;
+  return result_;
+}
+
+ProcessResult RunningProcess::Stop() {
+  if (ended_) return result_;
+  kill(pid_, SIGTERM);
+  int status = 0;
+  if (!WaitBriefly(pid_, status)) {
+    kill(pid_, SIGKILL);
+    return Wait();
+  }
+  result_ = ResultOf(status);
+  ended_ = true;
+  if (g_child_pid == pid_) g_child_pid = 0;
+  return result_;
+}
+
+ProcessResult RunProcess(const ProcessRequest& request) {
+  RunningProcess process(request);
+  return process.Wait();
 }
 
 int ExitCodeOf(const ProcessResult& result) {

@@ -12,6 +12,7 @@ struct ProcessRequest {
   std::string working_folder;     // current directory of the program; empty: ours
   int stdout_fd = -1;             // becomes its standard output; -1: ours
   int extra_fd = -1;              // becomes its descriptor 3; -1: none
+  std::vector<std::string> environment;  // "NAME=value" entries set on top of ours
 };
 
 // How a started program ended.
@@ -34,6 +35,28 @@ int PendingInterrupt();
 // was ignored at our start). Throws PackerError when it cannot be started or when an
 // interrupt arrived before it could be started.
 ProcessResult RunProcess(const ProcessRequest& request);
+
+// A program started and not yet waited for; see RunProcess. Dropping it without Wait ends
+// the program (as Stop does).
+class RunningProcess {
+ public:
+  // Starts the program; throws as RunProcess does.
+  explicit RunningProcess(const ProcessRequest& request);
+  ~RunningProcess();
+  RunningProcess(const RunningProcess&) = delete;
+  RunningProcess& operator=(const RunningProcess&) = delete;
+
+  // Waits for its end, passing on the signals of InstallInterruptHandlers meanwhile; later
+  // calls give the same result.
+  ProcessResult Wait();
+  // Ends it (SIGTERM, then SIGKILL when it is still there after a grace time) and waits.
+  ProcessResult Stop();
+
+ private:
+  int pid_ = 0;
+  ProcessResult result_;
+  bool ended_ = false;
+};
 
 // The exit code a caller passes on for result: the program's code, or 128 + the signal.
 int ExitCodeOf(const ProcessResult& result);

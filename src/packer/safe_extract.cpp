@@ -196,13 +196,16 @@ void CopyContent(archive* a, BackgroundWriter& writer, const std::shared_ptr<Out
 
 // Creates the file in the folder and queues its content and its finish on writer.
 void ExtractEntry(archive* a, int dir_fd, const PackedFile& file, BackgroundWriter& writer,
-                  const SpanSource& source) {
+                  const SpanSource& source, const ExtractHooks& hooks) {
   const int fd =
       openat(dir_fd, file.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) throw PackerError(ErrnoText("cannot create " + PrintableName(file.name), errno));
   const auto out = std::make_shared<OutputFile>(fd, file);
   CopyContent(a, writer, out, file, source);
-  writer.Then([out] { out->Finish(); });
+  writer.Then([out, file, &hooks] {
+    out->Finish();
+    if (hooks.written) hooks.written(file);
+  });
 }
 
 // Checks the entry's content the way unpacking it would, writing nothing.
@@ -236,14 +239,14 @@ namespace {
 
 // Reads every entry of the open archive, writing each into dir_fd (when >= 0) on writer.
 std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits& limits,
-                                    const std::function<void()>& poll, BackgroundWriter& writer,
+                                    const ExtractHooks& hooks, BackgroundWriter& writer,
                                     const SpanSource& source) {
   std::vector<PackedFile> files;
   std::set<std::string> seen;
   std::uint64_t total = 0;
   const std::uint64_t free = dir_fd >= 0 ? FreeBytes(dir_fd) : UINT64_MAX;
   for (;;) {
-    if (poll) poll();
+    if (hooks.poll) hooks.poll();
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(a, &entry);
     if (status == ARCHIVE_EOF) break;
@@ -254,10 +257,11 @@ std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits&
     PackedFile file = CheckEntry(entry, seen, total, limits);
     if (dir_fd >= 0) {
       CheckRoom(total + file.size, free);
-      ExtractEntry(a, dir_fd, file, writer, source);
+      ExtractEntry(a, dir_fd, file, writer, source, hooks);
     } else {
       CheckContent(a, file);
     }
+    if (hooks.read) hooks.read(file);
     total += file.size;
     seen.insert(file.name);
     files.push_back(std::move(file));
@@ -273,13 +277,13 @@ constexpr const char* kDamaged =
 
 std::vector<PackedFile> ReadArchive(const ArchiveSpan& span, int dir_fd,
                                     const ExtractLimits& limits,
-                                    const std::function<void()>& poll) {
+                                    const ExtractHooks& hooks) {
   SpanSource source(span);
   std::vector<PackedFile> files;
   try {
     ReadArchivePtr a = OpenArchive(&source);
     BackgroundWriter writer;  // dropped with what it still holds when a rule is broken
-    files = ReadEntries(a.get(), dir_fd, limits, poll, writer, source);
+    files = ReadEntries(a.get(), dir_fd, limits, hooks, writer, source);
   } catch (const PackerError&) {
     // Damage makes broken rules of its own: it is named as what it is.
     if (span.hash && source.FinishHash() != *span.hash) {

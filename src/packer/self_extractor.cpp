@@ -11,11 +11,14 @@
 #include <future>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "packer/clips_for_playing.h"
+#include "packer/early_start.h"
 #include "packer/failure_notice.h"
-#include "packer/launch_line.h"
 #include "packer/leftover_sweep.h"
+#include "packer/opened_package.h"
 #include "packer/package_cache.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
@@ -25,68 +28,10 @@
 #include "packer/runtime_parts.h"
 #include "packer/start_moments.h"
 #include "packer/temp_folder.h"
+#include "packer/unpack_gate.h"
 
 namespace mw::packer {
 namespace {
-
-class OpenFile {
- public:
-  OpenFile(const std::string& path, int flags) : fd_(open(path.c_str(), flags | O_CLOEXEC)) {
-    if (fd_ < 0) throw PackerError(ErrnoText("cannot open " + path, errno));
-  }
-  ~OpenFile() { close(fd_); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// An opened package: where its archive lies and what it starts.
-struct Package {
-  OpenFile file;
-  PackageLayout layout;
-  LaunchCommand command;
-  std::vector<RuntimePart> runtime;
-
-  explicit Package(const std::string& path)
-      : file(path, O_RDONLY),
-        layout(ReadPackageLayout(file.get())),
-        command(ParseLaunchLine(layout.launch_line)),
-        runtime(ReadRuntimeIndex(file.get(), layout.archive_offset)) {}
-
-  ArchiveSpan span() const {
-    return {file.get(), layout.archive_offset, layout.archive_size, layout.archive_hash};
-  }
-};
-
-void StopOnInterrupt() {
-  if (PendingInterrupt() != 0) throw PackerError("interrupted");
-}
-
-// The packed file that the launch line starts; throws when the package lacks it.
-const PackedFile& LaunchProgram(const Package& package, const std::vector<PackedFile>& files) {
-  const std::string& program = package.command.program;
-  const auto it = std::find_if(files.begin(), files.end(),
-                               [&](const PackedFile& f) { return f.name == program; });
-  if (it == files.end()) {
-    throw PackerError("the package is refused: it lacks its program " + PrintableName(program));
-  }
-  return *it;
-}
-
-// Unpacks into dir and gives the launch program its run bit.
-void UnpackInto(const Package& package, const std::string& dir, const ExtractLimits& limits) {
-  const OpenFile folder(dir, O_RDONLY | O_DIRECTORY);
-  const std::vector<PackedFile> files =
-      ReadArchive(package.span(), folder.get(), limits, StopOnInterrupt);
-  const PackedFile& program = LaunchProgram(package, files);
-  if (fchmodat(folder.get(), program.name.c_str(), program.permissions | S_IRUSR | S_IXUSR, 0) !=
-      0) {
-    throw PackerError(ErrnoText("cannot make " + PrintableName(program.name) + " runnable", errno));
-  }
-}
 
 ProcessRequest LaunchRequest(const LaunchCommand& command, const std::string& folder) {
   ProcessRequest request;
@@ -128,45 +73,6 @@ void LinkRuntime(const ProvidedRuntime& runtime, const std::string& folder) {
   for (const std::string& part : runtime.folders) LinkRuntimeInto(part, folder);
 }
 
-// Unpacks the package into folder; a refusal is shown to the person while the folder still
-// holds what was unpacked, its player may show it. A folder without room is left to the
-// caller.
-void UnpackForPlaying(const Package& package, const std::string& folder,
-                      const ExtractLimits& limits) {
-  try {
-    UnpackInto(package, folder, limits);
-  } catch (const NoRoomError&) {
-    throw;
-  } catch (const PackerError& e) {
-    ShowFailureNotice(e.what(), JoinPath(folder, package.command.program));
-    throw PackerError(e.what(), true);
-  }
-}
-
-// The folder the player runs in: the package's folder in the cache, unpacked there at its
-// first start; else (no cache, no room there) the private folder, unpacked into now.
-struct PlayFolder {
-  std::unique_ptr<PackageEntry> entry;
-  std::string path;
-};
-
-PlayFolder ProvidePlayFolder(const Package& package, const std::string& private_folder,
-                             const ExtractLimits& limits) {
-  PlayFolder play;
-  PackageFile file{package.file.get(), package.layout.archive_size,
-                   [&](const std::string& folder) { UnpackForPlaying(package, folder, limits); },
-                   [&] { CheckArchiveHash(package.span()); }};
-  play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
-  if (play.entry) {
-    TrimPackageCache(FolderOf(play.entry->path()));
-    play.path = play.entry->path();
-    return play;
-  }
-  UnpackForPlaying(package, private_folder, limits);
-  play.path = private_folder;
-  return play;
-}
-
 // Runs job on a thread of its own beside the caller's work: the runtime is unpacked while
 // the clips are. Waits for the job when dropped.
 template <typename Job>
@@ -195,8 +101,19 @@ bool RepairRuntime(const Package& package, ProvidedRuntime& runtime,
   return repaired;
 }
 
+// The player's start in its folder, with the gate when one is given.
+ProcessRequest PlayerRequest(const LaunchCommand& command, const std::string& folder,
+                             int gate_fd = -1) {
+  ProcessRequest request = LaunchRequest(command, folder);
+  if (gate_fd >= 0) {
+    request.extra_fd = gate_fd;
+    request.environment.push_back(std::string(kUnpackGateVariable) + "=3");
+  }
+  return request;
+}
+
 int RunPlayer(const LaunchCommand& command, const std::string& folder) {
-  return ExitCodeOf(RunProcess(LaunchRequest(command, folder)));
+  return ExitCodeOf(RunProcess(PlayerRequest(command, folder)));
 }
 
 std::string CouldNotStartReason(const LaunchCommand& command, int code) {
@@ -217,6 +134,36 @@ std::unique_ptr<Package> OpenPackage(const std::string& package_path) {
   }
 }
 
+namespace {
+
+// Starts the player in the folder where its start files are in place while the clips after
+// them still unpack. When the clips' unpacking fails meanwhile, its own failure is what the
+// person hears of.
+void StartPlayerEarly(SharedStart& start, const ProvidedRuntime& runtime,
+                      const std::string& folder, StartMoments& moments) {
+  try {
+    LinkRuntime(runtime, folder);
+    moments.Mark("player_starting");
+    moments.Write();
+    start.early.Start(PlayerRequest(start.package.command, folder, start.gate.read_end()));
+  } catch (const PackerError&) {
+    if (!start.early.Cancelled()) throw;
+  }
+}
+
+// Runs the player in the folder where every file is in place, unless it runs already; gives
+// its exit code.
+int PlayToTheEnd(SharedStart& start, const PlayFolder& play, const ProvidedRuntime& runtime,
+                 StartMoments& moments) {
+  if (const std::optional<ProcessResult> early = start.early.Wait()) return ExitCodeOf(*early);
+  LinkRuntime(runtime, play.path);
+  moments.Mark("player_starting");
+  moments.Write();
+  return RunPlayer(start.package.command, play.path);
+}
+
+}  // namespace
+
 int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
   InstallInterruptHandlers();
   SweepPackageLeftovers();
@@ -229,20 +176,31 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
                                                    RuntimeRoomOutsideCache(package->runtime)));
     // Held by the player too, so that the folder stays marked while either runs.
     const FolderLock in_use(folder.path(), true);
+    GiveRuntimeFolder(folder.path());
     StartMoments moments;
+    SharedStart start{*package, limits, {}, {}};
     auto runtime_job = Beside([&] {
+      const SignalAtEnd over(start.early, &EarlyStart::RuntimeOver);
       ProvidedRuntime provided = ProvideRuntime(*package, folder.path());
       moments.Mark("runtime_ready");
       return provided;
     });
-    const PlayFolder play = ProvidePlayFolder(*package, folder.path(), limits);
-    moments.Mark("clips_ready");
-    ProvidedRuntime runtime = runtime_job.get();
-    LinkRuntime(runtime, play.path);
-    GiveRuntimeFolder(folder.path());
-    moments.Mark("player_starting");
+    auto clip_job = Beside([&] {
+      PlayFolder play = UnpackClipsForPlaying(start, folder.path());
+      moments.Mark("clips_ready");
+      return play;
+    });
+    const std::string early_folder = start.early.WaitForStartFolder();
+    ProvidedRuntime runtime;
+    {
+      const SignalAtEnd release(start.early, &EarlyStart::ReleaseClips);
+      runtime = runtime_job.get();
+      if (!early_folder.empty()) StartPlayerEarly(start, runtime, early_folder, moments);
+    }
+    PlayFolder play = clip_job.get();
+    start.gate.Close();
     moments.Write();
-    int code = RunPlayer(command, play.path);
+    int code = PlayToTheEnd(start, play, runtime, moments);
     if (PlayerCouldNotStart(code) && RepairRuntime(*package, runtime, folder.path(), play.path)) {
       code = RunPlayer(command, play.path);
     }

@@ -15,8 +15,35 @@
 // the archive holds before them: a package built here packs the start picture and the start
 // clip there. A player started without the variable has every file in place.
 
+#include <mutex>
+#include <string>
+
 namespace mw::packer {
 
 inline constexpr const char* kUnpackGateVariable = "MW_UNPACK_GATE";
+
+// The package's side of the gate. Names are written without ever waiting: once the pipe is
+// full the files after are not named, and the player waits for the end instead.
+class UnpackGate {
+ public:
+  // Throws PackerError when no pipe can be made.
+  UnpackGate();
+  ~UnpackGate();
+  UnpackGate(const UnpackGate&) = delete;
+  UnpackGate& operator=(const UnpackGate&) = delete;
+
+  // The end the player inherits; -1 once the gate is closed.
+  int read_end() const { return read_end_; }
+  // Names a file that is in place; from any thread.
+  void Name(const std::string& file);
+  // Every file is in place (or the player was ended): the player sees the end.
+  void Close();
+
+ private:
+  std::mutex mutex_;
+  int read_end_ = -1;
+  int write_end_ = -1;
+  bool full_ = false;
+};
 
 }  // namespace mw::packer

@@ -209,6 +209,12 @@ PlayerReport ReadPlayerReport(const std::string& path) {
       std::string size, hash;
       in >> value >> size >> hash;
       report.files[Unhex(value)] = size + " " + hash;
+    } else if (kind == "gated") {
+      in >> value;
+      report.gated = true;
+    } else if (kind == "gate") {
+      in >> value;
+      report.gate_names.push_back(Unhex(value));
     } else {
       in >> value;
     }

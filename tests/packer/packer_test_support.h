@@ -69,6 +69,8 @@ struct PlayerReport {
   std::vector<std::string> args;  // argv without argv[0]
   std::string cwd;
   std::map<std::string, std::string> files;  // name -> "size hash"
+  bool gated = false;                        // started at an unpack gate
+  std::vector<std::string> gate_names;       // the files named on it before its end
 };
 PlayerReport ReadPlayerReport(const std::string& path);
 // "size hash" of content, as the player reports a file.

@@ -3,16 +3,21 @@
 //   MW_PLAYER_WAIT=1   after the report, wait until a signal ends it (SIGTERM: exit 7)
 //   MW_PLAYER_EXIT=N   exit with code N
 //   MW_PLAYER_STARTS=F append a line to the file F at each start
+// Started at an unpack gate, it first waits for the gate's end, as the player waits before
+// it opens any clip but its start clip, and reports the files named on it before the end.
 #include <dirent.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fnv_hash.h"
 
@@ -47,8 +52,12 @@ std::string FileLines() {
   return out.str();
 }
 
-void WriteReport(const std::string& path, int argc, char** argv) {
+void WriteReport(const std::string& path, int argc, char** argv,
+                 const std::optional<std::vector<std::string>>& gate) {
   std::ostringstream report;
+  if (gate) report << "gated 1\n";
+  for (const std::string& name : gate.value_or(std::vector<std::string>()))
+    report << "gate " << Hex(name) << "\n";
   report << "argc " << argc << "\n";
   for (int i = 0; i < argc; ++i) report << "arg " << Hex(argv[i]) << "\n";
   char cwd[4096] = {};
@@ -58,6 +67,25 @@ void WriteReport(const std::string& path, int argc, char** argv) {
   const std::string partial = path + ".partial";
   std::ofstream(partial, std::ios::binary) << report.str();
   std::rename(partial.c_str(), path.c_str());
+}
+
+// The names read from the unpack gate up to its end, in order; nothing without a gate.
+std::optional<std::vector<std::string>> WaitAtTheGate() {
+  const char* gate = std::getenv("MW_UNPACK_GATE");
+  if (!gate) return std::nullopt;
+  std::vector<std::string> names;
+  const int fd = std::atoi(gate);
+  std::string pending;
+  char buffer[4096];
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) != 0;) {
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) break;
+    pending.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(fd);
+  std::istringstream records(pending);
+  for (std::string name; std::getline(records, name, '\0');) names.push_back(name);
+  return names;
 }
 
 void OnTerm(int) {
@@ -70,12 +98,13 @@ int main(int argc, char** argv) {
   if (const char* starts = std::getenv("MW_PLAYER_STARTS")) {
     std::ofstream(starts, std::ios::app) << "start " << getpid() << "\n";
   }
+  const std::optional<std::vector<std::string>> gate = WaitAtTheGate();
   // The answer to SIGTERM is set before the report, so that a test that signals as soon as
   // it sees the report always gets it.
   const bool wait = std::getenv("MW_PLAYER_WAIT") != nullptr;
   if (wait) signal(SIGTERM, OnTerm);
   const char* report = std::getenv("MW_PLAYER_REPORT");
-  if (report) WriteReport(report, argc, argv);
+  if (report) WriteReport(report, argc, argv, gate);
   if (wait) {
     for (;;) pause();
   }

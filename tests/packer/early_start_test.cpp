@@ -1,0 +1,176 @@
+// The player starts while the clips after its start files still unpack, with the real package
+// tools as processes: the archive carries the start files first, the player gets the unpack
+// gate and finds every file in place at its end, and a damaged clip found later ends that
+// player before the package is refused. Also the gate's and the started program's own rules.
+#include "packer/unpack_gate.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+
+#include "map/map_file.h"
+#include "packer/process.h"
+#include "packer/start_moments.h"
+#include "packer_test_support.h"
+
+namespace mw::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class EarlyStartTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = MakeProgramFolder(root_);
+    staging_ = program_ + "ptemp/";
+    fs::create_directories(staging_);
+    fs::create_directories(tmp_);
+    Stage("mwRun.exe", ReadFile(TestPlayerPath()));
+    fs::permissions(staging_ + "mwRun.exe", fs::perms(0755));
+    // The map starts on the clip that sorts last; its target is another clip.
+    ClickerMark mark;
+    mark.Clip = std::string("C:/My photos/zoo.jpg");
+    mark.NextClip = std::string("C:/My photos/hall.jpg");
+    Stage("mwRun", FormatMap({640, 480}, std::span<const ClickerMark>(&mark, 1)));
+    Stage("mwRun.start.jpg", RandomBytes(20000, 1));
+    Stage("hall.jpg", RandomBytes(300000, 2));
+    Stage("kitchen.jpg", RandomBytes(400000, 3));
+    Stage("zoo.jpg", RandomBytes(200000, 4));
+    WriteFile(program_ + "mwdat.dat",
+              DirectiveText(package_, staging_, "Hello", {"hall.jpg", "kitchen.jpg", "zoo.jpg"}));
+    const RunResult build =
+        RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
+    EXPECT_EQ(build.exit_code, 0) << build.err;
+  }
+
+  void Stage(const std::string& name, const std::string& content) {
+    WriteFile(staging_ + name, content);
+    staged_[name] = Fingerprint(content);
+  }
+
+  RunResult Run() {
+    fs::remove(report_);
+    fs::remove(moments_);
+    return RunProgram({{package_},
+                       root_.path(),
+                       {{"TMPDIR", tmp_},
+                        {"XDG_CACHE_HOME", root_ / "cache-home"},
+                        {"MW_PLAYER_REPORT", report_},
+                        {packer::kPackageStartReportVariable, moments_}}});
+  }
+
+  // The packed files in the archive's order, as --list gives them.
+  std::vector<std::string> Listed() const {
+    const RunResult list = RunProgram({{package_, "--list"}, root_.path(), {}});
+    EXPECT_EQ(list.exit_code, 0) << list.err;
+    std::vector<std::string> names;
+    std::istringstream lines(list.out);
+    // Each file's line is its size in 12 columns, two blanks and its name.
+    for (std::string line; std::getline(lines, line) && !line.starts_with("runtime part");) {
+      names.push_back(line.substr(14));
+    }
+    return names;
+  }
+
+  TempDir root_;
+  std::string program_, staging_;
+  std::string tmp_ = root_ / "tmp";
+  std::string package_ = root_ / "tour.exe";
+  std::string report_ = root_ / "report";
+  std::string moments_ = root_ / "moments";  // the package's own start report
+  std::map<std::string, std::string> staged_;
+};
+
+TEST_F(EarlyStartTest, TheArchiveCarriesWhatThePlayerStartsWithFirstTheDataFileLast) {
+  const std::vector<std::string> listed = Listed();
+  ASSERT_EQ(listed.size(), 6u);
+  EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.begin() + 4),
+            (std::vector<std::string>{"mwRun.exe", "mwRun.start.jpg", "zoo.jpg", "mwRun"}));
+  EXPECT_EQ(std::vector<std::string>(listed.begin() + 4, listed.end()),
+            (std::vector<std::string>{"hall.jpg", "kitchen.jpg"}));
+}
+
+TEST_F(EarlyStartTest, ThePlayerStartsAtTheGateAndFindsEveryFileInPlaceAtItsEnd) {
+  const RunResult run = Run();
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const PlayerReport report = ReadPlayerReport(report_);
+  EXPECT_TRUE(report.gated);
+  EXPECT_EQ(report.gate_names, Listed()) << "each file is named once it is in place, in order";
+  EXPECT_EQ(report.files, staged_);
+  EXPECT_EQ(report.args, std::vector<std::string>{"Hello"});
+
+  // A later start finds everything in place: no gate.
+  ASSERT_EQ(Run().exit_code, 0);
+  EXPECT_FALSE(ReadPlayerReport(report_).gated);
+  EXPECT_EQ(ReadPlayerReport(report_).files, staged_);
+}
+
+TEST_F(EarlyStartTest, AClipFoundDamagedAfterThePlayerStartedEndsItAndThePackageIsRefused) {
+  std::string bytes = ReadFile(package_);
+  const std::string kitchen = ReadFile(staging_ + "kitchen.jpg");
+  const auto at = bytes.find(kitchen.substr(0, 64));
+  ASSERT_NE(at, std::string::npos) << "the archive is not plain";
+  bytes[at + 200000] ^= 0x20;
+  WriteFile(package_, bytes);
+
+  const RunResult run = Run();
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("damaged"), std::string::npos) << run.err;
+  // The player was started (and ended) before every clip was in place.
+  EXPECT_NE(ReadFile(moments_).find("player_starting_ns="), std::string::npos);
+  EXPECT_EQ(ReadFile(moments_).find("clips_ready_ns="), std::string::npos);
+  EXPECT_FALSE(Exists(report_)) << "the player played a damaged package";
+  EXPECT_TRUE(ListFolder(tmp_).empty());
+  for (const std::string& name : ListFolder(root_ / "cache-home/markweaver"))
+    EXPECT_FALSE(name.starts_with("pkg-")) << "a damaged package was kept: " << name;
+}
+
+// Reads the gate's read end to its end; the names on it.
+std::vector<std::string> ReadGate(int fd) {
+  std::string bytes;
+  char buffer[65536];
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, got);
+  std::vector<std::string> names;
+  std::istringstream records(bytes);
+  for (std::string name; std::getline(records, name, '\0');) names.push_back(name);
+  return names;
+}
+
+TEST(UnpackGateTest, NamingNeverWaitsOnAFullPipeAndTheEndStillComes) {
+  packer::UnpackGate gate;
+  const int reader = dup(gate.read_end());
+  const std::string name(200, 'n');
+  for (int i = 0; i < 2000; ++i) gate.Name(name + std::to_string(i));  // 400 KB: no wait
+  gate.Name(std::string(5000, 'x'));  // longer than a pipe writes whole: not named
+  gate.Close();
+  const std::vector<std::string> names = ReadGate(reader);
+  close(reader);
+  ASSERT_FALSE(names.empty());
+  EXPECT_LT(names.size(), 2000u);
+  for (std::size_t i = 0; i < names.size(); ++i)
+    EXPECT_EQ(names[i], name + std::to_string(i)) << "a name was cut or left out";
+}
+
+TEST(RunningProcessTest, StopEndsAProgramThatIgnoresTheAskToEnd) {
+  packer::ProcessRequest request;
+  request.program = "/bin/sh";
+  request.argv = {"sh", "-c", "trap '' TERM; echo $GATE > \"$OUT.new\"; mv \"$OUT.new\" \"$OUT\"; exec sleep 30"};
+  const TempDir dir;
+  request.environment = {"GATE=open", "OUT=" + (dir / "out")};
+  packer::RunningProcess process(request);
+  ASSERT_TRUE(WaitForFile(dir / "out"));
+  EXPECT_EQ(ReadFile(dir / "out"), "open\n") << "the environment entry did not arrive";
+  const auto asked = std::chrono::steady_clock::now();
+  const packer::ProcessResult result = process.Stop();
+  EXPECT_FALSE(result.exited);
+  EXPECT_EQ(result.signal, SIGKILL);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
+}
+
+}  // namespace
+}  // namespace mw::test
