@@ -102,7 +102,7 @@ TEST_F(PlayerGatePointerTest, AClickBeforeEveryClipIsInPlaceIsFollowedOnceTheyAr
   EXPECT_EQ(followed["problem"], "");
   ASSERT_TRUE(XInput::Run({"key", "Escape"}));
   EXPECT_TRUE(test::WaitFor([&] { return player.state() == QProcess::NotRunning; }, 10000));
-  EXPECT_EQ(player.exitCode(), 0);
+  EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
 }
 
 }  // namespace

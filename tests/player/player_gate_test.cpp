@@ -89,6 +89,7 @@ TEST_F(PlayerGateTest, AClickBeforeEveryClipIsInPlaceIsHeldAndFollowedAfterwards
   EXPECT_EQ(Cursor(), Qt::WaitCursor);
   EXPECT_TRUE(player.ProblemShown().isEmpty());
   // The marks' messages show meanwhile; the wait cursor stays.
+  Hover(kHallRightMark + QPoint(5, 5));
   Hover(kHallRightMark);
   EXPECT_EQ(player.MarkMessageShown(), "Watch the movie");
   EXPECT_EQ(Cursor(), Qt::WaitCursor);
