@@ -16,6 +16,7 @@
 #include "player/own_runtime.h"
 #include "player/player_window.h"
 #include "player/start_report.h"
+#include "player/unpack_gate.h"
 
 namespace {
 
@@ -57,10 +58,20 @@ void ReportStart(mw::PlayerWindow& window, const char* reportPath,
   });
 }
 
+// The start picture is decoded ahead only once the package has put it in place.
+std::shared_future<mw::CachedPhoto> StartPictureAhead(mw::UnpackGate& gate,
+                                                      const mw::LaunchOptions& options) {
+  const std::string name = mw::StartPictureName(options.dataFileName);
+  gate.TakeAvailable();
+  if (!gate.InPlace(name)) return {};
+  return mw::DecodeStartPictureAhead(mw::ClipFilePath(options.folder, name));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
+  mw::UnpackGate gate = mw::UnpackGate::FromEnvironment();
   const std::string ownPath = OwnProgramPath(argv[0]);
   mw::KeepToOwnRuntime(std::filesystem::path(ownPath).parent_path().string());
   if (argc == 3 && std::string(argv[1]) == mw::kFailureOption) {
@@ -74,13 +85,16 @@ int main(int argc, char** argv) {
     return options.error.empty() ? 0 : 2;
   }
   mw::FontSetupAhead fonts;
-  auto startPicture = mw::DecodeStartPictureAhead(
-      mw::ClipFilePath(options.folder, mw::StartPictureName(options.dataFileName)));
+  auto startPicture = StartPictureAhead(gate, options);
   QApplication app(argc, argv);
   QApplication::setApplicationName("MarkWeaver");
   fonts.Wait();
-  mw::PlayerWindow window(
-      {options.folder, options.dataFileName, options.message, {}, std::move(startPicture)});
+  mw::PlayerWindow window({.folder = options.folder,
+                           .dataFileName = options.dataFileName,
+                           .message = options.message,
+                           .movie = {},
+                           .startPicture = std::move(startPicture),
+                           .gate = std::move(gate)});
   if (const char* reportPath = std::getenv(mw::kStartReportVariable))
     ReportStart(window, reportPath, started);
   window.show();

@@ -27,13 +27,22 @@ void PlayerWindow::TrackPointer(QPoint position) {
   if (position == last_pointer_) return;
   last_pointer_ = position;
   const std::optional<std::size_t> mark = walk_.MarkAt(Area(), position.x(), position.y());
-  const bool followable = mark && !walk_.Map().At(*mark).NextClip.empty();
-  panel1_->setCursor(followable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  ShowPointerCursor(mark);
   if (!mark) {
     hint_bubble_->hide();
     return;
   }
   hint_bubble_->ShowNear(TextForDisplay(walk_.Map().At(*mark).Hint), position);
+}
+
+// A hand over a mark that leads somewhere; the wait cursor while a move is held.
+void PlayerWindow::ShowPointerCursor(std::optional<std::size_t> mark) {
+  if (held_move_) {
+    panel1_->setCursor(Qt::WaitCursor);
+    return;
+  }
+  const bool followable = mark && !walk_.Map().At(*mark).NextClip.empty();
+  panel1_->setCursor(followable ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
 void PlayerWindow::OnMousePressed(QPoint position, Qt::MouseButton button) {
@@ -47,6 +56,7 @@ void PlayerWindow::FollowMark(std::size_t index) {
   if (target.empty()) return;
   hint_bubble_->hide();
   last_pointer_ = QPoint(-1, -1);
+  if (HoldUntilAllInPlace({false, target})) return;
   GoTo(target);
 }
 
@@ -122,10 +132,10 @@ void PlayerWindow::keyPressEvent(QKeyEvent* event) {
       close();
       return;
     case Qt::Key_Backspace:
-      GoBack();
+      StepBack();
       return;
     case Qt::Key_Left:
-      if (alt) GoBack();
+      if (alt) StepBack();
       return;
     case Qt::Key_Space:
       TogglePause();

@@ -12,6 +12,7 @@
 #include "media/movie_library.h"
 #include "media/start_picture.h"
 #include "player/clip_overlays.h"
+#include "player/unpack_gate_watch.h"
 
 namespace mw {
 namespace {
@@ -48,6 +49,7 @@ PlayerWindow::PlayerWindow(PlayerSetup setup, QWidget* parent)
   setFocusPolicy(Qt::StrongFocus);
   BuildClipArea(setup_.movie);
   ConnectClipArea();
+  WatchUnpacking();
   StartPackage();
 }
 
@@ -115,10 +117,12 @@ void PlayerWindow::FitOuterSize() {
 }
 
 // The start clip becomes the clip on screen even when it cannot be shown, so that its
-// marks can still be found and followed.
+// marks can still be found and followed. Nothing is on screen yet, so its file may be
+// waited for: a package puts it in place before it starts the player.
 void PlayerWindow::ShowStartClip() {
   const std::string start = walk_.StartClip();
   walk_.Enter(start);
+  if (const std::string name = GateName(start); !name.empty()) gate_->WaitFor(name);
   const Outcome outcome = TryShow(start, true);
   if (outcome == Outcome::Shown) {
     AfterShown();
@@ -142,11 +146,13 @@ PlayerWindow::Outcome PlayerWindow::TryShow(const std::string& clip, bool startC
   return Outcome::Shown;
 }
 
-// The start clip through its start picture, when the one beside the data file was made
-// for it; decoded ahead when the program's start began that.
+// The start clip through its start picture, when the one beside the data file is in place
+// and was made for it; decoded ahead when the program's start began that.
 ClipKind PlayerWindow::ShowStartPhoto(const std::string& path, const std::string& clip) {
-  const std::string picture = ClipFilePath(setup_.folder, StartPictureName(setup_.dataFileName));
-  if (!IsStartPictureOf(picture, path, clip)) return clips_->ShowClip(path);
+  const std::string pictureName = StartPictureName(setup_.dataFileName);
+  const std::string picture = ClipFilePath(setup_.folder, pictureName);
+  if (!gate_->InPlace(pictureName) || !IsStartPictureOf(picture, path, clip))
+    return clips_->ShowClip(path);
   const bool ahead = setup_.startPicture.valid() && setup_.startPicture.get().path == picture;
   return clips_->ShowPhotoWithStandIn(
       path, ahead ? setup_.startPicture.get() : DecodeStartPicture(picture));
@@ -168,9 +174,10 @@ void PlayerWindow::AfterShown() {
 }
 
 // The photos the marks on screen open are decoded ahead, so that a click shows one at once;
-// before the start clip's first paint they wait for it, which has the machine to itself.
+// before the start clip's first paint they wait for it, which has the machine to itself,
+// and while the package still unpacks they wait for every clip to be in place.
 void PlayerWindow::PrefetchTargets() {
-  if (!start_painted_) return;
+  if (!start_painted_ || !gate_->AllInPlace()) return;
   std::vector<std::string> paths = MarkTargetsOn(walk_.Map(), walk_.ClipOnScreen());
   for (std::string& path : paths) path = ClipFilePath(setup_.folder, path);
   clips_->PrefetchTargets(std::move(paths));

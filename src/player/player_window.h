@@ -11,6 +11,7 @@
 #include "media/clip_display.h"
 #include "player/map_walk.h"
 #include "player/package_content.h"
+#include "player/unpack_gate.h"
 
 class QSlider;
 
@@ -19,6 +20,7 @@ namespace mw {
 class ClipBanner;
 class HintBubble;
 class FocusRing;
+class UnpackGateWatch;
 
 // What the window is to play.
 struct PlayerSetup {
@@ -28,6 +30,9 @@ struct PlayerSetup {
   MoviePlayer::Options movie;  // movie back-end options (tests play silently)
   // The start picture decoded ahead by the program's start; not valid when it was not.
   std::shared_future<CachedPhoto> startPicture;
+  // Which files of the folder the package has put in place while it still unpacks; no gate
+  // when every file is in place.
+  UnpackGate gate;
 };
 
 // Plays a map as the editor's play mode does, for the person who got a package: the
@@ -35,7 +40,8 @@ struct PlayerSetup {
 // starts at once), Tab and Shift+Tab choose a mark with a visible ring and Enter follows
 // it, Backspace and Alt+Left go back, Space pauses or resumes a movie, Escape ends. Every
 // problem (no map, a clip that is missing or cannot be shown) is told in the window and
-// the window stays usable.
+// the window stays usable. While the package still unpacks, only the start clip is opened:
+// a mark followed or a step back is held, with a wait cursor, until every clip is in place.
 class PlayerWindow : public QWidget {
   Q_OBJECT
 
@@ -63,6 +69,9 @@ class PlayerWindow : public QWidget {
   // the clip has no marks.
   std::optional<QPoint> FirstMarkOnScreen() const;
 
+  // True while a follow or a step back waits for every clip to be in place.
+  bool MoveHeld() const { return held_move_.has_value(); }
+
   // The folder the data file and the clips are read from.
   const std::string& Folder() const { return setup_.folder; }
   ClipPanel* ClipArea() const { return panel1_; }
@@ -82,9 +91,15 @@ class PlayerWindow : public QWidget {
 
  private:
   enum class Outcome { Shown, Missing, CannotShow, NoMovieLibrary };
+  // A move asked for while the package still unpacks: a mark's target, or a step back.
+  struct HeldMove {
+    bool back = false;
+    std::string target;
+  };
 
   void BuildClipArea(const MoviePlayer::Options& movie);
   void ConnectClipArea();
+  void WatchUnpacking();
   void StartPackage();
   void FitOuterSize();
   void ShowStartClip();
@@ -94,10 +109,15 @@ class PlayerWindow : public QWidget {
   void PrefetchTargets();
   void GoTo(const std::string& clip);
   void GoBack();
+  void StepBack();
+  bool HoldUntilAllInPlace(HeldMove move);
+  void AllClipsInPlace();
+  std::string GateName(const std::string& clip) const;
   void RestoreAfterFailure(bool moviePlayed, int moviePosition);
   void TellProblem(Outcome outcome, const std::string& clip);
   QString ProblemText(Outcome outcome, const std::string& clip) const;
   void TrackPointer(QPoint position);
+  void ShowPointerCursor(std::optional<std::size_t> mark);
   void OnMousePressed(QPoint position, Qt::MouseButton button);
   void FollowMark(std::size_t index);
   void MoveChoice(bool forward);
@@ -117,6 +137,8 @@ class PlayerWindow : public QWidget {
   MovieControlBar* media_player1_ = nullptr;
   QSlider* track_bar1_ = nullptr;
   ClipDisplay* clips_ = nullptr;
+  UnpackGateWatch* gate_ = nullptr;
+  std::optional<HeldMove> held_move_;
   ClipBanner* message_banner_ = nullptr;
   ClipBanner* problem_notice_ = nullptr;
   HintBubble* hint_bubble_ = nullptr;

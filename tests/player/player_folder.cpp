@@ -33,9 +33,14 @@ void PlayerFolder::WriteMap(const std::vector<ClickerMark>& marks, WindowSize si
 }
 
 void PlayerFolder::AddTourClips() {
-  WriteJpeg(File(kHall), 320, 240);
-  WriteJpeg(File(kKitchen), 200, 100, true);
-  std::filesystem::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/rgb.mpg", File(kMovie));
+  for (const char* name : {kHall, kKitchen, kMovie}) AddTourClip(name);
+}
+
+void PlayerFolder::AddTourClip(const std::string& name) {
+  if (name == kHall) WriteJpeg(File(kHall), 320, 240);
+  if (name == kKitchen) WriteJpeg(File(kKitchen), 200, 100, true);
+  if (name == kMovie)
+    std::filesystem::copy_file(std::string(MW_TEST_DATA_DIR) + "/media/rgb.mpg", File(kMovie));
 }
 
 void PlayerFolder::MakeTour() {

@@ -36,6 +36,8 @@ class PlayerFolder {
   void WriteMap(const std::vector<ClickerMark>& marks, WindowSize size = {640, 480});
   // Writes the photos and copies the movie of the tour.
   void AddTourClips();
+  // Writes the tour's clip `name` alone.
+  void AddTourClip(const std::string& name);
   // The tour's clips and map.
   void MakeTour();
   // Writes `content` as the file `name`.

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+#include "gate_pipe.h"
 #include "jpeg_fixtures.h"
 #include "media/start_picture.h"
 #include "player/player_window.h"
@@ -32,13 +33,13 @@ class PlayerStartPictureTest : public ::testing::Test {
   }
   // The window, with the start picture decoded ahead as the program's start does it, or
   // left to the window.
-  PlayerWindow& Open(bool decodedAhead = true) {
+  PlayerWindow& Open(bool decodedAhead = true, UnpackGate gate = {}) {
     MoviePlayer::Options silent;
     silent.audio = false;
     std::shared_future<CachedPhoto> ahead;
     if (decodedAhead) ahead = DecodeStartPictureAhead(folder.File("mwRun.start.jpg"));
     window = std::make_unique<PlayerWindow>(
-        PlayerSetup{folder.Path(), "mwRun", "", silent, std::move(ahead)});
+        PlayerSetup{folder.Path(), "mwRun", "", silent, std::move(ahead), std::move(gate)});
     return *window;
   }
   PhotoImage& Photo() { return window->Display().Photo(); }
@@ -95,6 +96,22 @@ TEST_F(PlayerStartPictureTest, ADamagedPictureIsPassedOverAndTheStartPhotoShown)
   ASSERT_TRUE(WaitFor([&] { return player.StartPainted(); }));
   EXPECT_EQ(player.KindOnScreen(), ClipKind::PhotoClip);
   EXPECT_TRUE(player.ProblemShown().isEmpty());
+}
+
+// While the package still unpacks, a start picture it has not named yet may be a file
+// still being written: the start clip shows without it.
+TEST_F(PlayerStartPictureTest, OnlyAStartPictureInPlaceStandsIn) {
+  MakeStartPicture();
+  for (const bool named : {false, true}) {
+    test::GatePipe package;
+    package.Name("mwRun");
+    if (named) package.Name("mwRun.start.jpg");
+    package.Name(kHall);
+    Open(false, UnpackGate(package.TakeReadEnd()));
+    EXPECT_EQ(Photo().ShowsStandIn(), named);
+    EXPECT_EQ(window->ClipOnScreen(), kHall);
+    EXPECT_EQ(window->KindOnScreen(), ClipKind::PhotoClip);
+  }
 }
 
 }  // namespace

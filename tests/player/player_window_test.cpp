@@ -52,7 +52,7 @@ class PlayerWindowTest : public ::testing::Test {
   PlayerWindow& StartAsTheMapSays(const std::string& message = "") {
     MoviePlayer::Options silent;
     silent.audio = false;
-    window = std::make_unique<PlayerWindow>(PlayerSetup{folder.Path(), "mwRun", message, silent, {}});
+    window = std::make_unique<PlayerWindow>(PlayerSetup{folder.Path(), "mwRun", message, silent, {}, {}});
     window->show();
     EXPECT_TRUE(WaitFor([&] { return window->StartPainted(); }));
     return *window;

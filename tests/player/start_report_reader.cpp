@@ -8,7 +8,6 @@
 #include "player/start_report.h"
 
 namespace mw::test {
-namespace {
 
 std::map<std::string, std::string> ReadReport(const std::string& path) {
   std::map<std::string, std::string> report;
@@ -20,8 +19,6 @@ std::map<std::string, std::string> ReadReport(const std::string& path) {
   }
   return report;
 }
-
-}  // namespace
 
 PlayerRun RunPlayerProgram(const std::string& program, const QStringList& arguments,
                            const std::string& workingFolder, const std::string& reportPath,

@@ -16,6 +16,9 @@ struct PlayerRun {
   std::string errorOutput;
 };
 
+// The player's report in the file `path`: "key" -> "value"; empty when there is none.
+std::map<std::string, std::string> ReadReport(const std::string& path);
+
 // Runs `program` with `arguments` in `workingFolder`, offscreen, with the player's start
 // report going to `reportPath`; waits at most 60 s.
 PlayerRun RunPlayerProgram(
