@@ -117,6 +117,8 @@ TEST_F(PlayerWindowTest, ThePhotoTargetsOfTheClipOnScreenAreReadyBeforeTheClick)
   folder.MakeTour();
   PlayerWindow& player = Start();
   PhotoPrefetcher& prefetcher = player.Display().Prefetcher();
+  // The decoding ahead is asked for just after the start clip's paint, on the event loop.
+  ASSERT_TRUE(WaitFor([&] { return prefetcher.CachedCount() > 0; }));
   ASSERT_TRUE(prefetcher.WaitUntilIdle(std::chrono::seconds(20)));
   EXPECT_EQ(prefetcher.CachedCount(), 1u);  // the kitchen; the movie is not decoded ahead
   Click(kHallLeftMark);
