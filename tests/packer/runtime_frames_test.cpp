@@ -256,21 +256,23 @@ TEST_F(RuntimeFramesTest, AFailureToWriteInEitherFrameReachesTheCaller) {
   }
 }
 
-// The part the build gathers has two frames and unpacks to what tar unpacks from it.
-TEST(GatheredRuntimeTest, ThePhotoPartHasTwoFramesAndUnpacksWhole) {
-  const TempDir dir;
-  const std::string path = test::BinPath("player-runtime.tar.zst");
-  const PartFile file(dir / "package", test::ReadFile(path));
-  EXPECT_EQ(file.frames(), 2u);
-  fs::create_directories(dir / "ours");
-  fs::create_directories(dir / "tar");
-  UnpackRuntimePart(file.fd, file.part(), dir / "ours");
-  CommandOutput("tar --zstd -xf '" + path + "' -C '" + dir / "tar" + "'");
-  auto ours = FilesUnder(dir / "ours");
-  EXPECT_EQ(ours.erase(".complete"), 1u);
-  const auto theirs = FilesUnder(dir / "tar");
-  EXPECT_GT(theirs.size(), 20u);
-  EXPECT_TRUE(ours == theirs);
+// The parts the build gathers have two frames each and unpack to what tar unpacks from them.
+TEST(GatheredRuntimeTest, EachPartHasTwoFramesAndUnpacksWhole) {
+  for (const char* name : {"player-runtime.tar.zst", "player-runtime-movie.tar.zst"}) {
+    const TempDir dir;
+    const std::string path = test::BinPath(name);
+    const PartFile file(dir / "package", test::ReadFile(path));
+    EXPECT_EQ(file.frames(), 2u) << name;
+    fs::create_directories(dir / "ours");
+    fs::create_directories(dir / "tar");
+    UnpackRuntimePart(file.fd, file.part(), dir / "ours");
+    CommandOutput("tar --zstd -xf '" + path + "' -C '" + dir / "tar" + "'");
+    auto ours = FilesUnder(dir / "ours");
+    EXPECT_EQ(ours.erase(".complete"), 1u) << name;
+    const auto theirs = FilesUnder(dir / "tar");
+    EXPECT_GT(theirs.size(), 20u) << name;
+    EXPECT_TRUE(ours == theirs) << name;
+  }
 }
 
 }  // namespace
