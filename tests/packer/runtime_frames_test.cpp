@@ -195,6 +195,18 @@ TEST_F(RuntimeFramesTest, DamageInTheSecondFrameIsNamedAsDamage) {
     EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
   }
   EXPECT_FALSE(fs::exists(dir / "out/.complete"));
+
+  // Frames that unpack cleanly but are not the bytes the check was made of.
+  RuntimePart other = honest.part();
+  other.hash ^= 1;
+  fs::create_directory(dir / "out2");
+  try {
+    UnpackRuntimePart(honest.fd, other, dir / "out2");
+    ADD_FAILURE() << "a part that does not match its check was unpacked";
+  } catch (const PackerError& e) {
+    EXPECT_NE(std::string(e.what()).find("damaged"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(fs::exists(dir / "out2/.complete"));
 }
 
 TEST_F(RuntimeFramesTest, RefusesAFrameThatIsNoTarStreamOfItsOwn) {
