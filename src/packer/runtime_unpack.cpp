@@ -1,147 +1,112 @@
 #include "packer/runtime_unpack.h"
 
-#include <archive.h>
-#include <archive_entry.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
+#include <exception>
 #include <fstream>
-#include <memory>
-#include <sstream>
-#include <string_view>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "packer/file_copy.h"
 #include "packer/program_folder.h"
+#include "packer/runtime_stream.h"
 #include "packer/span_source.h"
+#include "packer/zstd_frames.h"
 
 namespace mw::packer {
 namespace {
 
-// Written last into an unpacked part: one "size hash name" line per file.
-constexpr const char* kFileList = ".complete";
-constexpr int kMaxDepth = 4;
-constexpr std::uint64_t kMaxRuntimeEntries = 2000;
-constexpr std::uint64_t kMaxRuntimeBytes = std::uint64_t{2} << 30;
+[[noreturn]] void RefuseDamaged() {
+  RefuseRuntime("it is damaged (it does not match its check)");
+}
 
-struct ReadDeleter {
-  void operator()(archive* a) const { archive_read_free(a); }
+// The frames of a part in at most two runs, each read frame by frame on a thread of its own.
+struct FrameRuns {
+  std::vector<ArchiveSpan> first;   // read on the calling thread, which hashes the part
+  std::vector<ArchiveSpan> second;  // read beside it; empty for a part of one frame
 };
 
-[[noreturn]] void Refuse(const std::string& why) {
-  throw PackerError("the package's runtime is refused: " + why);
-}
-
-[[noreturn]] void CannotWrite(const std::string& what, int error) {
-  throw RuntimeWriteError(ErrnoText("cannot write the player's runtime into " + what, error));
-}
-
-// The entry's name without a leading "./"; refused unless every step is a plain name.
-std::string CheckedName(archive_entry* entry) {
-  const char* raw = archive_entry_pathname(entry);
-  std::string name = raw ? raw : "";
-  if (name.starts_with("./")) name.erase(0, 2);
-  while (!name.empty() && name.back() == '/') name.pop_back();
-  if (name.empty() || name == ".") return "";
-  int depth = 0;
-  std::istringstream steps(name);
-  for (std::string step; std::getline(steps, step, '/');) {
-    if (step.empty() || step == "." || step == ".." || ++depth > kMaxDepth) {
-      Refuse("\"" + name + "\" is not a plain relative name");
-    }
+// Splits the frames where the two runs come nearest to the same compressed size.
+FrameRuns SplitIntoRuns(std::vector<ArchiveSpan> frames) {
+  std::uint64_t total = 0;
+  for (const ArchiveSpan& frame : frames) total += frame.size;
+  std::size_t split = frames.size();
+  std::uint64_t best = total, before = 0;
+  for (std::size_t k = 1; k < frames.size(); ++k) {
+    before += frames[k - 1].size;
+    const std::uint64_t imbalance = before * 2 > total ? before * 2 - total : total - before * 2;
+    if (imbalance < best) best = imbalance, split = k;
   }
-  return name;
+  FrameRuns runs;
+  runs.second.assign(frames.begin() + static_cast<std::ptrdiff_t>(split), frames.end());
+  frames.resize(split);
+  runs.first = std::move(frames);
+  return runs;
 }
 
-class OutFile {
- public:
-  // A new file; with replace an earlier file of that name is written over.
-  OutFile(const std::string& path, mode_t mode, bool replace = false)
-      : fd_(open(path.c_str(),
-                 O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL),
-                 mode)) {
-    if (fd_ < 0) CannotWrite(path, errno);
-  }
-  ~OutFile() {
-    if (fd_ >= 0) close(fd_);
-  }
-  OutFile(const OutFile&) = delete;
-  OutFile& operator=(const OutFile&) = delete;
-  int fd() const { return fd_; }
-  int Close() { return close(std::exchange(fd_, -1)); }
-
- private:
-  int fd_;
-};
-
-// Writes all of bytes to fd; throws RuntimeWriteError naming path.
-void WriteBytes(int fd, std::string_view bytes, const std::string& path) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) CannotWrite(path, errno);
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+// One span over all the frames of a run.
+ArchiveSpan SpanOf(const std::vector<ArchiveSpan>& run) {
+  const ArchiveSpan& first = run.front();
+  const ArchiveSpan& last = run.back();
+  return {first.fd, first.offset, last.offset + last.size - first.offset, std::nullopt};
 }
 
-// Writes the entry's content to path block by block; returns the content's hash.
-std::uint64_t WriteContent(archive* a, const std::string& path, mode_t mode,
-                           std::uint64_t size) {
-  OutFile out(path, mode);
-  ContentHash hash;
-  std::uint64_t written = 0;
-  for (;;) {
-    const void* block = nullptr;
-    size_t length = 0;
-    la_int64_t offset = 0;
-    const int status = archive_read_data_block(a, &block, &length, &offset);
-    if (status == ARCHIVE_EOF) break;
-    if (status != ARCHIVE_OK) Refuse(path + ": " + archive_error_string(a));
-    if (static_cast<std::uint64_t>(offset) != written || length > size - written) {
-      Refuse(path + " is not laid out as a plain file");
-    }
-    hash.Add(block, length);
-    WriteBytes(out.fd(), std::string_view(static_cast<const char*>(block), length), path);
-    written += length;
-  }
-  if (written != size) Refuse(path + " is not laid out as a plain file");
-  if (out.Close() != 0) CannotWrite(path, errno);
-  return hash.Value();
-}
-
-// Writes the list of files, sizes and hashes that the checks of a folder read.
-void WriteFileList(const std::string& dir, const std::string& list) {
-  const std::string path = JoinPath(dir, kFileList);
-  OutFile out(path, 0600, true);  // two parts unpacked into one folder share it
-  WriteBytes(out.fd(), list, path);
-  if (out.Close() != 0) CannotWrite(path, errno);
-}
-
-// Unpacks every entry of the open archive into dir; returns the list of files.
-std::string UnpackEntries(archive* a, const std::string& dir) {
+// One run being unpacked: the lines it adds to the list of files, or its failure.
+struct RunOutcome {
   std::string list;
-  std::uint64_t count = 0, total = 0;
-  archive_entry* entry = nullptr;
-  for (int status; (status = archive_read_next_header(a, &entry)) != ARCHIVE_EOF;) {
-    if (status != ARCHIVE_OK) Refuse(archive_error_string(a));
-    if (++count > kMaxRuntimeEntries) Refuse("it holds too many files");
-    const std::string name = CheckedName(entry);
-    const std::string path = JoinPath(dir, name);
-    const auto type = archive_entry_filetype(entry);
-    if (name.empty() || (type == AE_IFDIR && mkdir(path.c_str(), S_IRWXU) == 0)) continue;
-    if (type == AE_IFDIR) CannotWrite(path, errno);
-    if (type != AE_IFREG || archive_entry_hardlink(entry)) Refuse(name + " is not a regular file");
-    const auto size = static_cast<std::uint64_t>(archive_entry_size(entry));
-    if ((total += size) > kMaxRuntimeBytes) Refuse("it is too large");
-    const mode_t mode = static_cast<mode_t>(archive_entry_perm(entry) & 0755) | S_IRUSR;
-    const std::uint64_t hash = WriteContent(a, path, mode, size);
-    list += std::to_string(size) + " " + HashName(hash) + " " + name + "\n";
+  std::exception_ptr error;
+};
+
+// Unpacks the run's frames one after another, adding their bytes to hash when it holds a
+// value. A failure is kept in the outcome and stops the other run.
+void UnpackRun(const std::vector<ArchiveSpan>& run, std::optional<ContentHash>& hash,
+               const std::string& dir, RuntimeBudget& budget, RunOutcome& outcome) {
+  try {
+    for (const ArchiveSpan& frame : run) {
+      outcome.list += UnpackRuntimeStream(frame, hash, dir, budget);
+    }
+  } catch (...) {
+    outcome.error = std::current_exception();
+    budget.Stop();
   }
-  return list;
+}
+
+// Carries the part's hash on over the bytes of the run read beside, which that run's thread
+// does not hash: the part's hash follows its bytes in order.
+void CarryHashOver(const std::vector<ArchiveSpan>& run, std::optional<ContentHash>& hash,
+                   RunOutcome& outcome) {
+  if (run.empty() || outcome.error) return;
+  try {
+    SpanSource rest(SpanOf(run), hash);
+    hash = rest.FinishHashing();
+  } catch (...) {
+    outcome.error = std::current_exception();
+  }
+}
+
+// Throws the failure of the runs, if one failed. Damage breaks rules of its own, so a refusal
+// is named as damage when the part's bytes do not match its check. A refusal of the package
+// goes before a failure to write, which another folder would not mend; the first run's first.
+void ThrowFailure(const RunOutcome (&outcomes)[2], const ArchiveSpan& whole) {
+  std::exception_ptr write_error;
+  for (const RunOutcome& outcome : outcomes) {
+    if (!outcome.error) continue;
+    try {
+      std::rethrow_exception(outcome.error);
+    } catch (const RuntimeWriteError&) {
+      if (!write_error) write_error = outcome.error;
+    } catch (const PackerError&) {
+      SpanSource source(whole);
+      if (source.FinishHash() != *whole.hash) RefuseDamaged();
+      throw;
+    }
+  }
+  if (write_error) std::rethrow_exception(write_error);
 }
 
 // One line of a folder's list of files.
@@ -153,7 +118,7 @@ struct ListedFile {
 
 // Reads the folder's list of files; false when it is missing or malformed.
 bool ReadFileList(const std::string& folder, std::vector<ListedFile>& files) {
-  std::ifstream in(JoinPath(folder, kFileList), std::ios::binary);
+  std::ifstream in(JoinPath(folder, kRuntimeFileList), std::ios::binary);
   if (!in) return false;
   ListedFile file;
   while (in >> file.size && in.get() == ' ' && std::getline(in, file.hash, ' ') &&
@@ -167,26 +132,32 @@ bool ReadFileList(const std::string& folder, std::vector<ListedFile>& files) {
 }  // namespace
 
 void UnpackRuntimePart(int fd, const RuntimePart& part, const std::string& dir) {
-  SpanSource source({fd, part.offset, part.size, part.hash});
-  std::unique_ptr<archive, ReadDeleter> a(archive_read_new());
-  if (!a) throw PackerError("out of memory");
-  archive_read_support_filter_zstd(a.get());
-  archive_read_support_format_tar(a.get());
-  std::string list;
-  try {
-    if (archive_read_open(a.get(), &source, nullptr, SpanSource::Read, nullptr) != ARCHIVE_OK) {
-      Refuse(archive_error_string(a.get()));
+  const ArchiveSpan whole{fd, part.offset, part.size, part.hash};
+  const FrameRuns runs = SplitIntoRuns(ZstdFramesOf(whole));
+  RuntimeBudget budget;
+  std::optional<ContentHash> hash = ContentHash{};
+  RunOutcome outcomes[2];
+  auto unpack_second = [&] {
+    std::optional<ContentHash> unhashed;
+    UnpackRun(runs.second, unhashed, dir, budget, outcomes[1]);
+  };
+  {
+    std::jthread beside;
+    bool second_here = false;
+    if (!runs.second.empty()) {
+      try {
+        beside = std::jthread(unpack_second);
+      } catch (const std::system_error&) {
+        second_here = true;  // no thread to be had: the runs take turns
+      }
     }
-    list = UnpackEntries(a.get(), dir);
-  } catch (const RuntimeWriteError&) {
-    throw;
-  } catch (const PackerError&) {
-    // Damage breaks rules of its own: it is named as what it is.
-    if (source.FinishHash() != part.hash) Refuse("it is damaged (it does not match its check)");
-    throw;
-  }
-  if (source.FinishHash() != part.hash) Refuse("it is damaged (it does not match its check)");
-  WriteFileList(dir, list);
+    UnpackRun(runs.first, hash, dir, budget, outcomes[0]);
+    CarryHashOver(runs.second, hash, outcomes[0]);
+    if (second_here) unpack_second();
+  }  // the second run has ended here
+  ThrowFailure(outcomes, whole);
+  if (!hash || hash->Value() != part.hash) RefuseDamaged();
+  WriteRuntimeFileList(dir, outcomes[0].list + outcomes[1].list);
 }
 
 bool IsCompleteRuntimeFolder(const std::string& folder) {
@@ -205,7 +176,7 @@ bool IsCompleteRuntimeFolder(const std::string& folder) {
 
 std::string FindDamagedRuntimeFile(const std::string& folder) {
   std::vector<ListedFile> files;
-  if (!ReadFileList(folder, files)) return kFileList;
+  if (!ReadFileList(folder, files)) return kRuntimeFileList;
   for (const ListedFile& file : files) {
     const std::string path = JoinPath(folder, file.name);
     const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);

@@ -18,8 +18,10 @@ class RuntimeWriteError : public PackerError {
 // Unpacks the runtime part that lies in the open package fd into the folder dir (which
 // exists): regular files and folders only, relative names without "." or "..", no link.
 // The part's bytes are hashed on the way and must match its hash in the package's index;
-// each file's own hash is kept in the folder's list of files. Throws PackerError naming the
-// first broken rule or the damage, RuntimeWriteError when dir cannot take the files.
+// each file's own hash is kept in the folder's list of files. A part of several zstd frames,
+// each a tar stream of its own, is unpacked on two threads, one run of frames each, with the
+// rules and limits held over the whole part; no thread outlives the call. Throws PackerError
+// naming the first broken rule or the damage, RuntimeWriteError when dir cannot take the files.
 void UnpackRuntimePart(int fd, const RuntimePart& part, const std::string& dir);
 
 // Whether the folder is a complete unpacked part: its list of files is there and every file

@@ -19,7 +19,10 @@ constexpr std::uint64_t kMappedPiece = 1 << 20;
 
 }  // namespace
 
-SpanSource::SpanSource(const ArchiveSpan& span) : span_(span) {
+SpanSource::SpanSource(const ArchiveSpan& span) : SpanSource(span, ContentHash{}) {}
+
+SpanSource::SpanSource(const ArchiveSpan& span, std::optional<ContentHash> carried)
+    : span_(span), hash_(carried) {
   Map();
   if (!map_) buffer_ = std::make_unique<char[]>(kPieceSize);
 }
@@ -54,7 +57,7 @@ la_ssize_t SpanSource::Read(archive* a, void* client, const void** out) {
   const std::uint64_t left = source->span_.size - source->position_;
   const std::uint64_t piece = left < kMappedPiece ? left : kMappedPiece;
   *out = source->mapped_span_ + source->position_;
-  source->hash_.Add(*out, static_cast<std::size_t>(piece));
+  if (source->hash_) source->hash_->Add(*out, static_cast<std::size_t>(piece));
   source->position_ += piece;
   return static_cast<la_ssize_t>(piece);
 }
@@ -67,17 +70,23 @@ bool SpanSource::Holds(const void* data, std::size_t size) const {
 }
 
 std::uint64_t SpanSource::FinishHash() {
+  const std::optional<ContentHash> hash = FinishHashing();
+  return hash ? hash->Value() : 0;
+}
+
+std::optional<ContentHash> SpanSource::FinishHashing() {
+  if (!hash_) return std::nullopt;
   if (map_) {
-    hash_.Add(mapped_span_ + position_, static_cast<std::size_t>(span_.size - position_));
+    hash_->Add(mapped_span_ + position_, static_cast<std::size_t>(span_.size - position_));
     position_ = span_.size;
-    return hash_.Value();
+    return hash_;
   }
   if (!buffer_) buffer_ = std::make_unique<char[]>(kPieceSize);
   const void* piece = nullptr;
   for (la_ssize_t got; (got = ReadPiece(nullptr, &piece)) != 0;) {
     if (got < 0) throw PackerError("the package is refused: its file cannot be read to its end");
   }
-  return hash_.Value();
+  return hash_;
 }
 
 la_ssize_t SpanSource::ReadPiece(archive* a, const void** out) {
@@ -96,7 +105,7 @@ la_ssize_t SpanSource::ReadPiece(archive* a, const void** out) {
     if (a) archive_set_error(a, EIO, "the package file is cut short");
     return -1;
   }
-  hash_.Add(buffer_.get(), static_cast<std::size_t>(got));
+  if (hash_) hash_->Add(buffer_.get(), static_cast<std::size_t>(got));
   position_ += static_cast<std::uint64_t>(got);
   *out = buffer_.get();
   return got;

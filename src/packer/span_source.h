@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "packer/runtime_parts.h"
 #include "packer/safe_extract.h"
@@ -20,6 +21,9 @@ namespace mw::packer {
 class SpanSource {
  public:
   explicit SpanSource(const ArchiveSpan& span);
+  // Hashing carries on from carried, the hash of the bytes that lie before the span, so that
+  // spans read one after another hash as one; with no hash carried the bytes are not hashed.
+  SpanSource(const ArchiveSpan& span, std::optional<ContentHash> carried);
   ~SpanSource();
   SpanSource(const SpanSource&) = delete;
   SpanSource& operator=(const SpanSource&) = delete;
@@ -27,13 +31,19 @@ class SpanSource {
   // libarchive's read callback; client is a SpanSource.
   static la_ssize_t Read(archive* a, void* client, const void** out);
 
+  // The span's first byte when it is mapped (it stays until this source is dropped); else null.
+  const char* mapped() const { return mapped_span_; }
+
   // Whether the bytes lie in the mapped span, where they stay until this source is dropped.
   bool Holds(const void* data, std::size_t size) const;
 
   // The content hash of the whole span: the bytes handed out so far, and the rest (which
   // libarchive left unread past the archive's end) read now. Throws PackerError when the
-  // rest cannot be read.
+  // rest cannot be read. 0 when this source does not hash.
   std::uint64_t FinishHash();
+  // As FinishHash, but the hash as it stands, to be carried on into the next span. Empty
+  // when this source does not hash.
+  std::optional<ContentHash> FinishHashing();
 
  private:
   void Map();
@@ -45,7 +55,7 @@ class SpanSource {
   std::size_t map_size_ = 0;
   const char* mapped_span_ = nullptr;  // the span's first byte inside map_
   std::unique_ptr<char[]> buffer_;     // for reading piece by piece
-  ContentHash hash_;                   // of the bytes handed out so far
+  std::optional<ContentHash> hash_;    // of the bytes handed out so far
 };
 
 }  // namespace mw::packer
