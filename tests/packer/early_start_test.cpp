@@ -1,12 +1,14 @@
 // The player starts while the clips after its start files still unpack, with the real package
 // tools as processes: the archive carries the start files first, the player gets the unpack
 // gate and finds every file in place at its end, and a damaged clip found later ends that
-// player before the package is refused. Also the gate's and the started program's own rules.
+// player before the package is refused, a cache found full later before the package plays
+// from its private folder. Also the gate's and the started program's own rules.
 #include "packer/unpack_gate.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -41,8 +43,11 @@ class EarlyStartTest : public ::testing::Test {
     Stage("hall.jpg", RandomBytes(300000, 2));
     Stage("kitchen.jpg", RandomBytes(400000, 3));
     Stage("zoo.jpg", RandomBytes(200000, 4));
-    WriteFile(program_ + "mwdat.dat",
-              DirectiveText(package_, staging_, "Hello", {"hall.jpg", "kitchen.jpg", "zoo.jpg"}));
+    Build({"hall.jpg", "kitchen.jpg", "zoo.jpg"});
+  }
+
+  void Build(const std::vector<std::string>& clips) {
+    WriteFile(program_ + "mwdat.dat", DirectiveText(package_, staging_, "Hello", clips));
     const RunResult build =
         RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
     EXPECT_EQ(build.exit_code, 0) << build.err;
@@ -128,6 +133,31 @@ TEST_F(EarlyStartTest, AClipFoundDamagedAfterThePlayerStartedEndsItAndThePackage
   EXPECT_TRUE(ListFolder(tmp_).empty());
   for (const std::string& name : ListFolder(root_ / "cache-home/markweaver"))
     EXPECT_FALSE(name.starts_with("pkg-")) << "a damaged package was kept: " << name;
+}
+
+// The cache has room for the runtime and the start files but not for the clip after them:
+// the player started there is ended, and the package plays from its private folder instead.
+TEST_F(EarlyStartTest, ACacheThatFillsUpAfterThePlayerStartedMovesThePlayToThePrivateFolder) {
+  Stage("big.jpg", RandomBytes(8 << 20, 5));
+  Build({"hall.jpg", "kitchen.jpg", "zoo.jpg", "big.jpg"});
+  const std::string home = root_ / "cache-home";
+  fs::create_directories(home);
+  // The runtime unpacked takes about 28.5 MB of it.
+  if (mount("tmpfs", home.c_str(), "tmpfs", 0, "size=31m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  const RunResult run = Run();
+  umount(home.c_str());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const PlayerReport report = ReadPlayerReport(report_);
+  EXPECT_TRUE(report.cwd.starts_with(tmp_)) << report.cwd;
+  EXPECT_FALSE(report.gated);
+  EXPECT_EQ(report.files, staged_);
+  const std::string moments = ReadFile(moments_);
+  const std::size_t first = moments.find("player_starting_ns=");
+  ASSERT_NE(first, std::string::npos) << moments;
+  EXPECT_NE(moments.find("player_starting_ns=", first + 1), std::string::npos)
+      << "the player was not started early in the cache first: " << moments;
+  EXPECT_TRUE(ListFolder(tmp_).empty());
 }
 
 // Reads the gate's read end to its end; the names on it.
