@@ -23,9 +23,13 @@ class StartFileWatch {
 
   ExtractHooks Hooks() {
     ExtractHooks hooks;
-    // The reading thread learns of files before the writing thread has them in place.
-    hooks.read = [this](const PackedFile& file) {
+    // The clips after the start files wait for the player, once those are in place (or
+    // could not be written, which then stops the unpacking).
+    hooks.settle_after = [this](const PackedFile& file) {
       program_read_ = program_read_ || file.name == program_;
+      return file.name == data_file_ && program_read_;
+    };
+    hooks.read = [this](const PackedFile& file) {
       if (file.name == data_file_ && program_read_) start_.early.HoldClipsUntilPlayerStarts();
     };
     hooks.written = [this](const PackedFile& file) { Written(file); };

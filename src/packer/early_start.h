@@ -21,7 +21,7 @@ class EarlyStart {
   // From the clips' unpacking: the player's program and data file are in place in folder,
   // and with them every file the player starts with.
   void StartFilesInPlace(const std::string& folder);
-  // From the clips' unpacking, with the start files on their way: holds the clips after them
+  // From the clips' unpacking, with the start files in place: holds the clips after them
   // while the runtime still unpacks (which then has the machine to itself) and until the
   // player was started or the start went without it. Throws PackerError on an interrupt.
   void HoldClipsUntilPlayerStarts();

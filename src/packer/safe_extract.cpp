@@ -261,6 +261,7 @@ std::vector<PackedFile> ReadEntries(archive* a, int dir_fd, const ExtractLimits&
     } else {
       CheckContent(a, file);
     }
+    if (hooks.settle_after && hooks.settle_after(file)) writer.Finish();
     if (hooks.read) hooks.read(file);
     total += file.size;
     seen.insert(file.name);

@@ -38,8 +38,12 @@ struct ArchiveSpan {
 struct ExtractHooks {
   // Called between entries on the reading thread; may throw to stop.
   std::function<void()> poll;
-  // Called on the reading thread once a file's content is all read (and queued for writing);
-  // may wait, which holds the unpacking there, or throw to stop.
+  // Asked on the reading thread once a file's content is all read (and queued for writing):
+  // true to have the reading wait until that file and every one before it are in place
+  // (written, or their failure thrown), before read is called.
+  std::function<bool(const PackedFile&)> settle_after;
+  // Called on the reading thread once a file's content is all read; may wait, which holds
+  // the unpacking there, or throw to stop.
   std::function<void(const PackedFile&)> read;
   // Called on the writing thread once a file is completely in place: written, given its size
   // and permission bits, and closed. A throw stops the unpacking.

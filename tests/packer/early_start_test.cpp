@@ -160,6 +160,29 @@ TEST_F(EarlyStartTest, ACacheThatFillsUpAfterThePlayerStartedMovesThePlayToThePr
   EXPECT_TRUE(ListFolder(tmp_).empty());
 }
 
+// The player's own program cannot be written (a file size limit here stands for a full disk):
+// the package is refused at once, without waiting for a player that cannot start.
+TEST_F(EarlyStartTest, AStartFileThatCannotBeWrittenRefusesThePackageWithoutWaiting) {
+  // The data file right behind the program: a map without marks and no start picture.
+  fs::remove(staging_ + "mwRun.start.jpg");
+  staged_.erase("mwRun.start.jpg");
+  Stage("mwRun", "MarkWeaver map\r\n");
+  Build({"hall.jpg", "kitchen.jpg", "zoo.jpg"});
+  ASSERT_EQ(Listed()[1], "mwRun");
+  ASSERT_EQ(Run().exit_code, 0);  // the runtime is in the cache now
+  for (const std::string& name : ListFolder(root_ / "cache-home/markweaver"))
+    if (name.starts_with("pkg-")) fs::remove_all(root_ / ("cache-home/markweaver/" + name));
+  RunResult run;
+  {
+    const FileSizeLimit limit(16 << 10);
+    run = Run();
+  }
+  EXPECT_EQ(run.exit_code, 1);
+  EXPECT_NE(run.err.find("cannot write mwRun.exe"), std::string::npos) << run.err;
+  EXPECT_FALSE(Exists(report_));
+  EXPECT_TRUE(ListFolder(tmp_).empty());
+}
+
 // Reads the gate's read end to its end; the names on it.
 std::vector<std::string> ReadGate(int fd) {
   std::string bytes;
