@@ -17,7 +17,7 @@ struct SharedStart {
   const Package& package;
   const ExtractLimits& limits;
   EarlyStart early;
-  UnpackGate gate;
+  UnpackGateWriter gate;
 };
 
 // The folder the player plays: the package's folder in the cache, else the private folder.

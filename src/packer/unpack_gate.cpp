@@ -10,7 +10,7 @@
 
 namespace mw::packer {
 
-UnpackGate::UnpackGate() {
+UnpackGateWriter::UnpackGateWriter() {
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) throw PackerError(ErrnoText("cannot make a pipe", errno));
   read_end_ = ends[0];
@@ -20,9 +20,9 @@ UnpackGate::UnpackGate() {
   fcntl(write_end_, F_SETFL, fcntl(write_end_, F_GETFL) | O_NONBLOCK);
 }
 
-UnpackGate::~UnpackGate() { Close(); }
+UnpackGateWriter::~UnpackGateWriter() { Close(); }
 
-void UnpackGate::Name(const std::string& file) {
+void UnpackGateWriter::Name(const std::string& file) {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (write_end_ < 0 || full_) return;
   const std::string record = file + '\0';
@@ -37,7 +37,7 @@ void UnpackGate::Name(const std::string& file) {
   if (written != static_cast<ssize_t>(record.size())) full_ = true;
 }
 
-void UnpackGate::Close() {
+void UnpackGateWriter::Close() {
   const std::lock_guard<std::mutex> lock(mutex_);
   for (int* end : {&write_end_, &read_end_}) {
     if (*end >= 0) close(*end);

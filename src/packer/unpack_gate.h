@@ -24,13 +24,13 @@ inline constexpr const char* kUnpackGateVariable = "MW_UNPACK_GATE";
 
 // The package's side of the gate. Names are written without ever waiting: once the pipe is
 // full the files after are not named, and the player waits for the end instead.
-class UnpackGate {
+class UnpackGateWriter {
  public:
   // Throws PackerError when no pipe can be made.
-  UnpackGate();
-  ~UnpackGate();
-  UnpackGate(const UnpackGate&) = delete;
-  UnpackGate& operator=(const UnpackGate&) = delete;
+  UnpackGateWriter();
+  ~UnpackGateWriter();
+  UnpackGateWriter(const UnpackGateWriter&) = delete;
+  UnpackGateWriter& operator=(const UnpackGateWriter&) = delete;
 
   // The end the player inherits; -1 once the gate is closed.
   int read_end() const { return read_end_; }

@@ -1,11 +1,11 @@
 #pragma once
 // The small test movies in tests/data/media: 3 s, one second each of red, green and blue.
 
-#include <QDeadlineTimer>
 #include <QImage>
 #include <QRgb>
-#include <QTest>
 #include <string>
+
+#include "qt_wait.h"
 
 namespace mw::test {
 
@@ -27,17 +27,6 @@ inline Hue HueOf(QRgb pixel) {
 inline Hue CentreHue(const QImage& frame) {
   if (frame.isNull()) return Hue::Other;
   return HueOf(frame.pixel(frame.width() / 2, frame.height() / 2));
-}
-
-// Polls `condition` while processing events, until it holds or `timeout_ms` passes.
-template <class Condition>
-bool WaitFor(Condition condition, int timeout_ms = 5000) {
-  QDeadlineTimer deadline(timeout_ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QTest::qWait(5);
-  }
-  return true;
 }
 
 }  // namespace mw::test

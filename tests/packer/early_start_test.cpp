@@ -33,8 +33,7 @@ class EarlyStartTest : public ::testing::Test {
     staging_ = program_ + "ptemp/";
     fs::create_directories(staging_);
     fs::create_directories(tmp_);
-    Stage("mwRun.exe", ReadFile(TestPlayerPath()));
-    fs::permissions(staging_ + "mwRun.exe", fs::perms(0755));
+    staged_["mwRun.exe"] = Fingerprint(StageTestPlayer(staging_));
     // The map starts on the clip that sorts last; its target is another clip.
     ClickerMark mark;
     mark.Clip = std::string("C:/My photos/zoo.jpg");
@@ -48,9 +47,8 @@ class EarlyStartTest : public ::testing::Test {
   }
 
   void Build(const std::vector<std::string>& clips) {
-    WriteFile(program_ + "mwdat.dat", DirectiveText(package_, staging_, "Hello", clips));
     const RunResult build =
-        RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
+        BuildFromDirective(program_, DirectiveText(package_, staging_, "Hello", clips));
     EXPECT_EQ(build.exit_code, 0) << build.err;
   }
 
@@ -212,8 +210,8 @@ std::vector<std::string> ReadGate(int fd) {
   return names;
 }
 
-TEST(UnpackGateTest, NamingNeverWaitsOnAFullPipeAndTheEndStillComes) {
-  packer::UnpackGate gate;
+TEST(UnpackGateWriterTest, NamingNeverWaitsOnAFullPipeAndTheEndStillComes) {
+  packer::UnpackGateWriter gate;
   const int reader = dup(gate.read_end());
   const std::string name(200, 'n');
   for (int i = 0; i < 2000; ++i) gate.Name(name + std::to_string(i));  // 400 KB: no wait

@@ -201,14 +201,13 @@ TEST_F(ExtractorWindowTest, OkClosesTheWindowAfterAQuickAndASlowPointer) {
 TEST_F(ExtractorWindowTest, APlayerThatCannotStartIsShownInTheWindow) {
   const std::string program = MakeProgramFolder(root_);
   fs::create_directories(program + "ptemp");
-  WriteFile(program + "ptemp/mwRun.exe", ReadFile(TestPlayerPath()));
-  fs::permissions(program + "ptemp/mwRun.exe", fs::perms(0755));
+  StageTestPlayer(program + "ptemp/");
   WriteFile(program + "ptemp/mwRun", "map");
   WriteFile(program + "ptemp/a.jpg", RandomBytes(100, 1));
-  WriteFile(program + "mwdat.dat", DirectiveText(package_, program + "ptemp/", "Hi", {"a.jpg"}));
-  ASSERT_EQ(RunProgram({{program + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program, {}})
-                .exit_code,
-            0);
+  ASSERT_EQ(
+      BuildFromDirective(program, DirectiveText(package_, program + "ptemp/", "Hi", {"a.jpg"}))
+          .exit_code,
+      0);
   setenv("MW_PLAYER_EXIT", "127", 1);
   const pid_t pid = StartPackage();
   unsetenv("MW_PLAYER_EXIT");

@@ -51,17 +51,15 @@ class PackageCacheTest : public ::testing::Test {
     program_ = MakeProgramFolder(root_);
     staging_ = program_ + "ptemp/";
     for (const std::string& folder : {staging_, tmp_}) fs::create_directories(folder);
-    WriteFile(staging_ + "mwRun.exe", ReadFile(TestPlayerPath()));
-    fs::permissions(staging_ + "mwRun.exe", fs::perms(0755));
+    StageTestPlayer(staging_);
     WriteFile(staging_ + "mwRun", "MarkWeaver map\r\n");
   }
 
   // Builds the package at target of one photo with that content, and the message.
   void Build(const std::string& target, const std::string& photo, const std::string& message) {
     WriteFile(staging_ + "hall.jpg", photo);
-    WriteFile(program_ + "mwdat.dat", DirectiveText(target, staging_, message, {"hall.jpg"}));
     const RunResult build =
-        RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
+        BuildFromDirective(program_, DirectiveText(target, staging_, message, {"hall.jpg"}));
     ASSERT_EQ(build.exit_code, 0) << build.err;
   }
 

@@ -34,17 +34,15 @@ class PackageIntegrityTest : public ::testing::Test {
     program_ = MakeProgramFolder(root_);
     staging_ = program_ + "ptemp/";
     for (const std::string& folder : {staging_, tmp_, cache_}) fs::create_directories(folder);
-    WriteFile(staging_ + "mwRun.exe", ReadFile(TestPlayerPath()));
-    fs::permissions(staging_ + "mwRun.exe", fs::perms(0755));
+    StageTestPlayer(staging_);
     WriteFile(staging_ + "mwRun", "MarkWeaver map\r\n");
   }
 
   // Builds the package of the staged clips; photos of random bytes make a plain archive,
   // text a compressed one.
   void Build(const std::vector<std::string>& clips) {
-    WriteFile(program_ + "mwdat.dat", DirectiveText(package_, staging_, "Hello", clips));
     const RunResult build =
-        RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
+        BuildFromDirective(program_, DirectiveText(package_, staging_, "Hello", clips));
     ASSERT_EQ(build.exit_code, 0) << build.err;
   }
 

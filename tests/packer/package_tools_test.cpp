@@ -26,8 +26,7 @@ class PackageToolsTest : public ::testing::Test {
     fs::create_directories(staging_);
     fs::create_directories(tmp_);
     fs::create_directories(out_);
-    Stage("mwRun.exe", ReadFile(TestPlayerPath()));
-    fs::permissions(staging_ + "mwRun.exe", fs::perms(0755));
+    staged_["mwRun.exe"] = StageTestPlayer(staging_);
     Stage("mwRun", "MarkWeaver map\r\n");
     Stage("photo 1.jpg", RandomBytes(300000, 1));
     Stage("clip.mpg", RandomBytes(500000, 2));
@@ -40,8 +39,7 @@ class PackageToolsTest : public ::testing::Test {
   }
 
   RunResult Build(const std::string& directive) {
-    WriteFile(program_ + "mwdat.dat", directive);
-    return RunProgram({{program_ + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program_, {}});
+    return BuildFromDirective(program_, directive);
   }
 
   RunResult BuildWith(const std::string& message) {

@@ -167,6 +167,18 @@ bool WaitForFile(const std::string& path, std::chrono::seconds limit) {
   return true;
 }
 
+RunResult BuildFromDirective(const std::string& program, const std::string& directive) {
+  WriteFile(program + "mwdat.dat", directive);
+  return RunProgram({{program + "MarkWeaverL.dll", "/N", "/Q", "mwdat.dat"}, program, {}});
+}
+
+std::string StageTestPlayer(const std::string& staging) {
+  const std::string player = ReadFile(TestPlayerPath());
+  WriteFile(staging + "mwRun.exe", player);
+  fs::permissions(staging + "mwRun.exe", fs::perms(0755));
+  return player;
+}
+
 std::string MakeProgramFolder(const TempDir& root) {
   const std::string folder = root / "program";
   fs::create_directory(folder);

@@ -64,6 +64,14 @@ bool WaitForFile(const std::string& path, std::chrono::seconds limit = std::chro
 // wextract.exe, copied from the build's program folder.
 std::string MakeProgramFolder(const TempDir& root);
 
+// Writes the directive file into the program folder (from MakeProgramFolder) and runs the
+// package build tool on it, as the editor does.
+RunResult BuildFromDirective(const std::string& program, const std::string& directive);
+
+// Puts the test player into the staging folder as the launched program mwRun.exe; gives its
+// content.
+std::string StageTestPlayer(const std::string& staging);
+
 // What the test player reported.
 struct PlayerReport {
   std::vector<std::string> args;  // argv without argv[0]

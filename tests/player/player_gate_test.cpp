@@ -13,6 +13,7 @@
 #include "gate_pipe.h"
 #include "player/player_window.h"
 #include "player_folder.h"
+#include "qt_wait.h"
 
 namespace mw {
 namespace {
@@ -20,19 +21,10 @@ namespace {
 using test::kHall;
 using test::kKitchen;
 using test::kMovie;
+using test::WaitFor;
 
 constexpr QPoint kHallLeftMark{160, 240};   // to the kitchen
 constexpr QPoint kHallRightMark{480, 240};  // to the movie
-
-template <class Condition>
-bool WaitFor(Condition condition, int timeout_ms = 5000) {
-  QDeadlineTimer deadline(timeout_ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 class PlayerGateTest : public ::testing::Test {
  protected:

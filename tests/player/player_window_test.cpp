@@ -22,6 +22,7 @@
 
 #include "jpeg_fixtures.h"
 #include "player_folder.h"
+#include "qt_wait.h"
 
 namespace mw {
 namespace {
@@ -30,21 +31,12 @@ using test::kHall;
 using test::kKitchen;
 using test::kMovie;
 using test::Mark;
+using test::WaitFor;
 
 constexpr QPoint kHallLeftMark{160, 240};   // to the kitchen
 constexpr QPoint kHallRightMark{480, 240};  // to the movie
 constexpr QPoint kKitchenMark{320, 384};    // back to the hall
 constexpr QPoint kNoMark{40, 420};
-
-template <class Condition>
-bool WaitFor(Condition condition, int timeout_ms = 5000) {
-  QDeadlineTimer deadline(timeout_ms);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QTest::qWait(5);
-  }
-  return true;
-}
 
 class PlayerWindowTest : public ::testing::Test {
  protected:
