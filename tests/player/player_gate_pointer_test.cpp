@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QProcess>
+#include <QTest>
 #include <QTemporaryDir>
 #include <string>
 
@@ -68,25 +69,37 @@ class PlayerGatePointerTest : public ::testing::Test {
     return report;
   }
 
+  void ClickTheMarkBeforeTheEnd(bool slowly);
+
   test::PlayerFolder folder;
   test::GatePipe package;
   QTemporaryDir reports;
   QProcess player;
 };
 
-TEST_F(PlayerGatePointerTest, AClickBeforeEveryClipIsInPlaceIsFollowedOnceTheyAre) {
+// The pointer goes to the start clip's first mark, at once or in slow steps from the screen's
+// corner, and clicks there before every clip is in place; then the package ends.
+void PlayerGatePointerTest::ClickTheMarkBeforeTheEnd(bool slowly) {
   StartPlayer();
   std::map<std::string, std::string> start = AwaitReportOf(kHall);
   ASSERT_EQ(start["clip"], kHall) << player.readAllStandardError().toStdString();
   const QStringList mark = QString::fromStdString(start["mark"]).split(',');
   ASSERT_EQ(mark.size(), 2) << start["mark"];
+  const int x = mark[0].toInt(), y = mark[1].toInt();
 
-  auto ringShows = [&] {
-    return test::ScreenShowsColourNear(mark[0].toInt(), mark[1].toInt(), 40, kRingColour);
-  };
+  auto ringShows = [&] { return test::ScreenShowsColourNear(x, y, 40, kRingColour); };
   ASSERT_FALSE(ringShows());
 
-  ASSERT_TRUE(XInput::Run({"mousemove", mark[0], mark[1]}));
+  if (slowly) {
+    constexpr int kSteps = 20;
+    for (int step = 0; step <= kSteps; ++step) {
+      ASSERT_TRUE(XInput::Run({"mousemove", QString::number(x * step / kSteps),
+                               QString::number(y * step / kSteps)}));
+      QTest::qWait(20);
+    }
+  } else {
+    ASSERT_TRUE(XInput::Run({"mousemove", mark[0], mark[1]}));
+  }
   ASSERT_TRUE(XInput::Run({"click", "1"}));
   // Tab after the click: once its ring shows, the player has taken the click too.
   ASSERT_TRUE(XInput::Run({"key", "Tab"}));
@@ -103,6 +116,14 @@ TEST_F(PlayerGatePointerTest, AClickBeforeEveryClipIsInPlaceIsFollowedOnceTheyAr
   ASSERT_TRUE(XInput::Run({"key", "Escape"}));
   EXPECT_TRUE(test::WaitFor([&] { return player.state() == QProcess::NotRunning; }, 10000));
   EXPECT_EQ(player.exitCode(), 0) << player.readAllStandardError().toStdString();
+}
+
+TEST_F(PlayerGatePointerTest, AClickBeforeEveryClipIsInPlaceIsFollowedOnceTheyAre) {
+  ClickTheMarkBeforeTheEnd(false);
+}
+
+TEST_F(PlayerGatePointerTest, AClickAfterASlowMoveBeforeTheEndIsFollowedOnceTheyAre) {
+  ClickTheMarkBeforeTheEnd(true);
 }
 
 }  // namespace
