@@ -184,9 +184,17 @@ void PlayerWindow::showEvent(QShowEvent* event) {
   if (outer_size_fitted_) return;
   outer_size_fitted_ = true;
   // The map's size is the outer size: fitted now for a frame known at once, and again
-  // once a window manager has framed the window.
+  // once a window manager has framed the window (see moveEvent).
   FitOuterSize();
-  QTimer::singleShot(0, this, [this] { FitOuterSize(); });
+}
+
+// A window manager frames the window only after it is shown, and moves it into the frame
+// then; the frame comes off the inner size at that move, unless the person has sized the
+// window meanwhile.
+void PlayerWindow::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  if (!outer_size_fitted_ || size() != fitted_inner_) return;
+  if (FrameExtent() != fitted_frame_) FitOuterSize();
 }
 
 }  // namespace mw

@@ -111,10 +111,13 @@ void PlayerWindow::StartPackage() {
 // The map keeps the editor's outer window size (frame included), so the frame comes off
 // the inner size.
 void PlayerWindow::FitOuterSize() {
-  const QSize frame = frameGeometry().size() - geometry().size();
-  resize(std::max(1, package_.windowSize.width - frame.width()),
-         std::max(1, package_.windowSize.height - frame.height()));
+  fitted_frame_ = FrameExtent();
+  fitted_inner_ = QSize(std::max(1, package_.windowSize.width - fitted_frame_.width()),
+                        std::max(1, package_.windowSize.height - fitted_frame_.height()));
+  resize(fitted_inner_);
 }
+
+QSize PlayerWindow::FrameExtent() const { return frameGeometry().size() - geometry().size(); }
 
 // The start clip becomes the clip on screen even when it cannot be shown, so that its
 // marks can still be found and followed. Nothing is on screen yet, so its file may be

@@ -88,6 +88,7 @@ class PlayerWindow : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   enum class Outcome { Shown, Missing, CannotShow, NoMovieLibrary };
@@ -102,6 +103,7 @@ class PlayerWindow : public QWidget {
   void WatchUnpacking();
   void StartPackage();
   void FitOuterSize();
+  QSize FrameExtent() const;
   void ShowStartClip();
   Outcome TryShow(const std::string& clip, bool startClip = false);
   ClipKind ShowStartPhoto(const std::string& path, const std::string& clip);
@@ -149,6 +151,10 @@ class PlayerWindow : public QWidget {
   bool start_shown_ = false;
   bool start_painted_ = false;
   bool outer_size_fitted_ = false;
+  // The frame the outer size was last fitted with, and the inner size that gave; a window
+  // of another inner size has been sized by the person and keeps that size.
+  QSize fitted_frame_;
+  QSize fitted_inner_;
 };
 
 }  // namespace mw
