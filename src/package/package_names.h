@@ -4,10 +4,9 @@
 #include <string>
 #include <string_view>
 
-namespace mw {
+#include "map/package_data_file.h"
 
-// Base name of the player program and of the data file inside a package.
-inline constexpr std::string_view kRunnerBaseName = "mwRun";
+namespace mw {
 // The player program inside a package: "mwRun" + ".exe".
 inline constexpr std::string_view kPlayerFileName = "mwRun.exe";
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include "map/package_data_file.h"
 #include "packer/failure_notice.h"
 #include "packer/packer_error.h"
 #include "packer/program_folder.h"
@@ -19,7 +20,7 @@ class StartFileWatch {
         dir_(std::move(dir)),
         folder_(dir_, O_RDONLY | O_DIRECTORY),
         program_(start.package.command.program),
-        data_file_(DataFileOf(program_)) {}
+        data_file_(DataFileOfProgram(program_)) {}
 
   ExtractHooks Hooks() {
     ExtractHooks hooks;
@@ -63,12 +64,15 @@ class StartFileWatch {
 
 // Unpacks the package into folder; a refusal ends an early player and is shown to the
 // person while the folder still holds what was unpacked (its player may show it). A folder
-// without room ends an early player and is left to the caller.
+// without room, or an interrupt, ends an early player and is left to the caller.
 void UnpackForPlaying(SharedStart& start, const std::string& folder) {
   try {
     StartFileWatch watch(start, folder);
     UnpackInto(start.package, folder, start.limits, watch.Hooks());
   } catch (const NoRoomError&) {
+    start.early.Cancel();
+    throw;
+  } catch (const InterruptedError&) {
     start.early.Cancel();
     throw;
   } catch (const PackerError& e) {
@@ -84,7 +88,9 @@ PlayFolder UnpackSomewhere(SharedStart& start, const std::string& private_folder
   PlayFolder play;
   PackageFile file{package.file.get(), package.layout.archive_size,
                    [&](const std::string& folder) { UnpackForPlaying(start, folder); },
-                   [&] { CheckArchiveHash(package.span()); }};
+                   [&] { CheckArchiveHash(package.span()); },
+                   // A player started early in a folder the cache gives up ends before it goes.
+                   [&] { start.early.Cancel(); }};
   play.entry = ProvidePackageEntry(PackageEntryName(package.layout, package.runtime), file);
   if (play.entry) {
     TrimPackageCache(FolderOf(play.entry->path()));

@@ -24,7 +24,7 @@ void EarlyStart::HoldClipsUntilPlayerStarts() {
   while (!cancelled_ && !(runtime_over_ && released_)) {
     // Interrupts are looked at now and then: the signal handler cannot wake this wait.
     changed_.wait_for(lock, std::chrono::milliseconds(50));
-    if (PendingInterrupt() != 0) throw PackerError("interrupted");
+    ThrowIfInterrupted();
   }
 }
 

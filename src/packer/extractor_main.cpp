@@ -4,6 +4,7 @@
 #include <string>
 
 #include "packer/packer_error.h"
+#include "packer/process.h"
 #include "packer/program_folder.h"
 #include "packer/self_extractor.h"
 
@@ -33,6 +34,9 @@ int main(int argc, char** argv) {
       return 0;
     }
     return mw::packer::RunPackage(self);
+  } catch (const mw::packer::InterruptedError& e) {
+    std::cerr << "package: " << e.what() << "\n";
+    return 128 + mw::packer::PendingInterrupt();
   } catch (const mw::packer::PackerError& e) {
     // A failure the person was told of already went to standard error too.
     if (!e.shown()) std::cerr << "package: " << e.what() << "\n";

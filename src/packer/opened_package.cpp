@@ -47,7 +47,7 @@ void UnpackInto(const Package& package, const std::string& dir, const ExtractLim
   const OpenFile folder(dir, O_RDONLY | O_DIRECTORY);
   auto poll = std::move(hooks.poll);
   hooks.poll = [&poll] {
-    if (PendingInterrupt() != 0) throw PackerError("interrupted");
+    ThrowIfInterrupted();
     if (poll) poll();
   };
   const std::vector<PackedFile> files = ReadArchive(package.span(), folder.get(), limits, hooks);

@@ -11,6 +11,7 @@
 #include <future>
 #include <vector>
 
+#include "map/package_data_file.h"
 #include "packer/archive_packer.h"
 #include "packer/file_copy.h"
 #include "packer/launch_line.h"
@@ -79,7 +80,7 @@ void CheckLaunchProgram(const PackageDirective& directive, const LaunchCommand& 
 // player to paint while it decodes the photo itself; it is packed when it is there. The
 // directive file keeps to the files it names itself.
 void AddStagedStartPicture(PackageDirective& directive, const LaunchCommand& command) {
-  const std::string name = DataFileOf(command.program) + kStartPictureSuffix;
+  const std::string name = DataFileOfProgram(command.program) + kStartPictureSuffix;
   const auto program = std::find_if(directive.files.begin(), directive.files.end(),
                                     [&](const SourceFile& f) { return f.name == command.program; });
   const bool listed = std::any_of(directive.files.begin(), directive.files.end(),
@@ -156,7 +157,7 @@ class PartialPackage {
     const int closed = close(fd_);
     fd_ = -1;
     if (closed != 0) throw PackerError(ErrnoText("cannot write " + path_, errno));
-    if (PendingInterrupt() != 0) throw PackerError("interrupted");
+    ThrowIfInterrupted();
     if (rename(path_.c_str(), target_.c_str()) != 0) {
       throw PackerError(ErrnoText("cannot write " + target_, errno));
     }
@@ -237,7 +238,7 @@ std::uint64_t RunArchiver(const PackageDirective& directive, const std::string& 
   request.extra_fd = hash.write_end();
   const ProcessResult result = RunProcess(request);
   hash.CloseWriteEnd();
-  if (PendingInterrupt() != 0) throw PackerError("interrupted");
+  ThrowIfInterrupted();
   if (!result.exited || result.code != 0) {
     throw PackerError("the archiver " + archiver + " failed (exit code " +
                       std::to_string(ExitCodeOf(result)) + ")");
@@ -263,7 +264,7 @@ void BuildPackage(PackageDirective directive, const HelperPrograms& helpers) {
   AddStagedStartPicture(directive, command);
   CheckSources(directive);
   PutStartFilesFirst(directive.files, command.program,
-                     DataFileOf(command.program) + kStartPictureSuffix);
+                     DataFileOfProgram(command.program) + kStartPictureSuffix);
   CheckTarget(directive.target);
 
   PartialPackage package(directive.target);

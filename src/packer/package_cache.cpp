@@ -154,11 +154,17 @@ std::unique_ptr<PackageEntry> OpenEntry(const std::string& path, const PackageFi
   return std::make_unique<PackageEntry>(path, folder.Release());
 }
 
+// Which folders DiscardIfUnused removes: any (an old one the cache makes room from), or only
+// one still damaged once it is held.
+enum class Discard { Any, OnlyDamaged };
+
 // Moves the folder aside and removes it unless someone holds it in use. Returns whether it
 // was removed.
-bool DiscardIfUnused(const std::string& path) {
+bool DiscardIfUnused(const std::string& path, Discard which) {
   const FolderFd folder(path);
   if (folder.get() < 0 || flock(folder.get(), LOCK_EX | LOCK_NB) != 0) return false;
+  // Stamped by now, it was filled by another start in the moment its lock changed hands.
+  if (which == Discard::OnlyDamaged && MatchesStamp(folder.get())) return false;
   std::string aside = JoinPath(FolderOf(path), ".damaged-XXXXXX");
   if (!mkdtemp(aside.data())) return RemoveTree(path);
   const bool moved = rename(path.c_str(), JoinPath(aside, "package").c_str()) == 0;
@@ -186,11 +192,18 @@ bool IsFolderAt(int fd, const std::string& path) {
 // Fills folder (made and locked by the caller) and stamps it; its player may start there
 // while it fills, so it is filled where it stays. Throws on refusals.
 FillOutcome FillAndStamp(const std::string& folder, int lock_fd, const PackageFile& package) {
+  auto abandon = [&package] {
+    if (package.abandon) package.abandon();
+  };
   try {
     package.fill(folder);  // checks the archive on the way
     WriteFolderStamp(folder);
   } catch (const NoRoomError&) {
+    abandon();
     return FillOutcome::NoRoom;  // the package is unpacked elsewhere, quietly: nothing is lost
+  } catch (...) {
+    abandon();
+    throw;
   }
   RecordVerified(lock_fd, FileIdentity(package.fd));
   flock(lock_fd, LOCK_SH);
@@ -233,7 +246,7 @@ std::unique_ptr<PackageEntry> FillAside(const std::string& cache, const std::str
 // Fills a new folder in the cache as name's folder; see ProvidePackageEntry.
 std::unique_ptr<PackageEntry> MakeEntry(const std::string& cache, const std::string& final_path,
                                         const std::string& name, const PackageFile& package) {
-  if (access(final_path.c_str(), F_OK) == 0) DiscardIfUnused(final_path);
+  if (access(final_path.c_str(), F_OK) == 0) DiscardIfUnused(final_path, Discard::OnlyDamaged);
   std::unique_ptr<PackageEntry> entry;
   switch (FillInPlace(final_path, package, entry)) {
     case FillOutcome::Filled:
@@ -337,7 +350,7 @@ int TrimPackageCache(const std::string& cache) {
   });
   int removed = 0;
   for (std::size_t i = kKeptPackages; i < entries.size(); ++i) {
-    if (DiscardIfUnused(JoinPath(cache, entries[i].second))) ++removed;
+    if (DiscardIfUnused(JoinPath(cache, entries[i].second), Discard::Any)) ++removed;
   }
   return removed;
 }

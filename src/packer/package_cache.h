@@ -58,6 +58,9 @@ struct PackageFile {
   // Checks the package's archive against the trailer's hash; throws PackerError when it
   // does not match.
   std::function<void()> verify;
+  // Called before a folder that fill began to fill is given up and removed: for want of
+  // room (even for the stamp alone), or on a failure. May be empty.
+  std::function<void()> abandon;
 };
 
 // Gives the package's folder named name in the cache: the one there when it matches its

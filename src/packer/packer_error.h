@@ -17,6 +17,13 @@ class PackerError : public std::runtime_error {
   bool shown_ = false;
 };
 
+// The package was asked to end (Ctrl-C, a logout, kill) while it worked: it ends quietly,
+// with no window, as its player ends.
+class InterruptedError : public PackerError {
+ public:
+  InterruptedError() : PackerError("interrupted") {}
+};
+
 // The folder being unpacked into has no room for the files (no space, over quota): the
 // package itself may be sound, and another folder may do.
 class NoRoomError : public PackerError {

@@ -192,13 +192,20 @@ int PendingInterrupt() {
   return g_interrupt;
 }
 
+void ThrowIfInterrupted() {
+  if (g_interrupt != 0) throw InterruptedError();
+}
+
 RunningProcess::RunningProcess(const ProcessRequest& request) {
   InstallInterruptHandlers();
   const SignalBlock block;
-  if (g_interrupt != 0) throw PackerError("interrupted");
+  ThrowIfInterrupted();
   pid_ = Spawn(request);
   g_child_pid = pid_;
-}  // Signals that came meanwhile are delivered now and reach the child.
+  // Another thread of this program may have taken a signal meanwhile, with no child yet to
+  // pass it on to.
+  if (g_interrupt != 0) kill(pid_, g_interrupt);
+}  // Signals that came to this thread meanwhile are delivered now and reach the child.
 
 RunningProcess::~RunningProcess() {
   try {

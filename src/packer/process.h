@@ -28,6 +28,8 @@ void InstallInterruptHandlers();
 
 // The last of those signals that reached this process, or 0.
 int PendingInterrupt();
+// Throws InterruptedError once one of them has reached this process.
+void ThrowIfInterrupted();
 
 // Starts the program, waits for its end and returns how it ended. The signals of
 // InstallInterruptHandlers are passed on to it meanwhile, and it ends with this process:

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "map/package_data_file.h"
 #include "packer/package_trailer.h"
 #include "packer/packer_error.h"
 
@@ -144,12 +145,8 @@ std::string HashName(std::uint64_t hash) {
   return name;
 }
 
-std::string DataFileOf(const std::string& program) {
-  return EndsWithNoCase(program, ".exe") ? program.substr(0, program.size() - 4) : program;
-}
-
 bool NeedsMovieRuntime(const std::vector<std::string>& file_names, const std::string& program) {
-  const std::string data_file = DataFileOf(program);
+  const std::string data_file = DataFileOfProgram(program);
   return std::any_of(file_names.begin(), file_names.end(), [&](const std::string& name) {
     return name != program && name != data_file && !EndsWithNoCase(name, ".jpg") &&
            !EndsWithNoCase(name, ".jpeg");

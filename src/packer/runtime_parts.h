@@ -53,10 +53,6 @@ std::vector<RuntimePart> ReadRuntimeIndex(int fd, std::uint64_t archive_offset);
 // The part's hash as 16 hexadecimal digits: the name of its cache folder.
 std::string HashName(std::uint64_t hash);
 
-// The data file launched with `program`: its name without ".exe" ("mwRun.exe" has
-// "mwRun"); a name without it is its own.
-std::string DataFileOf(const std::string& program);
-
 // Whether a package of these files needs the movie part: some file other than the launched
 // program and its data file is not a photo (.jpg or .jpeg).
 bool NeedsMovieRuntime(const std::vector<std::string>& file_names, const std::string& program);

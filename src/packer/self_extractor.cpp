@@ -210,6 +210,8 @@ int RunPackage(const std::string& package_path, const ExtractLimits& limits) {
       throw PackerError(reason, true);
     }
     return code;
+  } catch (const InterruptedError&) {
+    throw;  // the person asked for the end: nothing to tell
   } catch (const PackerError& e) {
     if (e.shown()) throw;
     ShowFailureNotice(e.what());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "map/map_file.h"
+#include "map/package_data_file.h"
 #include "packer/program_folder.h"
 #include "packer/runtime_parts.h"
 
@@ -25,7 +26,7 @@ std::string StartClipName(const std::vector<SourceFile>& files, const std::strin
 
 void PutStartFilesFirst(std::vector<SourceFile>& files, const std::string& program,
                         const std::string& start_picture) {
-  const std::string data_file = DataFileOf(program);
+  const std::string data_file = DataFileOfProgram(program);
   const std::vector<std::string> first = {program, start_picture,
                                           StartClipName(files, data_file), data_file};
   auto rank = [&](const SourceFile& file) {

@@ -8,12 +8,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kPackageSuffix = ".exe";
-
-bool EndsWith(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
-}
-
 std::string JoinWithBlanks(const std::vector<std::string>& parts, std::size_t from) {
   std::string joined;
   for (std::size_t i = from; i < parts.size(); ++i) {
@@ -27,8 +21,7 @@ std::string JoinWithBlanks(const std::vector<std::string>& parts, std::size_t fr
 LaunchOptions PackageStart(const fs::path& program, const std::vector<std::string>& arguments) {
   LaunchOptions options;
   options.folder = program.parent_path().string();
-  const std::string name = program.filename().string();
-  options.dataFileName = name.substr(0, name.size() - kPackageSuffix.size());
+  options.dataFileName = DataFileOfProgram(program.filename().string());
   options.message = JoinWithBlanks(arguments, 0);
   return options;
 }
@@ -38,7 +31,7 @@ LaunchOptions HandStart(const std::string& currentFolder,
                         const std::vector<std::string>& arguments) {
   LaunchOptions options;
   options.folder = currentFolder;
-  options.dataFileName = kRunnerBaseName;
+  options.dataFileName = std::string(kRunnerBaseName);
   std::size_t i = 0;
   for (; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
@@ -70,9 +63,7 @@ LaunchOptions HandStart(const std::string& currentFolder,
 LaunchOptions ReadLaunchOptions(const std::string& programPath, const std::string& currentFolder,
                                 const std::vector<std::string>& arguments) {
   const fs::path program(programPath);
-  if (EndsWith(program.filename().string(), kPackageSuffix) &&
-      program.filename().string().size() > kPackageSuffix.size())
-    return PackageStart(program, arguments);
+  if (IsPackageProgramName(program.filename().string())) return PackageStart(program, arguments);
   return HandStart(currentFolder, arguments);
 }
 

@@ -4,10 +4,9 @@
 #include <string>
 #include <vector>
 
-namespace mw {
+#include "map/package_data_file.h"
 
-// The base name of the player inside a package, and so the name of its data file.
-inline constexpr const char* kRunnerBaseName = "mwRun";
+namespace mw {
 
 // The player's start, read from its own file name and its arguments.
 struct LaunchOptions {

@@ -1,8 +1,10 @@
 // The player starts while the clips after its start files still unpack, with the real package
 // tools as processes: the archive carries the start files first, the player gets the unpack
 // gate and finds every file in place at its end, and a damaged clip found later ends that
-// player before the package is refused, a cache found full later before the package plays
-// from its private folder. Also the gate's and the started program's own rules.
+// player before the package is refused, a cache found full later (even for its stamp alone)
+// before the package plays from its private folder, and an interrupt ends the package with
+// its player. A program not named ".exe" starts with its data file in place too. Also the
+// gate's and the started program's own rules.
 #include "packer/unpack_gate.h"
 
 #include <fcntl.h>
@@ -200,6 +202,90 @@ TEST_F(EarlyStartTest, AStartFileThatCannotBeWrittenRefusesThePackageWithoutWait
 }
 
 // Reads the gate's read end to its end; the names on it.
+// Used inodes of the file system that holds path.
+std::uint64_t UsedInodes(const std::string& path) {
+  struct statvfs info {};
+  EXPECT_EQ(statvfs(path.c_str(), &info), 0);
+  return info.f_files - info.f_ffree;
+}
+
+// Every file fits into the cache, but its stamp no longer does: the player started in the
+// cache folder is ended before that folder goes, and the package plays from its private one.
+TEST_F(EarlyStartTest, ACacheWithNoRoomLeftForItsStampEndsThePlayerStartedThere) {
+  const std::string home = root_ / "cache-home";
+  fs::create_directories(home);
+  if (mount("tmpfs", home.c_str(), "tmpfs", 0, "size=256m") != 0)
+    GTEST_SKIP() << "cannot mount a small tmpfs here";
+  ASSERT_EQ(Run().exit_code, 0);
+  // The folder's record file and its stamp are the last two inodes a start takes.
+  const std::string inodes = "size=256m,nr_inodes=" + std::to_string(UsedInodes(home) - 2);
+  umount(home.c_str());
+  ASSERT_EQ(mount("tmpfs", home.c_str(), "tmpfs", 0, inodes.c_str()), 0);
+  const RunResult run = Run();
+  const std::vector<std::string> cache = ListFolder(home + "/markweaver");
+  umount(home.c_str());
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  const PlayerReport report = ReadPlayerReport(report_);
+  EXPECT_TRUE(report.cwd.starts_with(tmp_)) << report.cwd;
+  EXPECT_EQ(report.files, staged_) << "the player played a folder without its clips";
+  for (const std::string& name : cache) EXPECT_FALSE(name.starts_with("pkg-")) << name;
+}
+
+// The package is asked to end (as at a logout) while its early player plays and the clips
+// after the start files still unpack: it ends with its player, as a package asked to end
+// while its player plays always did (128 + the signal), not as one that cannot be played
+// (1, after a notice), and leaves nothing half unpacked.
+TEST_F(EarlyStartTest, AnInterruptWhileThePlayerStartedEarlyPlaysEndsThePackageQuietly) {
+  Stage("big.jpg", RandomBytes(128 << 20, 9));
+  Build({"hall.jpg", "kitchen.jpg", "zoo.jpg", "big.jpg"});
+  const std::string starts = root_ / "starts";
+  const pid_t package = Start({{package_},
+                               root_.path(),
+                               {{"TMPDIR", tmp_},
+                                {"XDG_CACHE_HOME", root_ / "cache-home"},
+                                {"MW_PLAYER_STARTS", starts}}},
+                              root_ / "out", root_ / "err");
+  ASSERT_TRUE(WaitForFile(starts));
+  kill(package, SIGTERM);
+  EXPECT_EQ(WaitExitCode(package), 128 + SIGTERM) << ReadFile(root_ / "err");
+  EXPECT_TRUE(ListFolder(tmp_).empty());
+  for (const std::string& name : ListFolder(root_ / "cache-home/markweaver"))
+    EXPECT_FALSE(name.starts_with("pkg-")) << "a half-unpacked package was kept: " << name;
+}
+
+// A launch line may name a program without ".exe" (runner.dll): that player plays "mwRun",
+// which is then what must be in place when it starts, however late the directive names it.
+TEST_F(EarlyStartTest, AProgramNamedWithoutExeStartsWithItsDataFileInPlace) {
+  fs::rename(staging_ + "mwRun.exe", staging_ + "runner.dll");
+  staged_["runner.dll"] = staged_["mwRun.exe"];
+  staged_.erase("mwRun.exe");
+  Stage("big.jpg", RandomBytes(64 << 20, 7));
+  std::string text = DirectiveText(package_, staging_, "Hello", {"big.jpg", "hall.jpg", "kitchen.jpg", "zoo.jpg"});
+  for (const auto& [from, to] : {std::pair{"=mwRun.exe", "=runner.dll"},
+                                 std::pair{"\"mwRun.exe\"", "\"runner.dll\""},
+                                 std::pair{"FILE1=\"mwRun\"", "FILE1=\"big.jpg\""},
+                                 std::pair{"FILE2=\"big.jpg\"", "FILE2=\"mwRun\""}}) {
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << from;
+    text.replace(at, std::string(from).size(), to);
+  }
+  ASSERT_EQ(BuildFromDirective(program_, text).exit_code, 0);
+  const std::vector<std::string> listed = Listed();
+  ASSERT_GE(listed.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.begin() + 4),
+            (std::vector<std::string>{"runner.dll", "mwRun.start.jpg", "zoo.jpg", "mwRun"}));
+  const std::string at_start = root_ / "at-start";
+  const RunResult run = RunProgram({{package_},
+                                    root_.path(),
+                                    {{"TMPDIR", tmp_},
+                                     {"XDG_CACHE_HOME", root_ / "cache-home"},
+                                     {"MW_PLAYER_REPORT", report_},
+                                     {"MW_PLAYER_FILES_AT_START", at_start}}});
+  ASSERT_EQ(run.exit_code, 0) << run.err;
+  EXPECT_EQ(ReadPlayerReport(at_start).files.count("mwRun"), 1u);
+  EXPECT_EQ(ReadPlayerReport(report_).files, staged_);
+}
+
 std::vector<std::string> ReadGate(int fd) {
   std::string bytes;
   char buffer[65536];

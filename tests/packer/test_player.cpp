@@ -3,6 +3,7 @@
 //   MW_PLAYER_WAIT=1   after the report, wait until a signal ends it (SIGTERM: exit 7)
 //   MW_PLAYER_EXIT=N   exit with code N
 //   MW_PLAYER_STARTS=F append a line to the file F at each start
+//   MW_PLAYER_FILES_AT_START=F  write the files in place at its start to F, as the report
 // Started at an unpack gate, it first waits for the gate's end, as the player waits before
 // it opens any clip but its start clip, and reports the files named on it before the end.
 #include <dirent.h>
@@ -97,6 +98,9 @@ void OnTerm(int) {
 int main(int argc, char** argv) {
   if (const char* starts = std::getenv("MW_PLAYER_STARTS")) {
     std::ofstream(starts, std::ios::app) << "start " << getpid() << "\n";
+  }
+  if (const char* at_start = std::getenv("MW_PLAYER_FILES_AT_START")) {
+    std::ofstream(at_start) << FileLines();
   }
   const std::optional<std::vector<std::string>> gate = WaitAtTheGate();
   // The answer to SIGTERM is set before the report, so that a test that signals as soon as
