@@ -149,4 +149,27 @@ describe('the web player on a touch screen', () => {
     await page.waitForURL(/#pool\.jpg$/);
     await web.expectColour(page, await web.stageInside(page), BLUE, 40, 'after one tap');
   });
+
+  it('keeps a message beside its mark when the phone is turned', async () => {
+    const turned = await browser.newContext({ hasTouch: true, isMobile: true,
+      viewport: { width: 390, height: 700 } });
+    const phone = await turned.newPage();
+    await phone.goto(indexUrl);
+    const mark = phone.getByRole('button', { name: 'To the garden' });
+    await mark.tap();
+    assert.equal(await bubbleText(phone), 'To the garden');
+    await phone.setViewportSize({ width: 700, height: 390 });
+    // Fitted to the turned screen: wider than the phone was.
+    await phone.waitForFunction(() => document.getElementById('mw-stage')
+      .getBoundingClientRect().width > 400);
+    const at = await mark.boundingBox();
+    const box = await phone.locator('#mw-bubble').boundingBox();
+    // Just to its right, or just to its left, never over it.
+    const right = box.x - (at.x + at.width);
+    const left = at.x - (box.x + box.width);
+    assert.ok((right >= 0 && right < 12) || (left >= 0 && left < 12),
+      `the message lies from ${box.x} to ${box.x + box.width}, its mark from ${at.x} to ${at.x + at.width}`);
+    assert.ok(box.y < at.y + at.height && at.y < box.y + box.height, 'beside it, not above or below');
+    await turned.close();
+  });
 });

@@ -1,6 +1,11 @@
 // @ts-check
 // Texts over the clip: the message of a mark, the start message, problem notices.
 
+/** The mark whose message shows, and its message, to place it again when the stage is
+ * fitted to a new window size (a phone turned, a window resized).
+ * @type {{button: HTMLElement, message: string} | null} */
+let bubbleOf = null;
+
 /** Shows a mark's message beside it, kept inside the stage. @param {HTMLElement} button
  * @param {string} message */
 function showBubble(button, message) {
@@ -8,6 +13,7 @@ function showBubble(button, message) {
     hideBubble();
     return;
   }
+  bubbleOf = { button, message };
   bubble.textContent = shownText(message);
   bubble.style.left = '0';
   bubble.style.top = '0';
@@ -25,8 +31,15 @@ function showBubble(button, message) {
 }
 
 function hideBubble() {
+  bubbleOf = null;
   bubble.hidden = true;
   bubble.textContent = '';
+}
+
+/** Places the message on show beside its mark again, after the stage changed its size. */
+function placeBubbleAgain() {
+  if (bubbleOf && !bubble.hidden && bubbleOf.button.isConnected)
+    showBubble(bubbleOf.button, bubbleOf.message);
 }
 
 /** @param {string} text */

@@ -8,6 +8,10 @@ let request = 0; // the latest clip asked for; an older one that is still loadin
 
 /** Puts a loaded clip on screen with its marks. @param {Loaded} entry */
 function putOnScreen(entry) {
+  // A movie comes on screen from its beginning, as a clip opened afresh, also when it was
+  // kept loaded since it was last shown.
+  if (current !== entry.index && entry.element instanceof HTMLVideoElement &&
+    entry.element.currentTime > 0) entry.element.currentTime = 0;
   if (current !== entry.index) previousClip = current;
   current = entry.index;
   setCaption('');
@@ -112,7 +116,10 @@ function onKey(event) {
 }
 
 function wirePage() {
-  window.addEventListener('resize', fitStage);
+  window.addEventListener('resize', () => {
+    fitStage();
+    placeBubbleAgain();
+  });
   window.addEventListener('popstate', onAddressChanged);
   document.addEventListener('keydown', onKey);
   part('mw-banner-close').addEventListener('click', dismissStartMessage);
