@@ -12,6 +12,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "webexport/export_record.h"
 #include "webexport/page_writer.h"
 
 namespace fs = std::filesystem;
@@ -135,7 +136,14 @@ std::string ExportTarget::Refusal() const {
     return destination_ + " already exists and is no earlier web export; it is left as it is";
   }
   if (!S_ISDIR(info.st_mode)) return destination_ + " already exists and is not a folder";
-  if (IsEarlierFolderExport(destination_) || IsEmptyFolder(destination_)) return {};
+  if (IsEarlierFolderExport(destination_)) {
+    const std::vector<std::string> added = EntriesNotMadeByExport(destination_);
+    if (added.empty()) return {};
+    return "the folder " + destination_ + " holds " + NamedEntries(added) +
+           ", which no web export made; it is left as it is: move what you added elsewhere, "
+           "or export to another folder";
+  }
+  if (IsEmptyFolder(destination_)) return {};
   return "the folder " + destination_ +
          " already exists and holds no earlier web export; it is left as it is";
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "webexport/export_plan.h"
+#include "webexport/export_record.h"
 #include "webexport/export_target.h"
 #include "webexport/map_data.h"
 #include "webexport/movie_converter.h"
@@ -175,10 +176,7 @@ class Exporter {
       if (std::string reason = WriteNewFile(staging + "/" + name, text); !reason.empty())
         return reason;
     }
-    if (std::string reason =
-            WriteNewFile(staging + "/" + kExportMarkerName, "MarkWeaver web export\n");
-        !reason.empty())
-      return reason;
+    if (std::string reason = WriteExportRecord(staging); !reason.empty()) return reason;
     progress_.Step("Putting the export in place");
     return target_.PlaceFolder();
   }

@@ -213,6 +213,52 @@ TEST_F(WebExportTest, OnlyAnEarlierExportOrAnEmptyFolderIsReplaced) {
   EXPECT_TRUE(test::HiddenNames(dir_.path()).empty());
 }
 
+// A later export replaces only what exports made: what the person added to the folder (notes,
+// a folder of their own, a photo among the clips) keeps the folder as it is, with a refusal
+// that names it. What desktops leave in folders does not count.
+TEST_F(WebExportTest, WhatThePersonAddedToAnEarlierExportIsNeverRemoved) {
+  const std::string out = dir_ / "web";
+  ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
+  const std::vector<std::string> exported = test::ListFolder(out + "/clips");
+  test::WriteFile(out + "/notes.txt", "my notes");
+  fs::create_directories(out + "/extra/deeper");
+  test::WriteFile(out + "/clips/mine.jpg", "mine");
+  const test::RunResult refused = test::RunWebExport(map_, out);
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(test::LastLine(refused.err)
+                .find("holds clips/mine.jpg, extra/ and notes.txt, which no web export made"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(test::ReadFile(out + "/notes.txt"), "my notes");
+  EXPECT_TRUE(fs::is_directory(out + "/extra/deeper"));
+  EXPECT_TRUE(test::Exists(out + "/index.html")) << "the earlier export is kept";
+  EXPECT_TRUE(test::HiddenNames(dir_.path()).empty());
+
+  fs::remove_all(out + "/extra");
+  fs::remove(out + "/notes.txt");
+  fs::remove(out + "/clips/mine.jpg");
+  test::WriteFile(out + "/.DS_Store", "desktop");
+  test::WriteFile(out + "/clips/Thumbs.db", "desktop");
+  ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
+  EXPECT_EQ(test::ListFolder(out + "/clips"), exported);
+}
+
+// An export made before exports kept a record of their files: its page, its player and its
+// clips are its own, anything else the person's.
+TEST_F(WebExportTest, AnExportWithoutARecordIsReplacedOnlyWhenItHoldsNothingElse) {
+  const std::string out = dir_ / "web";
+  ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
+  test::WriteFile(out + "/.markweaver-web-export", "MarkWeaver web export\n");
+  ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
+  test::WriteFile(out + "/.markweaver-web-export", "MarkWeaver web export\n");
+  test::WriteFile(out + "/tour copy.clm", "mine");
+  const test::RunResult refused = test::RunWebExport(map_, out);
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(test::LastLine(refused.err).find("holds tour copy.clm,"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(test::ReadFile(out + "/tour copy.clm"), "mine");
+}
+
 TEST_F(WebExportTest, AMissingClipStopsTheExportWithTheChecksText) {
   const std::string out = dir_ / "web";
   ASSERT_EQ(test::RunWebExport(map_, out).exit_code, 0);
