@@ -181,3 +181,49 @@ describe('the single file', () => {
     await page.close();
   });
 });
+
+describe('the destination of a later export', () => {
+  it('keeps the files a person added to an earlier export folder, or refuses', async () => {
+    const place = web.tempFolder();
+    const photo = web.makePhoto(path.join(place, 'hall.jpg'), 'ff0000', 64, 48);
+    const map = web.writeMap(path.join(place, 'tour.clm'), [
+      { clip: photo, x: 0.5, y: 0.5, size: 20, target: photo, message: 'Again' },
+    ]);
+    const out = web.exportWeb(map, path.join(place, 'tour-web'));
+    fs.writeFileSync(path.join(out, 'notes.txt'), 'my notes on the tour\n');
+    fs.copyFileSync(map, path.join(out, 'tour copy.clm'));
+    try {
+      web.exportWeb(map, out);
+    } catch (error) {
+      // A refusal that names what it would lose is sound too.
+    }
+    assert.ok(fs.existsSync(path.join(out, 'notes.txt')), 'notes.txt was deleted');
+    assert.ok(fs.existsSync(path.join(out, 'tour copy.clm')), 'the saved map was deleted');
+  });
+});
+
+describe('the single file with a large clip', () => {
+  // Writes a page of about 570 MB: run on demand with MW_WEB_LARGE=1.
+  it('shows a clip of 410 MB, or the export refuses it', { skip: !process.env.MW_WEB_LARGE },
+    async () => {
+      const place = web.tempFolder();
+      const start = web.makePhoto(path.join(place, 'start.jpg'), '808080', 320, 240);
+      const big = web.makePhoto(path.join(place, 'big.jpg'), 'ff0000', 320, 240);
+      // A JPEG with bytes after its end: browsers show it as the photo before them.
+      fs.truncateSync(big, fs.statSync(big).size + 410 * 1024 * 1024);
+      const map = web.writeMap(path.join(place, 'tour.clm'), [
+        { clip: start, x: 0.5, y: 0.5, size: 20, target: big, message: 'To the big one' },
+      ]);
+      let page;
+      try {
+        page = web.exportWeb(map, path.join(place, 'tour.html'));
+      } catch (error) {
+        return; // refused with a reason: sound
+      }
+      const tab = await browser.newPage({ viewport: { width: 800, height: 600 } });
+      await tab.goto(web.fileUrl(page), { timeout: 120000 });
+      await tab.getByRole('button', { name: 'To the big one' }).click();
+      await web.expectColour(tab, await web.stageInside(tab), 'ff0000', 40, 'the large photo');
+      await tab.close();
+    });
+});

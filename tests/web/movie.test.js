@@ -128,6 +128,24 @@ describe('a movie in the web player', () => {
     });
 });
 
+describe('a movie shown again', () => {
+  it('starts from its beginning each time its mark is followed, as the desktop player does',
+    async () => {
+      const page = await browser.newPage({ viewport: { width: 800, height: 600 } });
+      await page.goto(web.fileUrl(path.join(folder, 'index.html')));
+      await followToMovie(page);
+      await waitPast(page, 0.5);
+      // Left two seconds in, then the hall, then the same mark again.
+      await page.evaluate(() => { document.querySelector('video').currentTime = 2; });
+      await page.getByRole('button', { name: 'Back to the hall' }).click();
+      await page.waitForURL(/#hall\.jpg$/);
+      await followToMovie(page);
+      const at = await movieTime(page);
+      assert.ok(at < 1, `the movie starts again from its beginning, not at ${at} s`);
+      await page.close();
+    });
+});
+
 describe('movies inside the single file and movies that cannot play', () => {
   it('plays the movie held inside the single file', async () => {
     const page = await browser.newPage({ viewport: { width: 800, height: 600 } });
