@@ -66,6 +66,15 @@ async function expectUpright(page) {
     'the right of the turned photo');
 }
 
+/** The stage shows `top` in its upper half and `bottom` in its lower half. */
+async function expectHalves(page, top, bottom) {
+  const inside = await web.stageInside(page);
+  const half = { ...inside, height: inside.height / 2 - 20 };
+  await web.expectColour(page, half, top, 40, 'the upper half of the photo');
+  await web.expectColour(page, { ...half, y: half.y + inside.height / 2 + 20 }, bottom, 40,
+    'the lower half of the photo');
+}
+
 before(async () => {
   makeTour();
   browser = await web.launchBrowser();
@@ -179,6 +188,58 @@ describe('the single file', () => {
     assert.deepEqual(requests.all.filter((url) => url.startsWith('file:')), [web.fileUrl(moved)]);
     assert.deepEqual(troubles, []);
     await page.close();
+  });
+});
+
+describe('the single file with clips of several pieces', () => {
+  let place;
+  let page;
+  before(() => {
+    place = web.tempFolder();
+    const photo = web.makeLargePhoto(path.join(place, 'hall.jpg'), 'ff0000', '0000ff');
+    const movie = web.makeBrowserMovie(path.join(place, 'walk.mp4'));
+    for (const clip of [photo, movie])
+      assert.ok(fs.statSync(clip).size > 1.2 * 1024 * 1024, `${clip} is larger than a piece`);
+    const map = web.writeMap(path.join(place, 'tour.clm'), [
+      { clip: photo, x: 0.5, y: 0.5, size: 20, target: movie, message: 'Watch the walk' },
+    ]);
+    page = web.exportWeb(map, path.join(place, 'tour.html'));
+  });
+
+  it('shows the photo whole and plays the movie', async () => {
+    const html = fs.readFileSync(page, 'latin1');
+    assert.match(html, /id="mw-clip-0" data-type="image\/jpeg" data-pieces="\d+"/);
+    assert.match(html, /id="mw-clip-1" data-type="video\/mp4" data-pieces="\d+"/);
+    const { page: tab, troubles } = await watchfulPage();
+    const requests = web.watchRequests(tab, place);
+    tab.on('console', (message) => {
+      if (message.type() === 'error') troubles.push(`console: ${message.text()}`);
+    });
+    await tab.goto(web.fileUrl(page));
+    await expectHalves(tab, 'ff0000', '0000ff');
+    assert.equal(await tab.locator('#mw-caption').isVisible(), false, 'no problem told');
+    await tab.getByRole('button', { name: 'Watch the walk' }).click();
+    await tab.waitForFunction(() => (document.querySelector('video')?.currentTime ?? 0) > 0.5,
+      undefined, { timeout: 10000 });
+    assert.equal(await tab.locator('#mw-notice').isVisible(), false, 'no problem told');
+    assert.deepEqual(requests.outside, []);
+    assert.deepEqual(troubles, []);
+    await tab.close();
+  });
+
+  it('tells a photo with a piece missing as damaged', async () => {
+    const cut = path.join(place, 'cut.html');
+    const html = fs.readFileSync(page, 'latin1');
+    fs.writeFileSync(cut, html.replace(/<script [^>]*id="mw-clip-0\.1"[^>]*>[^<]*<\/script>\n/,
+      ''), 'latin1');
+    assert.notEqual(fs.statSync(cut).size, html.length, 'a piece was taken out');
+    const { page: tab, troubles } = await watchfulPage();
+    await tab.goto(web.fileUrl(cut));
+    // The start clip that cannot be shown says so under the stage.
+    await tab.waitForFunction(() => /damaged/.test(document.getElementById('mw-caption')
+      ?.textContent ?? ''), undefined, { timeout: 10000 });
+    assert.deepEqual(troubles, []);
+    await tab.close();
   });
 });
 
