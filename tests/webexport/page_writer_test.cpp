@@ -1,18 +1,20 @@
 // The single page as the page writer makes it from real files: every carried file cut
 // into base64 blocks of at most one piece each, which decode and join to the file, and
 // a file that changes while it is written reported as a failure.
+#include "webexport/page_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QRegularExpression>
 #include <QString>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "packer_test_support.h"
 #include "webexport/export_plan.h"
-#include "webexport/page_writer.h"
 
 namespace mw {
 namespace {
@@ -92,10 +94,10 @@ TEST(PageWriterTest, EachCarriedFileIsCutIntoPiecesThatJoinToTheFile) {
   std::vector<std::string> heads;
   for (const PageBlock& block : blocks)
     heads.push_back(block.id + " " + block.type + " " + block.pieces);
-  EXPECT_EQ(heads, (std::vector<std::string>{
-                       "mw-clip-0 image/jpeg 3", "mw-clip-0.1  ", "mw-clip-0.2  ",
-                       "mw-clip-1 video/mp4 2", "mw-clip-1.1  ", "mw-clip-2 image/jpeg ",
-                       "mw-clip-3 image/jpeg ", "mw-clip-4 image/jpeg "}))
+  EXPECT_EQ(heads, (std::vector<std::string>{"mw-clip-0 image/jpeg 3", "mw-clip-0.1  ",
+                                             "mw-clip-0.2  ", "mw-clip-1 video/mp4 2",
+                                             "mw-clip-1.1  ", "mw-clip-2 image/jpeg ",
+                                             "mw-clip-3 image/jpeg ", "mw-clip-4 image/jpeg "}))
       << "a file of one piece is one block as before, without a count";
   ASSERT_EQ(blocks.size(), 8u);
   for (const PageBlock& block : blocks) EXPECT_LE(block.bytes.size(), qsizetype(piece));
