@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -136,24 +137,51 @@ void OutputFile::Write(std::string_view bytes) {
   used_ += bytes.size();
 }
 
-void OutputFile::WriteBase64Of(const std::string& path, const std::function<bool()>& cancelled) {
+// Writes the next `size` bytes of `in` as base64, in chunks that are each a multiple of
+// 3 bytes but the last; false when it stopped early or failed.
+bool OutputFile::WriteBase64Piece(int in, const std::string& path, std::uint64_t size,
+                                  std::vector<unsigned char>& chunk,
+                                  const std::function<bool()>& cancelled) {
+  while (size > 0) {
+    if (Failed() || (cancelled && cancelled())) return false;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size));
+    const ssize_t count = ReadFully(in, chunk.data(), want);
+    if (count < 0) error_ = "cannot read " + path + ": " + SystemReason();
+    if (count >= 0 && static_cast<std::size_t>(count) < want)
+      error_ = "cannot read " + path + ": it became shorter while it was being written";
+    if (Failed()) return false;
+    const std::size_t encoded = 4 * ((want + 2) / 3);
+    if (used_ + encoded > buffer_.size()) Flush();
+    if (Failed()) return false;
+    used_ += EncodeBase64(chunk.data(), want, buffer_.data() + used_);
+    size -= want;
+  }
+  return true;
+}
+
+void OutputFile::WriteBase64Blocks(const std::string& path, const Base64Blocks& blocks,
+                                   const std::function<bool()>& cancelled) {
   if (Failed()) return;
   const int in = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in < 0) {
+  struct stat info {};
+  if (in < 0 || ::fstat(in, &info) != 0) {
     error_ = "cannot read " + path + ": " + SystemReason();
+    if (in >= 0) ::close(in);
     return;
   }
-  std::vector<unsigned char> piece(kBase64PieceBytes);
-  for (;;) {
-    if (cancelled && cancelled()) break;
-    const ssize_t count = ReadFully(in, piece.data(), piece.size());
-    if (count < 0) error_ = "cannot read " + path + ": " + SystemReason();
-    if (count <= 0) break;
-    const std::size_t encoded = 4 * ((static_cast<std::size_t>(count) + 2) / 3);
-    if (used_ + encoded > buffer_.size()) Flush();
-    if (Failed()) break;
-    used_ += EncodeBase64(piece.data(), static_cast<std::size_t>(count), buffer_.data() + used_);
+  const std::uint64_t size = static_cast<std::uint64_t>(info.st_size);
+  const std::uint64_t piece = std::max<std::uint64_t>(blocks.pieceBytes, 1);
+  const std::uint64_t count = size == 0 ? 1 : (size + piece - 1) / piece;
+  std::vector<unsigned char> chunk(kBase64PieceBytes);
+  bool whole = true;
+  for (std::uint64_t k = 0; k < count && whole; ++k) {
+    blocks.open(k, count);
+    whole = WriteBase64Piece(in, path, std::min(piece, size - k * piece), chunk, cancelled);
+    if (whole) Write(blocks.close);
   }
+  const ssize_t more = whole ? ReadFully(in, chunk.data(), 1) : 0;
+  if (more < 0) error_ = "cannot read " + path + ": " + SystemReason();
+  if (more > 0) error_ = "cannot read " + path + ": it became longer while it was being written";
   ::close(in);
 }
 

@@ -42,15 +42,29 @@ void WriteTitle(OutputFile& out, const std::string& title) {
   out.Write("\n");
 }
 
+// The opening tag of piece `index` of `count` of a carried file: the first keeps the
+// block's id and type and tells the count when there is more than one.
+std::string PieceOpening(const ClipBlock& block, const std::string& type, std::uint64_t index,
+                         std::uint64_t count) {
+  std::string tag = "<script type=\"application/octet-stream\" id=\"" + block.id;
+  if (index > 0) return tag + "." + std::to_string(index) + "\">";
+  tag += "\" data-type=\"" + type + "\"";
+  if (count > 1) tag += " data-pieces=\"" + std::to_string(count) + "\"";
+  return tag + ">";
+}
+
 void WriteClipBlocks(OutputFile& out, const ExportPlan& plan, const SinglePageSources& sources) {
   for (const ClipBlock& block : ClipBlocksOf(plan)) {
     if (sources.cancelled && sources.cancelled()) return;
     const WebClip& clip = plan.clips[block.clip];
-    out.Write("<script type=\"application/octet-stream\" id=\"" + block.id + "\" data-type=\"" +
-              (block.poster ? std::string("image/jpeg") : std::string(MimeTypeOf(clip))) + "\">");
-    const std::string file = sources.fileOf(block.clip, block.poster);
-    out.WriteBase64Of(file, sources.cancelled);
-    out.Write("</script>\n");
+    const std::string type = block.poster ? std::string("image/jpeg") : MimeTypeOf(clip);
+    Base64Blocks pieces;
+    pieces.pieceBytes = kClipPieceBytes;
+    pieces.open = [&](std::uint64_t index, std::uint64_t count) {
+      out.Write(PieceOpening(block, type, index, count));
+    };
+    pieces.close = "</script>\n";
+    out.WriteBase64Blocks(sources.fileOf(block.clip, block.poster), pieces, sources.cancelled);
     if (sources.carried) sources.carried(block.poster ? 0 : clip.bytes);
   }
 }

@@ -2,6 +2,7 @@
 // The export's page: the template of the web player with its tokens filled in, for a
 // folder export or as one self-contained file.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,11 @@ namespace mw {
 // The last line of a single-file page, by which a later export knows the file as one
 // of its own and may replace it.
 inline constexpr std::string_view kSinglePageMarker = "<!-- markweaver web export -->\n";
+
+// The most bytes of a carried file in one block of a single page: a larger file is
+// written as consecutive pieces, so that the player never holds its whole text as one
+// string (browsers cap a string's length, and phones their memory).
+inline constexpr std::uint64_t kClipPieceBytes = std::uint64_t{1} << 20;
 
 // The Content-Security-Policy of a folder export: only the export's own files.
 std::string FolderPolicy();
@@ -40,7 +46,9 @@ struct SinglePageSources {
 };
 
 // Writes the self-contained page of `plan`: script and style inline, each clip and
-// poster as a base64 block, the marker as its last line.
+// poster as base64 blocks ("mw-clip-N" with data-type, and data-pieces="P" when it
+// takes P > 1 blocks, the others "mw-clip-N.1" to "mw-clip-N.(P-1)"), the marker as its
+// last line.
 void WriteSinglePage(OutputFile& out, const std::string& title, const std::string& mapJson,
                      const ExportPlan& plan, const SinglePageSources& sources);
 

@@ -66,6 +66,15 @@ async function expectUpright(page) {
     'the right of the turned photo');
 }
 
+/** The stage shows `top` in its upper half and `bottom` in its lower half. */
+async function expectHalves(page, top, bottom) {
+  const inside = await web.stageInside(page);
+  const half = { ...inside, height: inside.height / 2 - 20 };
+  await web.expectColour(page, half, top, 40, 'the upper half of the photo');
+  await web.expectColour(page, { ...half, y: half.y + inside.height / 2 + 20 }, bottom, 40,
+    'the lower half of the photo');
+}
+
 before(async () => {
   makeTour();
   browser = await web.launchBrowser();
@@ -180,4 +189,102 @@ describe('the single file', () => {
     assert.deepEqual(troubles, []);
     await page.close();
   });
+});
+
+describe('the single file with clips of several pieces', () => {
+  let place;
+  let page;
+  before(() => {
+    place = web.tempFolder();
+    const photo = web.makeLargePhoto(path.join(place, 'hall.jpg'), 'ff0000', '0000ff');
+    const movie = web.makeBrowserMovie(path.join(place, 'walk.mp4'));
+    for (const clip of [photo, movie])
+      assert.ok(fs.statSync(clip).size > 1.2 * 1024 * 1024, `${clip} is larger than a piece`);
+    const map = web.writeMap(path.join(place, 'tour.clm'), [
+      { clip: photo, x: 0.5, y: 0.5, size: 20, target: movie, message: 'Watch the walk' },
+    ]);
+    page = web.exportWeb(map, path.join(place, 'tour.html'));
+  });
+
+  it('shows the photo whole and plays the movie', async () => {
+    const html = fs.readFileSync(page, 'latin1');
+    assert.match(html, /id="mw-clip-0" data-type="image\/jpeg" data-pieces="\d+"/);
+    assert.match(html, /id="mw-clip-1" data-type="video\/mp4" data-pieces="\d+"/);
+    const { page: tab, troubles } = await watchfulPage();
+    const requests = web.watchRequests(tab, place);
+    tab.on('console', (message) => {
+      if (message.type() === 'error') troubles.push(`console: ${message.text()}`);
+    });
+    await tab.goto(web.fileUrl(page));
+    await expectHalves(tab, 'ff0000', '0000ff');
+    assert.equal(await tab.locator('#mw-caption').isVisible(), false, 'no problem told');
+    await tab.getByRole('button', { name: 'Watch the walk' }).click();
+    await tab.waitForFunction(() => (document.querySelector('video')?.currentTime ?? 0) > 0.5,
+      undefined, { timeout: 10000 });
+    assert.equal(await tab.locator('#mw-notice').isVisible(), false, 'no problem told');
+    assert.deepEqual(requests.outside, []);
+    assert.deepEqual(troubles, []);
+    await tab.close();
+  });
+
+  it('tells a photo with a piece missing as damaged', async () => {
+    const cut = path.join(place, 'cut.html');
+    const html = fs.readFileSync(page, 'latin1');
+    fs.writeFileSync(cut, html.replace(/<script [^>]*id="mw-clip-0\.1"[^>]*>[^<]*<\/script>\n/,
+      ''), 'latin1');
+    assert.notEqual(fs.statSync(cut).size, html.length, 'a piece was taken out');
+    const { page: tab, troubles } = await watchfulPage();
+    await tab.goto(web.fileUrl(cut));
+    // The start clip that cannot be shown says so under the stage.
+    await tab.waitForFunction(() => /damaged/.test(document.getElementById('mw-caption')
+      ?.textContent ?? ''), undefined, { timeout: 10000 });
+    assert.deepEqual(troubles, []);
+    await tab.close();
+  });
+});
+
+describe('the destination of a later export', () => {
+  it('keeps the files a person added to an earlier export folder, or refuses', async () => {
+    const place = web.tempFolder();
+    const photo = web.makePhoto(path.join(place, 'hall.jpg'), 'ff0000', 64, 48);
+    const map = web.writeMap(path.join(place, 'tour.clm'), [
+      { clip: photo, x: 0.5, y: 0.5, size: 20, target: photo, message: 'Again' },
+    ]);
+    const out = web.exportWeb(map, path.join(place, 'tour-web'));
+    fs.writeFileSync(path.join(out, 'notes.txt'), 'my notes on the tour\n');
+    fs.copyFileSync(map, path.join(out, 'tour copy.clm'));
+    try {
+      web.exportWeb(map, out);
+    } catch (error) {
+      // A refusal that names what it would lose is sound too.
+    }
+    assert.ok(fs.existsSync(path.join(out, 'notes.txt')), 'notes.txt was deleted');
+    assert.ok(fs.existsSync(path.join(out, 'tour copy.clm')), 'the saved map was deleted');
+  });
+});
+
+describe('the single file with a large clip', () => {
+  // Writes a page of about 570 MB: run on demand with MW_WEB_LARGE=1.
+  it('shows a clip of 410 MB, or the export refuses it', { skip: !process.env.MW_WEB_LARGE },
+    async () => {
+      const place = web.tempFolder();
+      const start = web.makePhoto(path.join(place, 'start.jpg'), '808080', 320, 240);
+      const big = web.makePhoto(path.join(place, 'big.jpg'), 'ff0000', 320, 240);
+      // A JPEG with bytes after its end: browsers show it as the photo before them.
+      fs.truncateSync(big, fs.statSync(big).size + 410 * 1024 * 1024);
+      const map = web.writeMap(path.join(place, 'tour.clm'), [
+        { clip: start, x: 0.5, y: 0.5, size: 20, target: big, message: 'To the big one' },
+      ]);
+      let page;
+      try {
+        page = web.exportWeb(map, path.join(place, 'tour.html'));
+      } catch (error) {
+        return; // refused with a reason: sound
+      }
+      const tab = await browser.newPage({ viewport: { width: 800, height: 600 } });
+      await tab.goto(web.fileUrl(page), { timeout: 120000 });
+      await tab.getByRole('button', { name: 'To the big one' }).click();
+      await web.expectColour(tab, await web.stageInside(tab), 'ff0000', 40, 'the large photo');
+      await tab.close();
+    });
 });

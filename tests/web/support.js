@@ -71,6 +71,27 @@ function makeTurnedPhoto(file) {
   return file;
 }
 
+/**
+ * A photo of several MB (noise hardly compresses): `top` colour above, `bottom` below,
+ * so that a piece of it lost or out of place shows in its lower half.
+ */
+function makeLargePhoto(file, top, bottom, width = 2000, height = 1500) {
+  const half = `${width}x${height / 2}`;
+  ffmpeg('-f', 'lavfi', '-i', `color=c=0x${top}:s=${half}`, '-f', 'lavfi',
+    '-i', `color=c=0x${bottom}:s=${half}`, '-filter_complex', 'vstack,noise=alls=60:allf=u',
+    '-frames:v', '1', '-q:v', '1', file);
+  return file;
+}
+
+/** An H.264 and AAC MP4 that browsers play as it is, of several MB (a noisy picture). */
+function makeBrowserMovie(file, seconds = 3) {
+  ffmpeg('-f', 'lavfi', '-i', `testsrc=size=320x240:rate=25:duration=${seconds}`,
+    '-f', 'lavfi', '-i', `sine=frequency=440:sample_rate=44100:duration=${seconds}`,
+    '-vf', 'noise=alls=30:allf=t', '-c:v', 'libx264', '-preset', 'ultrafast', '-crf', '10',
+    '-pix_fmt', 'yuv420p', '-c:a', 'aac', '-movflags', '+faststart', file);
+  return file;
+}
+
 /** An MPEG-1 program stream with MPEG audio: a moving test picture and a tone. */
 function makeMpeg1Movie(file, seconds = 4) {
   ffmpeg('-f', 'lavfi', '-i', `testsrc=size=320x240:rate=25:duration=${seconds}`,
@@ -225,7 +246,7 @@ function watchRequests(page, folder) {
 }
 
 module.exports = {
-  decodePng, expectColour, exportWeb, fileUrl, launchBrowser, makeMpeg1Movie, makePhoto,
-  makeTurnedPhoto,
+  decodePng, expectColour, exportWeb, fileUrl, launchBrowser, makeBrowserMovie, makeLargePhoto,
+  makeMpeg1Movie, makePhoto, makeTurnedPhoto,
   meanColour, stageInside, tempFolder, watchRequests, writeMap,
 };

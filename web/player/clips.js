@@ -58,14 +58,35 @@ function base64Bytes(text) {
   return bytes;
 }
 
+/** The bytes of a file the page carries, decoded piece by piece: its first block says
+ * how many pieces follow it (`data-pieces`), each in a block of its own ("id.1", ...).
+ * Null when a piece is missing or damaged.
+ * @param {HTMLElement} first @returns {Uint8Array<ArrayBuffer>[] | null} */
+function carriedParts(first) {
+  const count = Number(first.getAttribute('data-pieces') || '1');
+  if (!Number.isSafeInteger(count) || count < 1) return null;
+  const parts = [];
+  try {
+    for (let k = 0; k < count; k += 1) {
+      const block = k === 0 ? first : document.getElementById(first.id + '.' + k);
+      if (!block) return null;
+      parts.push(base64Bytes(block.textContent || ''));
+    }
+  } catch (error) {
+    return null; // not base64
+  }
+  return parts;
+}
+
 /** A URL for a clip's source and the way to give it up.
  * @param {string} src @returns {{url: string, release: () => void}} */
 function openSource(src) {
   if (!src.startsWith('#')) return { url: src, release: () => {} };
   const block = document.getElementById(src.slice(1));
-  if (!block) return { url: '', release: () => {} };
+  const parts = block ? carriedParts(block) : null;
+  if (!block || !parts) return { url: '', release: () => {} };
   const type = block.getAttribute('data-type') || 'application/octet-stream';
-  const url = URL.createObjectURL(new Blob([base64Bytes(block.textContent || '')], { type }));
+  const url = URL.createObjectURL(new Blob(parts, { type }));
   return { url, release: () => URL.revokeObjectURL(url) };
 }
 
