@@ -19,55 +19,12 @@ using test::MapOf;
 using test::TravelFolder;
 
 // The map's own clips lie beside it; only the texts came from another system.
-TEST(RelinkFromOtherSystems, WindowsPathsWithBackslashesFindTheClipsBesideTheMap) {
-  TravelFolder folder;
-  const std::string hall = folder.Write("tour/hall.jpg", "hall");
-  const std::string kitchen = folder.Write("tour/kitchen.jpg", "kitchen");
-  const ClipMap map = MapOf({{"C:\\clips\\hall.jpg", "C:\\clips\\kitchen.jpg"}});
-  const RelinkPlan plan = PlanRelink(map, folder.Path("tour"), folder.Path("tour"));
-  EXPECT_TRUE(plan.Complete()) << testing::PrintToString(RelinkReportLines(plan));
-  ASSERT_EQ(plan.renames.count("C:\\clips\\hall.jpg"), 1u);
-  EXPECT_EQ(plan.renames.at("C:\\clips\\hall.jpg"), hall);
-  EXPECT_EQ(plan.renames.at("C:\\clips\\kitchen.jpg"), kitchen);
-}
 
-TEST(RelinkFromOtherSystems, NamesInAnotherUnicodeNormalisationAreFound) {
-  TravelFolder folder;
-  // "Küche.jpg" as a Mac writes it (u + combining diaeresis), the map holding the
-  // composed form.
-  const std::string decomposed = folder.Write("tour/Ku\xCC\x88" "che.jpg", "kitchen");
-  const ClipMap map = MapOf({{"/old/K\xC3\xBC" "che.jpg", "0"}});
-  const RelinkPlan plan = PlanRelink(map, folder.Path("tour"), folder.Path("tour"));
-  EXPECT_TRUE(plan.Complete()) << testing::PrintToString(RelinkReportLines(plan));
-}
 
 // A name seen once in a search that stopped early may be one of many: it is no match.
-TEST(RelinkLimits, ANameSeenOnceInATruncatedSearchIsNotTakenAsTheOnlyOne) {
-  TravelFolder folder;
-  for (int k = 0; k < 10; ++k) folder.Write("cams/d" + std::to_string(k) + "/hall.jpg", "hall");
-  const ClipFinder finder(folder.Path("cams"), SearchLimits{16, 3});
-  ASSERT_TRUE(finder.Truncated());
-  EXPECT_NE(finder.Find("/old/trip/hall.jpg").kind, ClipMatch::Kind::Found)
-      << finder.Find("/old/trip/hall.jpg").path;
-}
 
-TEST(RelinkLimits, AFolderLeftOutForDepthCountsAsAnIncompleteSearch) {
-  TravelFolder folder;
-  folder.Write("a/hall.jpg", "one hall");
-  folder.Write("a/b/c/d/hall.jpg", "another hall");
-  const ClipFinder finder(folder.Path("a"), SearchLimits{2, 1000});
-  EXPECT_TRUE(finder.Truncated());
-  EXPECT_NE(finder.Find("/old/x/hall.jpg").kind, ClipMatch::Kind::Found);
-}
 
 // The default map lives in the home folder, so the search beside it covers the trash.
-TEST(RelinkHome, AnOldPhotoInTheTrashIsNotTakenForAMovedClip) {
-  TravelFolder folder;
-  folder.Write("home/.local/share/Trash/files/hall.jpg", "the photo thrown away");
-  const ClipMap map = MapOf({{"/media/stick/trip/hall.jpg", "0"}});
-  const RelinkPlan plan = PlanRelink(map, folder.Path("home"), folder.Path("home"));
-  EXPECT_TRUE(plan.renames.empty()) << testing::PrintToString(RelinkReportLines(plan));
-}
 
 // A gather cut off by a kill leaves the half copy it was writing; the next gather clears
 // it, so the hidden rest of a movie does not travel with the tour.
