@@ -44,6 +44,7 @@ class Gatherer {
   }
 
   GatherOutcome Run(const ClipMap& map) {
+    RemoveLeftoverCopies(outcome_.folder);
     for (const std::string& text : DistinctClipTexts(map)) {
       const std::string source = ClipFileOf(text, baseFolder_);
       if (NothingAt(source)) {

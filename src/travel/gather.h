@@ -29,7 +29,9 @@ std::string GatherFolderFor(const std::string& mapPath);
 // (`mapPath`), reading relative clip texts from `baseFolder`. A clip keeps its name; one
 // whose name is taken by a different file gets a suffix ("hall-2.jpg"), and a file with
 // the same content already there is used as it is. On a failure every copy made so far
-// is taken back. The map itself is not changed: the caller applies `renames`.
+// is taken back. Half copies that an earlier gather into that folder left behind when it
+// was cut off are removed first (never those of a copy still running). The map itself is
+// not changed: the caller applies `renames`.
 GatherOutcome GatherClips(const ClipMap& map, const std::string& mapPath,
                           const std::string& baseFolder);
 

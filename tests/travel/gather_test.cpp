@@ -1,20 +1,25 @@
 // Gather on real folders: same-named clips from two folders, clips already beside the
 // map, an identical file already there, a disk that fills up and a folder that cannot be
-// written, each leaving the map as it was.
+// written, each leaving the map as it was; half copies of a killed gather cleared, those
+// of a running copy kept.
 #include "travel/gather.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 
 #include "travel/clip_paths.h"
 #include "travel/relink.h"
+#include "travel/safe_copy.h"
 #include "travel/travel_command.h"
 #include "travel_folder.h"
 
@@ -175,6 +180,128 @@ TEST_F(GatherTest, ReadOnlyMapFolderSaysWhichClipAndChangesNothing) {
   EXPECT_EQ(InChild(RLIM_INFINITY, [&] { return Gather(MapPath()); }), kTravelSomethingMissing);
   EXPECT_EQ(ReadAll(MapPath()), before);
   EXPECT_FALSE(fs::exists(folder.Path("tour/tour clips")));
+}
+
+// The half copies (".mw-copy-" and six letters) in `folder`.
+std::vector<std::string> HalfCopies(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(".mw-copy-", 0) == 0 && name.size() == 15) found.push_back(name);
+  }
+  return found;
+}
+
+void MakeOld(const std::string& path) {
+  fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+// Runs `attempt` in a child process that is killed once it writes a file past
+// `fileSizeLimit` bytes; gives the signal that ended it (0 when none did).
+int KilledPastSize(rlim_t fileSizeLimit, const std::function<void()>& attempt) {
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_DFL);
+    rlimit noCore{0, 0}, limit{fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_CORE, &noCore);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    attempt();
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+// Another process, standing for a copy still running, holding the lock of `path`.
+class LockHolder {
+ public:
+  explicit LockHolder(const std::string& path) {
+    int ready[2], release[2];
+    if (pipe(ready) != 0 || pipe(release) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      close(ready[0]);
+      close(release[1]);
+      const int fd = open(path.c_str(), O_RDONLY);
+      char byte = fd >= 0 && flock(fd, LOCK_EX) == 0 ? 'y' : 'n';
+      if (write(ready[1], &byte, 1) != 1 || read(release[0], &byte, 1) < 0) _exit(1);
+      _exit(0);
+    }
+    close(ready[1]);
+    close(release[0]);
+    char byte = 'n';
+    locked_ = read(ready[0], &byte, 1) == 1 && byte == 'y';
+    close(ready[0]);
+    release_ = release[1];
+  }
+  ~LockHolder() { Release(); }
+  bool Locked() const { return locked_; }
+  void Release() {
+    if (release_ < 0) return;
+    close(release_);
+    release_ = -1;
+    waitpid(child_, nullptr, 0);
+  }
+
+ private:
+  pid_t child_ = -1;
+  int release_ = -1;
+  bool locked_ = false;
+};
+
+// A gather killed while it copies a movie leaves the half copy it was writing; the next
+// gather into that folder clears it at once, so the hidden rest does not travel along.
+TEST_F(GatherTest, HalfCopyOfAKilledGatherIsClearedByTheNext) {
+  const std::string hall = folder.Write("cam/hall.jpg", "hall");
+  const std::string movie = folder.Write("cam/walk.mpg", std::string(100000, 'm'));
+  test::SaveMap(MapPath(), MapOf({{hall, movie}}));
+  EXPECT_EQ(KilledPastSize(1000, [&] { GatherClips(ReadMapFile(MapPath()).marks, MapPath(), ""); }),
+            SIGXFSZ);
+  ASSERT_EQ(HalfCopies(folder.Path("tour/tour clips")).size(), 1u);
+
+  EXPECT_EQ(Gather(MapPath()), kTravelNothingMissing);
+  EXPECT_TRUE(HalfCopies(folder.Path("tour/tour clips")).empty());
+  EXPECT_EQ(ReadAll(Gathered("walk.mpg")), ReadAll(movie));
+}
+
+// A copy running in another process keeps its half copy, however long it has run; other
+// hidden files of the folder are never touched.
+TEST_F(GatherTest, HalfCopyOfARunningCopyIsLeftAlone) {
+  const std::string hall = folder.Write("cam/hall.jpg", "hall");
+  test::SaveMap(MapPath(), MapOf({{hall, "0"}}));
+  const std::string running = folder.Write("tour/tour clips/.mw-copy-Ab12Cd", "half a movie");
+  const std::string notes = folder.Write("tour/tour clips/.mw-copy-notes", "the person's own");
+  MakeOld(running);
+  MakeOld(notes);
+  LockHolder copy(running);
+  ASSERT_TRUE(copy.Locked());
+  EXPECT_EQ(Gather(MapPath()), kTravelNothingMissing);
+  EXPECT_TRUE(fs::exists(running));
+
+  copy.Release();
+  EXPECT_EQ(Gather(MapPath()), kTravelNothingMissing);
+  EXPECT_FALSE(fs::exists(running));
+  EXPECT_TRUE(fs::exists(notes));
+}
+
+// Copies into a folder that another process clears of leftovers the whole time all
+// arrive whole.
+TEST(SafeCopy, ACopyIsNeverLostToLeftoversClearedMeanwhile) {
+  TravelFolder folder;
+  const std::string movie = folder.Write("cam/walk.mpg", std::string(4 << 20, 'm'));
+  fs::create_directories(folder.Path("clips"));
+  const pid_t clearer = fork();
+  if (clearer == 0) {
+    for (;;) RemoveLeftoverCopies(folder.Path("clips"));
+  }
+  for (int k = 0; k < 30; ++k) {
+    const std::string target = folder.Path("clips/walk-" + std::to_string(k) + ".mpg");
+    std::string reason;
+    EXPECT_EQ(CopyToNewFile(movie, target, reason), CopyResult::Copied) << k << ": " << reason;
+  }
+  kill(clearer, SIGKILL);
+  waitpid(clearer, nullptr, 0);
 }
 
 TEST(GatherFolder, IsNamedAfterTheMap) {

@@ -26,19 +26,6 @@ using test::TravelFolder;
 
 // The default map lives in the home folder, so the search beside it covers the trash.
 
-// A gather cut off by a kill leaves the half copy it was writing; the next gather clears
-// it, so the hidden rest of a movie does not travel with the tour.
-TEST(GatherInterrupted, TheHalfCopyOfAnEarlierGatherIsCleared) {
-  TravelFolder folder;
-  const std::string hall = folder.Write("cam/hall.jpg", "hall");
-  const std::string half = folder.Write("tour/tour clips/.mw-copy-Ab12Cd", "half a movie");
-  fs::last_write_time(half, fs::file_time_type::clock::now() - std::chrono::hours(1));
-  const std::string map = folder.Path("tour/tour.clm");
-  test::SaveMap(map, MapOf({{hall, "0"}}));
-  const GatherOutcome outcome = GatherClips(ReadMapFile(map).marks, map, FolderOfMap(map));
-  ASSERT_FALSE(outcome.failed) << outcome.failure;
-  EXPECT_FALSE(fs::exists(half));
-}
 
 // A map opened through a link (from the desktop, say) keeps its clips beside the map
 // itself, in the folder that travels with it.
