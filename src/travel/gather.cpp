@@ -35,11 +35,21 @@ std::string CanonicalOrEmpty(const std::string& path) {
   return error ? std::string() : canonical.string();
 }
 
+// The map file itself when `mapPath` is a link to it (from the desktop, say): its clips
+// belong in the folder that travels with the file, not beside the link.
+std::string MapFileBehindLink(const std::string& mapPath) {
+  if (!IsSymbolicLink(mapPath)) return mapPath;
+  std::error_code error;
+  const fs::path real = fs::canonical(mapPath, error);
+  return error ? mapPath : real.string();
+}
+
 // Copies the clips one by one and takes every copy back when one fails.
 class Gatherer {
  public:
   Gatherer(const std::string& mapPath, const std::string& baseFolder)
-      : baseFolder_(baseFolder), mapFolder_(CanonicalOrEmpty(FolderOfMap(mapPath))) {
+      : baseFolder_(baseFolder),
+        mapFolder_(CanonicalOrEmpty(FolderOfMap(MapFileBehindLink(mapPath)))) {
     outcome_.folder = GatherFolderFor(mapPath);
   }
 
@@ -129,14 +139,15 @@ class Gatherer {
 }  // namespace
 
 std::string GatherFolderFor(const std::string& mapPath) {
-  const fs::path map(mapPath);
+  const std::string mapFile = MapFileBehindLink(mapPath);
+  const fs::path map(mapFile);
   std::string name = map.filename().string();
   const std::string extension = "." + std::string(kMapFileExtension);
   if (name.size() > extension.size() &&
       name.compare(name.size() - extension.size(), extension.size(), extension) == 0) {
     name.resize(name.size() - extension.size());
   }
-  const std::string folder = FolderOfMap(mapPath);
+  const std::string folder = FolderOfMap(mapFile);
   return (folder == "/" ? folder : folder + "/") + name + " clips";
 }
 

@@ -22,7 +22,8 @@ struct GatherOutcome {
 };
 
 // The folder the clips of the map at `mapPath` are gathered in: beside the map, named
-// after it (its name without ".clm") followed by " clips".
+// after it (its name without ".clm") followed by " clips". A map opened through a link
+// has its clips gathered beside the file the link points to.
 std::string GatherFolderFor(const std::string& mapPath);
 
 // Copies each clip of `map` that lies outside the map's folder into GatherFolderFor

@@ -182,6 +182,23 @@ TEST_F(GatherTest, ReadOnlyMapFolderSaysWhichClipAndChangesNothing) {
   EXPECT_FALSE(fs::exists(folder.Path("tour/tour clips")));
 }
 
+// A map opened through a link (from the desktop, say) keeps its clips beside the map
+// itself, in the folder that travels with it; the link stays a link.
+TEST_F(GatherTest, ClipsOfAMapOpenedThroughALinkGoBesideTheRealMap) {
+  const std::string hall = folder.Write("cam/hall.jpg", "hall");
+  test::SaveMap(MapPath(), MapOf({{hall, "0"}}));
+  fs::create_directories(folder.Path("desk"));
+  const std::string link = folder.Path("desk/my tour.clm");
+  fs::create_symlink("../tour/tour.clm", link);
+  EXPECT_EQ(GatherFolderFor(link), folder.Path("tour/tour clips"));
+
+  EXPECT_EQ(Gather(link), kTravelNothingMissing);
+  EXPECT_EQ(ReadAll(Gathered("hall.jpg")), "hall");
+  EXPECT_FALSE(fs::exists(folder.Path("desk/my tour clips")));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadMapFile(MapPath()).marks.At(0).Clip, Gathered("hall.jpg"));
+}
+
 // The half copies (".mw-copy-" and six letters) in `folder`.
 std::vector<std::string> HalfCopies(const std::string& folder) {
   std::vector<std::string> found;
