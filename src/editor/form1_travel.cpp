@@ -114,8 +114,9 @@ void TForm1::GatherClipsMenuItemClick() {
   if (!SaveMapButtonClick()) {
     // The person has been told why the save failed; the map in memory names the copies,
     // which stay, and it stays changed until it is saved.
-    desktop_.ShowMessage({"The clips were copied to " + folder + ", but the map still needs saving.",
-                          kGatherTitle, MessageButtons::Ok, MessageIcon::Warning});
+    desktop_.ShowMessage(
+        {"The clips were copied to " + folder + ", but the map still needs saving.", kGatherTitle,
+         MessageButtons::Ok, MessageIcon::Warning});
     return;
   }
   const std::string head =

@@ -22,7 +22,7 @@ struct SearchLimits {
 struct ClipMatch {
   enum class Kind { NotFound, Found, Ambiguous };
   Kind kind = Kind::NotFound;
-  std::string path;                     // Found: the file to use, a full path
+  std::string path;  // Found: the file to use, a full path
   // Ambiguous: the files that match equally well, or the one file of that name that a
   // search which did not see everything found (there may be more).
   std::vector<std::string> candidates;
@@ -66,8 +66,8 @@ class ClipFinder {
   std::string realRoot_;
   SearchLimits limits_;
   std::size_t entries_ = 0;
-  bool stoppedEarly_ = false;  // the entry limit was reached
-  bool leftOutDeep_ = false;   // a folder deeper than the depth limit was not entered
+  bool stoppedEarly_ = false;       // the entry limit was reached
+  bool leftOutDeep_ = false;        // a folder deeper than the depth limit was not entered
   std::vector<std::string> files_;  // paths relative to root_
   std::unordered_map<std::string, std::vector<std::size_t>> byName_;
   std::unordered_map<std::string, std::vector<std::size_t>> byFoldedName_;  // ASCII lower case

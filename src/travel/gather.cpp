@@ -1,5 +1,6 @@
 #include "travel/gather.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -86,7 +87,7 @@ class Gatherer {
     if (fs::is_directory(outcome_.folder, error)) return true;
     if (!fs::create_directory(outcome_.folder, error) || error)
       return Fail(text, "cannot make the folder " + outcome_.folder + ": " + error.message());
-    folderMade_ = true;
+    outcome_.folderMade = true;
     return true;
   }
 
@@ -103,7 +104,7 @@ class Gatherer {
       std::string reason;
       switch (CopyToNewFile(source, target, reason)) {
         case CopyResult::Copied:
-          made_.push_back(target);
+          outcome_.made.push_back(target);
           return Record(text, target);
         case CopyResult::TargetExists:
           if (SameFileContent(source, target)) return Record(text, target);
@@ -122,18 +123,15 @@ class Gatherer {
   }
 
   void TakeBack() {
-    std::error_code error;
-    for (const std::string& copy : made_) fs::remove(copy, error);
-    if (folderMade_) fs::remove(outcome_.folder, error);  // only when empty
+    TakeBackCopies(outcome_, {});
     outcome_.renames.clear();
     outcome_.gathered.clear();
+    outcome_.made.clear();
   }
 
   std::string baseFolder_;
   std::string mapFolder_;
   GatherOutcome outcome_;
-  std::vector<std::string> made_;
-  bool folderMade_ = false;
 };
 
 }  // namespace
@@ -154,6 +152,17 @@ std::string GatherFolderFor(const std::string& mapPath) {
 GatherOutcome GatherClips(const ClipMap& map, const std::string& mapPath,
                           const std::string& baseFolder) {
   return Gatherer(mapPath, baseFolder).Run(map);
+}
+
+void TakeBackCopies(const GatherOutcome& outcome, const std::vector<std::string>& keep) {
+  std::vector<std::string> kept;
+  for (const std::string& path : keep) kept.push_back(CanonicalOrEmpty(path));
+  std::error_code error;
+  for (const std::string& copy : outcome.made) {
+    if (std::find(kept.begin(), kept.end(), CanonicalOrEmpty(copy)) == kept.end())
+      fs::remove(copy, error);
+  }
+  if (outcome.folderMade) fs::remove(outcome.folder, error);  // only when empty
 }
 
 std::vector<std::string> GatherReportLines(const GatherOutcome& outcome) {

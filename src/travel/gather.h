@@ -19,6 +19,8 @@ struct GatherOutcome {
   ClipRenames renames;  // clip text -> the copy the marks now name
   std::vector<std::pair<std::string, std::string>> gathered;  // old -> copy, in map order
   std::vector<std::string> missing;  // clips with no file to copy, left as they are
+  std::vector<std::string> made;     // the copies this gather made (not files reused)
+  bool folderMade = false;           // this gather made `folder`
 };
 
 // The folder the clips of the map at `mapPath` are gathered in: beside the map, named
@@ -35,6 +37,10 @@ std::string GatherFolderFor(const std::string& mapPath);
 // not changed: the caller applies `renames`.
 GatherOutcome GatherClips(const ClipMap& map, const std::string& mapPath,
                           const std::string& baseFolder);
+
+// Takes back the copies `outcome` made, except those in `keep` (full paths of files
+// that a map names), and the gather folder when the gather made it and it is left empty.
+void TakeBackCopies(const GatherOutcome& outcome, const std::vector<std::string>& keep);
 
 // The lines that tell what a gather did: "Gathered: OLD -> NEW", "Still missing: OLD",
 // or the failure.

@@ -118,7 +118,8 @@ bool IsHalfCopyName(std::string_view name) {
 // True when `path` still names the file open at `fd` (a gather clearing leftovers may
 // have removed it before it was locked).
 bool StillNamed(int fd, const std::string& path) {
-  struct stat opened {}, named{};
+  struct stat opened {
+  }, named{};
   return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
          opened.st_ino == named.st_ino && opened.st_dev == named.st_dev;
 }
@@ -149,7 +150,8 @@ bool OwnedByNoCopy(int fd, const struct stat& info) {
 // Removes the half copy `name` in the folder open at `folderFd` when no copy owns it.
 void RemoveIfLeftOver(int folderFd, const char* name) {
   Descriptor file(::openat(folderFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  struct stat info {}, named{};
+  struct stat info {
+  }, named{};
   if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) return;
   if (!OwnedByNoCopy(file.Get(), info)) return;
   // The name must still be the file just checked.

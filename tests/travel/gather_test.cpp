@@ -182,6 +182,36 @@ TEST_F(GatherTest, ReadOnlyMapFolderSaysWhichClipAndChangesNothing) {
   EXPECT_FALSE(fs::exists(folder.Path("tour/tour clips")));
 }
 
+// A map that cannot be written (a read-only share): the command says so with its own
+// exit code, takes back the copies nobody names, and leaves the map as it was.
+TEST_F(GatherTest, MapThatCannotBeWrittenIsNoSuccessAndItsCopiesAreTakenBack) {
+  const std::string hall = folder.Write("cam/hall.jpg", "hall");
+  test::SaveMap(MapPath(), MapOf({{hall, "0"}}));
+  fs::create_directories(folder.Path("tour/tour clips"));
+  OpenToAll(folder.Root());
+  fs::permissions(folder.Path("tour"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::string before = ReadAll(MapPath());
+  const std::string errPath = folder.Path("err.txt");
+  EXPECT_EQ(InChild(RLIM_INFINITY,
+                    [&] {
+                      std::FILE* err = std::fopen(errPath.c_str(), "w");
+                      const int code = RunGatherCommand(MapPath(), stdout, err);
+                      std::fclose(err);
+                      return code;
+                    }),
+            kTravelMapNotWritten);
+  EXPECT_EQ(ReadAll(MapPath()), before);
+  EXPECT_FALSE(fs::exists(Gathered("hall.jpg")));
+  EXPECT_TRUE(fs::is_directory(folder.Path("tour/tour clips")));  // it was there before
+  const std::string said = ReadAll(errPath);
+  EXPECT_EQ(said.rfind("The map was not saved: ", 0), 0u) << said;
+  EXPECT_NE(said.find("\nThe copies that the map does not name were taken back.\n"),
+            std::string::npos)
+      << said;
+}
+
 // A map opened through a link (from the desktop, say) keeps its clips beside the map
 // itself, in the folder that travels with it; the link stays a link.
 TEST_F(GatherTest, ClipsOfAMapOpenedThroughALinkGoBesideTheRealMap) {

@@ -115,8 +115,8 @@ TEST(ClipFinderForWindowsMaps, BackslashPathsFindTheClipsByNameAndFolders) {
   const ClipMap map = MapOf({{"C:\\clips\\hall.jpg", "C:\\clips\\kitchen.jpg"}});
   const RelinkPlan plan = PlanRelink(map, folder.Path("tour"), folder.Path("tour"));
   EXPECT_TRUE(plan.Complete()) << testing::PrintToString(RelinkReportLines(plan));
-  EXPECT_EQ(plan.renames, (ClipRenames{{"C:\\clips\\hall.jpg", hall},
-                                       {"C:\\clips\\kitchen.jpg", kitchen}}));
+  EXPECT_EQ(plan.renames,
+            (ClipRenames{{"C:\\clips\\hall.jpg", hall}, {"C:\\clips\\kitchen.jpg", kitchen}}));
   // Folder names parted by either separator choose between files of the same name.
   const std::string garden = folder.Write("tour/garden/door.jpg", "garden door");
   folder.Write("tour/porch/door.jpg", "porch door");
