@@ -28,7 +28,9 @@ namespace fs = std::filesystem;
 namespace mw {
 namespace {
 
+using test::InChild;
 using test::MapOf;
+using test::OpenToAll;
 using test::ReadAll;
 using test::TravelFolder;
 
@@ -39,30 +41,6 @@ int Gather(const std::string& map) {
   std::fclose(out);
   std::fclose(err);
   return code;
-}
-
-// Runs `attempt` in a child process with files limited to `fileSizeLimit` bytes and,
-// for root, as an ordinary user (so folder permissions count); gives its exit code.
-int InChild(rlim_t fileSizeLimit, const std::function<int()>& attempt) {
-  const pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{fileSizeLimit, fileSizeLimit};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
-    _exit(attempt());
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Everything under `folder` may be read and written by anybody, so a child that gave up
-// root can work there.
-void OpenToAll(const std::string& folder) {
-  fs::permissions(folder, fs::perms::all);
-  for (const auto& entry : fs::recursive_directory_iterator(folder))
-    fs::permissions(entry.path(), fs::perms::all);
 }
 
 class GatherTest : public ::testing::Test {

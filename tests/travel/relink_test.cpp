@@ -316,5 +316,23 @@ TEST(RelinkCommand, MapWithoutSizeLinesKeepsItsForm) {
                 folder.Path("t/b.jpg") + "\r\n<info>\r\n0\r\n0\r\nhint\r\n");
 }
 
+// A map that cannot be written (a read-only share) is no success: its own exit code,
+// and the map as it was.
+TEST(RelinkCommand, MapThatCannotBeWrittenSaysSo) {
+  TravelFolder folder;
+  folder.Write("stick/hall.jpg", "hall");
+  const std::string map = folder.Path("tour/tour.clm");
+  test::SaveMap(map, MapOf({{"/gone/hall.jpg", "0"}}));
+  test::OpenToAll(folder.Root());
+  fs::permissions(folder.Path("tour"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::string before = test::ReadAll(map);
+  EXPECT_EQ(
+      test::InChild(RLIM_INFINITY, [&] { return Relink(map, folder.Path("stick")).exitCode; }),
+      kTravelMapNotWritten);
+  EXPECT_EQ(test::ReadAll(map), before);
+}
+
 }  // namespace
 }  // namespace mw
