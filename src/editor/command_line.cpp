@@ -47,11 +47,13 @@ constexpr CommandForm kCommands[] = {
     {"--relink", CommandKind::Relink, false, false, false, true, "--relink MAP [--search DIR]",
      "Points the clips of MAP that are missing at the files found under DIR (default:\n"
      "      the map's folder) and saves MAP. Exit code 0: no clip missing afterwards,\n"
-     "      1: some still missing or ambiguous, 2: MAP or DIR cannot be used."},
+     "      1: some still missing or ambiguous, 2: MAP or DIR cannot be used,\n"
+     "      3: MAP could not be written."},
     {"--gather", CommandKind::Gather, false, false, false, false, "--gather MAP",
      "Copies every clip of MAP into the folder \"MAP clips\" beside it and saves MAP\n"
      "      pointing at the copies. Exit code 0: all gathered, 1: a clip failed or is\n"
-     "      missing, 2: MAP cannot be read."},
+     "      missing, 2: MAP cannot be read, 3: MAP could not be written (or was changed\n"
+     "      by another program meanwhile): the copies it does not name are taken back."},
 };
 
 const CommandForm* FindCommand(std::string_view option) {

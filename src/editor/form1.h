@@ -107,8 +107,8 @@ class TForm1 : public QWidget {
   // Asks whether to save a changed map that has marks; Yes saves it.
   void AskToSave();
   // Writes the map to the file named in MapFileName; the map counts as unchanged
-  // afterwards only when it was written.
-  void SaveMapButtonClick();
+  // afterwards only when it was written. True when it was written.
+  bool SaveMapButtonClick();
   // "MarkWeaver Editor - " and the map's path, after a "*" while the map has unsaved
   // changes.
   void UpdateTitle();

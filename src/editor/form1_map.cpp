@@ -99,8 +99,10 @@ void TForm1::AskToSave() {
   if (AskYesNo(desktop_, kSaveQuestion, "Save?")) SaveMapButtonClick();
 }
 
-void TForm1::SaveMapButtonClick() {
-  if (WriteMap(clipMap_, MapFileNameText())) SetMapChanged(false);
+bool TForm1::SaveMapButtonClick() {
+  if (!WriteMap(clipMap_, MapFileNameText())) return false;
+  SetMapChanged(false);
+  return true;
 }
 
 void TForm1::UpdateTitle() {

@@ -111,7 +111,14 @@ void TForm1::GatherClipsMenuItemClick() {
     return;
   }
   RenameClipsInMap(outcome.renames, kGatherStep);
-  SaveMapButtonClick();
+  if (!SaveMapButtonClick()) {
+    // The person has been told why the save failed; the map in memory names the copies,
+    // which stay, and it stays changed until it is saved.
+    desktop_.ShowMessage(
+        {"The clips were copied to " + folder + ", but the map still needs saving.", kGatherTitle,
+         MessageButtons::Ok, MessageIcon::Warning});
+    return;
+  }
   const std::string head =
       Plural(outcome.gathered.size(), "clip was", "clips were") + " gathered in " + folder + ".";
   ShowOkMessage(desktop_, ReportText(head, GatherReportLines(outcome)), kGatherTitle);

@@ -17,12 +17,16 @@ namespace mw {
 
 namespace {
 
-// The names of a path's folders and file, without empty and "." parts.
+// The characters that part the names of a clip's old path: "/", and "\" as in maps made
+// on Windows ("C:\clips\hall.jpg").
+constexpr std::string_view kOldPathSeparators = "/\\";
+
+// The names of a clip's old path, its folders and file, without empty and "." parts.
 std::vector<std::string_view> PartsOf(std::string_view path) {
   std::vector<std::string_view> parts;
   std::size_t start = 0;
   while (start <= path.size()) {
-    std::size_t end = path.find('/', start);
+    std::size_t end = path.find_first_of(kOldPathSeparators, start);
     if (end == std::string_view::npos) end = path.size();
     const std::string_view part = path.substr(start, end - start);
     if (!part.empty() && part != ".") parts.push_back(part);
@@ -65,6 +69,15 @@ std::size_t CommonTail(const std::vector<std::string_view>& old, std::string_vie
     }
   }
   return count;
+}
+
+// `name` with ASCII capitals made small, so "HALL.JPG" and "hall.jpg" meet.
+std::string AsciiLower(std::string_view name) {
+  std::string lower(name);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
 }
 
 std::string RealPath(const std::string& path) {
@@ -124,19 +137,24 @@ void ClipFinder::ScanFolder(int folderFd, const std::string& relative, int depth
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     if (++entries_ > limits_.maxEntries) {
-      truncated_ = true;
+      stoppedEarly_ = true;
       break;
     }
     const unsigned char type = EntryType(dir, *entry);
     if (type != DT_LNK && type != DT_DIR && type != DT_REG) continue;
+    // Hidden folders (the trash, caches, settings) hold no clips of a tour, only old
+    // copies that must not be taken for it.
+    if (type == DT_DIR && name.front() == '.') continue;
     std::string path = relative.empty() ? std::string(name) : relative + "/" + entry->d_name;
     if (type == DT_DIR) {
-      const int fd = depth < limits_.maxDepth
-                         ? ::openat(::dirfd(dir), entry->d_name,
-                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                         : -1;
+      if (depth >= limits_.maxDepth) {
+        leftOutDeep_ = true;
+        continue;
+      }
+      const int fd =
+          ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (fd >= 0) ScanFolder(fd, path, depth + 1);
-      if (truncated_) break;
+      if (stoppedEarly_) break;
     } else if (type == DT_REG || LinkStaysInside(path)) {
       AddFile(std::move(path), name);
     }
@@ -157,17 +175,30 @@ bool ClipFinder::LinkStaysInside(const std::string& relative) const {
 void ClipFinder::AddFile(std::string relative, std::string_view name) {
   if (!FitsOnMapLine(relative)) return;
   byName_[std::string(name)].push_back(files_.size());
+  byFoldedName_[AsciiLower(name)].push_back(files_.size());
   files_.push_back(std::move(relative));
 }
 
 ClipMatch ClipFinder::Find(std::string_view oldPath) const {
   const std::vector<std::string_view> oldParts = PartsOf(oldPath);
   if (oldParts.empty()) return {};
-  const auto named = byName_.find(std::string(oldParts.back()));
-  if (named == byName_.end()) return {};
+  const std::string name(oldParts.back());
+  if (const auto named = byName_.find(name); named != byName_.end())
+    return BestByTail(oldParts, named->second);
+  // No file has the exact name: one that differs only in ASCII case (a map from Windows)
+  // is taken when it is the only one and the search saw everything.
+  const auto folded = byFoldedName_.find(AsciiLower(name));
+  if (folded == byFoldedName_.end()) return {};
+  if (folded->second.size() == 1 && !Truncated()) return FoundAt(folded->second.front());
+  return Listed(folded->second);
+}
+
+// Of the files named as the clip, the one whose folders match the old path furthest up.
+ClipMatch ClipFinder::BestByTail(const std::vector<std::string_view>& oldParts,
+                                 const std::vector<std::size_t>& named) const {
   std::size_t best = 0;
   std::vector<std::size_t> bestFiles;
-  for (std::size_t file : named->second) {
+  for (std::size_t file : named) {
     const std::size_t tail = CommonTail(oldParts, files_[file], root_);
     if (tail > best) bestFiles.clear();
     if (tail >= best) {
@@ -175,14 +206,23 @@ ClipMatch ClipFinder::Find(std::string_view oldPath) const {
       bestFiles.push_back(file);
     }
   }
+  // A name seen once, in a search that did not see everything, may be one of many.
+  const bool byNameAlone = best <= 1;
+  if (bestFiles.size() == 1 && !(byNameAlone && Truncated())) return FoundAt(bestFiles.front());
+  return Listed(bestFiles);
+}
+
+ClipMatch ClipFinder::FoundAt(std::size_t file) const {
   ClipMatch match;
-  if (bestFiles.size() == 1) {
-    match.kind = ClipMatch::Kind::Found;
-    match.path = FullPath(files_[bestFiles.front()]);
-    return match;
-  }
+  match.kind = ClipMatch::Kind::Found;
+  match.path = FullPath(files_[file]);
+  return match;
+}
+
+ClipMatch ClipFinder::Listed(const std::vector<std::size_t>& files) const {
+  ClipMatch match;
   match.kind = ClipMatch::Kind::Ambiguous;
-  for (std::size_t file : bestFiles) match.candidates.push_back(FullPath(files_[file]));
+  for (std::size_t file : files) match.candidates.push_back(FullPath(files_[file]));
   return match;
 }
 

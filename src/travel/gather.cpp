@@ -1,5 +1,6 @@
 #include "travel/gather.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -35,15 +36,26 @@ std::string CanonicalOrEmpty(const std::string& path) {
   return error ? std::string() : canonical.string();
 }
 
+// The map file itself when `mapPath` is a link to it (from the desktop, say): its clips
+// belong in the folder that travels with the file, not beside the link.
+std::string MapFileBehindLink(const std::string& mapPath) {
+  if (!IsSymbolicLink(mapPath)) return mapPath;
+  std::error_code error;
+  const fs::path real = fs::canonical(mapPath, error);
+  return error ? mapPath : real.string();
+}
+
 // Copies the clips one by one and takes every copy back when one fails.
 class Gatherer {
  public:
   Gatherer(const std::string& mapPath, const std::string& baseFolder)
-      : baseFolder_(baseFolder), mapFolder_(CanonicalOrEmpty(FolderOfMap(mapPath))) {
+      : baseFolder_(baseFolder),
+        mapFolder_(CanonicalOrEmpty(FolderOfMap(MapFileBehindLink(mapPath)))) {
     outcome_.folder = GatherFolderFor(mapPath);
   }
 
   GatherOutcome Run(const ClipMap& map) {
+    RemoveLeftoverCopies(outcome_.folder);
     for (const std::string& text : DistinctClipTexts(map)) {
       const std::string source = ClipFileOf(text, baseFolder_);
       if (NothingAt(source)) {
@@ -75,7 +87,7 @@ class Gatherer {
     if (fs::is_directory(outcome_.folder, error)) return true;
     if (!fs::create_directory(outcome_.folder, error) || error)
       return Fail(text, "cannot make the folder " + outcome_.folder + ": " + error.message());
-    folderMade_ = true;
+    outcome_.folderMade = true;
     return true;
   }
 
@@ -92,7 +104,7 @@ class Gatherer {
       std::string reason;
       switch (CopyToNewFile(source, target, reason)) {
         case CopyResult::Copied:
-          made_.push_back(target);
+          outcome_.made.push_back(target);
           return Record(text, target);
         case CopyResult::TargetExists:
           if (SameFileContent(source, target)) return Record(text, target);
@@ -111,37 +123,46 @@ class Gatherer {
   }
 
   void TakeBack() {
-    std::error_code error;
-    for (const std::string& copy : made_) fs::remove(copy, error);
-    if (folderMade_) fs::remove(outcome_.folder, error);  // only when empty
+    TakeBackCopies(outcome_, {});
     outcome_.renames.clear();
     outcome_.gathered.clear();
+    outcome_.made.clear();
   }
 
   std::string baseFolder_;
   std::string mapFolder_;
   GatherOutcome outcome_;
-  std::vector<std::string> made_;
-  bool folderMade_ = false;
 };
 
 }  // namespace
 
 std::string GatherFolderFor(const std::string& mapPath) {
-  const fs::path map(mapPath);
+  const std::string mapFile = MapFileBehindLink(mapPath);
+  const fs::path map(mapFile);
   std::string name = map.filename().string();
   const std::string extension = "." + std::string(kMapFileExtension);
   if (name.size() > extension.size() &&
       name.compare(name.size() - extension.size(), extension.size(), extension) == 0) {
     name.resize(name.size() - extension.size());
   }
-  const std::string folder = FolderOfMap(mapPath);
+  const std::string folder = FolderOfMap(mapFile);
   return (folder == "/" ? folder : folder + "/") + name + " clips";
 }
 
 GatherOutcome GatherClips(const ClipMap& map, const std::string& mapPath,
                           const std::string& baseFolder) {
   return Gatherer(mapPath, baseFolder).Run(map);
+}
+
+void TakeBackCopies(const GatherOutcome& outcome, const std::vector<std::string>& keep) {
+  std::vector<std::string> kept;
+  for (const std::string& path : keep) kept.push_back(CanonicalOrEmpty(path));
+  std::error_code error;
+  for (const std::string& copy : outcome.made) {
+    if (std::find(kept.begin(), kept.end(), CanonicalOrEmpty(copy)) == kept.end())
+      fs::remove(copy, error);
+  }
+  if (outcome.folderMade) fs::remove(outcome.folder, error);  // only when empty
 }
 
 std::vector<std::string> GatherReportLines(const GatherOutcome& outcome) {

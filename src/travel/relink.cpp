@@ -7,7 +7,8 @@ namespace {
 constexpr std::size_t kCandidatesNamed = 3;
 
 std::string CandidateList(const AmbiguousClip& clip) {
-  std::string text = std::to_string(clip.candidates.size()) + " files: ";
+  const std::size_t count = clip.candidates.size();
+  std::string text = std::to_string(count) + (count == 1 ? " file: " : " files: ");
   for (std::size_t k = 0; k < clip.candidates.size() && k < kCandidatesNamed; ++k)
     text += (k > 0 ? ", " : "") + clip.candidates[k];
   if (clip.candidates.size() > kCandidatesNamed) text += ", ...";

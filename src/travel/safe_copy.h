@@ -13,6 +13,12 @@ enum class CopyResult { Copied, TargetExists, Failed };
 // behind and `reason` says why in the system's words.
 CopyResult CopyToNewFile(const std::string& source, const std::string& target, std::string& reason);
 
+// Removes from `folder` the half copies (".mw-copy-" and six letters or digits) that
+// copies cut off by a kill or a crash left behind. A copy still running, here or in
+// another process, holds a lock on its half copy, which is then left alone; where the
+// file system takes no locks, only half copies older than ten minutes are removed.
+void RemoveLeftoverCopies(const std::string& folder);
+
 // True when both paths are regular files with the same bytes.
 bool SameFileContent(const std::string& a, const std::string& b);
 

@@ -45,14 +45,54 @@ std::optional<MapFileContent> ReadMapOrSay(const std::string& mapPath, std::FILE
   return std::nullopt;
 }
 
+void SayMapNotSaved(const std::string& why, std::FILE* err) {
+  PrintLine(err, "The map was not saved: " + why);
+  std::fflush(err);
+}
+
 // Saves the changed map; false (and says so) when it could not be written.
 bool SaveChangedMap(const std::string& mapPath, const MapFileContent& before, const ClipMap& after,
                     std::FILE* err) {
   const std::string failure = RewriteMapFile(mapPath, before, after);
   if (failure.empty()) return true;
-  PrintLine(err, "The map was not saved: " + failure);
-  std::fflush(err);
+  SayMapNotSaved(failure, err);
   return false;
+}
+
+// The files the map now at `mapPath` names; false when it cannot be read.
+bool FilesNamedByMapFile(const std::string& mapPath, std::vector<std::string>& files) {
+  const MapFileContent now = ReadMapFile(mapPath);
+  if (now.status != MapReadStatus::Loaded) return false;
+  for (const std::string& text : DistinctClipTexts(now.marks))
+    files.push_back(ClipFileOf(text, FolderOfMap(mapPath)));
+  return true;
+}
+
+// After the gathered map could not be written: takes back the copies that the map file
+// does not name (all of them, unless another program saved it meanwhile naming some),
+// and says so.
+int GatheredMapNotWritten(const std::string& mapPath, const GatherOutcome& outcome,
+                          const std::string& why, std::FILE* err) {
+  SayMapNotSaved(why, err);
+  std::vector<std::string> named;
+  if (FilesNamedByMapFile(mapPath, named)) {
+    TakeBackCopies(outcome, named);
+    PrintLine(err, "The copies that the map does not name were taken back.");
+  } else if (!outcome.made.empty()) {
+    PrintLine(err, "The copies stay in " + outcome.folder + ".");
+  }
+  std::fflush(err);
+  return kTravelMapNotWritten;
+}
+
+// Writes the gathered map unless its file changed since `bytesAtStart` were read from
+// it; empty on success, else why it was not written.
+std::string WriteGatheredMap(const std::string& mapPath, const std::string& bytesAtStart,
+                             const MapFileContent& before, const ClipMap& after) {
+  std::string bytesNow;
+  if (!ReadWholeFile(mapPath, bytesNow) || bytesNow != bytesAtStart)
+    return "it was changed by another program while the clips were copied";
+  return RewriteMapFile(mapPath, before, after);
 }
 
 }  // namespace
@@ -87,13 +127,16 @@ int RunRelinkCommand(const std::string& mapPath, const std::optional<std::string
   ClipMap relinked = content->marks;
   if (ApplyClipRenames(relinked, plan.renames) > 0 &&
       !SaveChangedMap(mapPath, *content, relinked, err)) {
-    return kTravelSomethingMissing;
+    return kTravelMapNotWritten;
   }
   PrintLines(out, RelinkReportLines(plan));
   return plan.Complete() ? kTravelNothingMissing : kTravelSomethingMissing;
 }
 
 int RunGatherCommand(const std::string& mapPath, std::FILE* out, std::FILE* err) {
+  // Read before the map itself, so a change in between is taken for a change.
+  std::string bytesAtStart;
+  ReadWholeFile(mapPath, bytesAtStart);
   std::optional<MapFileContent> content = ReadMapOrSay(mapPath, err);
   if (!content) return kTravelCannotStart;
   const GatherOutcome outcome = GatherClips(content->marks, mapPath, FolderOfMap(mapPath));
@@ -102,9 +145,9 @@ int RunGatherCommand(const std::string& mapPath, std::FILE* out, std::FILE* err)
     return kTravelSomethingMissing;
   }
   ClipMap gathered = content->marks;
-  if (ApplyClipRenames(gathered, outcome.renames) > 0 &&
-      !SaveChangedMap(mapPath, *content, gathered, err)) {
-    return kTravelSomethingMissing;
+  if (ApplyClipRenames(gathered, outcome.renames) > 0) {
+    const std::string failure = WriteGatheredMap(mapPath, bytesAtStart, *content, gathered);
+    if (!failure.empty()) return GatheredMapNotWritten(mapPath, outcome, failure, err);
   }
   PrintLines(out, GatherReportLines(outcome));
   return outcome.missing.empty() ? kTravelNothingMissing : kTravelSomethingMissing;

@@ -14,6 +14,7 @@ namespace mw {
 inline constexpr int kTravelNothingMissing = 0;
 inline constexpr int kTravelSomethingMissing = 1;  // or a clip could not be gathered
 inline constexpr int kTravelCannotStart = 2;       // the map or the folder cannot be used
+inline constexpr int kTravelMapNotWritten = 3;     // the changed map could not be written
 
 // Points the missing clips of the map at `mapPath` at the files found under
 // `searchFolder` (default: the map's folder) and saves the map when any was relinked.
@@ -22,7 +23,10 @@ int RunRelinkCommand(const std::string& mapPath, const std::optional<std::string
                      std::FILE* out, std::FILE* err);
 
 // Gathers the clips of the map at `mapPath` into the folder beside it and saves the map
-// pointing at the copies. Prints one line per clip to `out`, failures to `err`.
+// pointing at the copies. The map is written only when its file still holds the bytes
+// read at the start (another program may save it while the clips are copied); when it
+// is not written, the copies that the map file does not name are taken back. Prints one
+// line per clip to `out`, failures to `err`.
 int RunGatherCommand(const std::string& mapPath, std::FILE* out, std::FILE* err);
 
 // Rewrites the map file at `path` with `marks`, keeping the window size it had (and

@@ -213,6 +213,31 @@ TEST_F(EditorTravelTest, GatherClipsCopiesBesideTheMapAndSavesIt) {
   EXPECT_TRUE(form.MapChanged());
 }
 
+// The map could not be saved after the copies were made: the person is told both, the
+// copies stay, and the map in memory names them and still needs saving.
+TEST_F(EditorTravelTest, GatherWhoseMapCannotBeSavedKeepsTheCopiesAndTheChangedMap) {
+  TForm1& form = Start();
+  fs::create_directories(here_ + "/cam");
+  const std::string hall = Photo("cam/hall.jpg");
+  const std::string map = here_ + "/tour/tour.clm";
+  SaveMapAt(map, {Mark(hall, hall)});
+  LoadMapNamed(map);
+  // A folder has taken the map's name since it was loaded.
+  fs::remove(map);
+  fs::create_directories(map + "/in the way");
+
+  desktop_.messageAnswers.push_back(MessageAnswer::Yes);
+  Trigger("GatherClips1");
+  const std::string folder = here_ + "/tour/tour clips";
+  const std::vector<std::string> texts = desktop_.MessageTexts();
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[1].rfind("Failed to open the map file for writing!", 0), 0u) << texts[1];
+  EXPECT_EQ(texts[2], "The clips were copied to " + folder + ", but the map still needs saving.");
+  EXPECT_EQ(form.Map().At(0).Clip, folder + "/hall.jpg");
+  EXPECT_TRUE(form.MapChanged());
+  EXPECT_TRUE(fs::exists(folder + "/hall.jpg"));
+}
+
 TEST_F(EditorTravelTest, GatherThatFailsNamesTheClipAndChangesNothing) {
   TForm1& form = Start();
   fs::create_directories(here_ + "/cam");

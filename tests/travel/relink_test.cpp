@@ -107,6 +107,90 @@ TEST(ClipFinder, SearchIsBoundedInDepthAndCount) {
   EXPECT_EQ(ClipFinder(folder.Path("odd")).FileCount(), 0u);
 }
 
+// Maps made on Windows name their clips with "\\" and often in capitals.
+TEST(ClipFinderForWindowsMaps, BackslashPathsFindTheClipsByNameAndFolders) {
+  TravelFolder folder;
+  const std::string hall = folder.Write("tour/hall.jpg", "hall");
+  const std::string kitchen = folder.Write("tour/kitchen.jpg", "kitchen");
+  const ClipMap map = MapOf({{"C:\\clips\\hall.jpg", "C:\\clips\\kitchen.jpg"}});
+  const RelinkPlan plan = PlanRelink(map, folder.Path("tour"), folder.Path("tour"));
+  EXPECT_TRUE(plan.Complete()) << testing::PrintToString(RelinkReportLines(plan));
+  EXPECT_EQ(plan.renames,
+            (ClipRenames{{"C:\\clips\\hall.jpg", hall}, {"C:\\clips\\kitchen.jpg", kitchen}}));
+  // Folder names parted by either separator choose between files of the same name.
+  const std::string garden = folder.Write("tour/garden/door.jpg", "garden door");
+  folder.Write("tour/porch/door.jpg", "porch door");
+  const ClipFinder finder(folder.Path("tour"));
+  EXPECT_EQ(finder.Find("D:/old\\tour\\garden\\door.jpg").path, garden);
+}
+
+TEST(ClipFinderForWindowsMaps, ANameInOtherCapitalsCountsOnlyWhenAloneAndNeverBeatsTheExactName) {
+  TravelFolder folder;
+  const std::string hall = folder.Write("tour/HALL.JPG", "hall");
+  const ClipFinder alone(folder.Path("tour"));
+  EXPECT_EQ(alone.Find("C:\\clips\\hall.jpg").path, hall);
+  // The exact name wins even over a file whose folders match further.
+  const std::string exact = folder.Write("tour/other/hall.jpg", "another hall");
+  folder.Write("tour/clips/Hall.jpg", "a hall in a folder named as the old one");
+  EXPECT_EQ(ClipFinder(folder.Path("tour")).Find("C:\\clips\\hall.jpg").path, exact);
+  // Two names that differ from the clip's only in case are listed, not chosen.
+  folder.Write("tour/KITCHEN.jpg", "kitchen");
+  folder.Write("tour/rooms/Kitchen.JPG", "kitchen too");
+  const ClipMatch kitchen = ClipFinder(folder.Path("tour")).Find("C:\\kitchen.jpg");
+  EXPECT_EQ(kitchen.kind, ClipMatch::Kind::Ambiguous);
+  EXPECT_EQ(kitchen.candidates.size(), 2u);
+  // One seen in a search that stopped early may not be the only one.
+  TravelFolder many;
+  for (int k = 0; k < 5; ++k) many.Write("d" + std::to_string(k) + "/GARDEN.JPG", "garden");
+  const ClipFinder cut(many.Root(), SearchLimits{16, 3});
+  ASSERT_TRUE(cut.Truncated());
+  EXPECT_EQ(cut.Find("C:\\garden.jpg").kind, ClipMatch::Kind::Ambiguous);
+}
+
+// The default map lives in the home folder, so a search beside it covers the trash.
+TEST(ClipFinder, HiddenFoldersBelowTheSearchedOneAreNotEntered) {
+  TravelFolder folder;
+  folder.Write("home/.local/share/Trash/files/hall.jpg", "the photo thrown away");
+  folder.Write("home/.cache/thumbs/kitchen.jpg", "a thumbnail");
+  const ClipMap map = MapOf({{"/media/stick/trip/hall.jpg", "/media/stick/trip/kitchen.jpg"}});
+  const RelinkPlan plan = PlanRelink(map, folder.Path("home"), folder.Path("home"));
+  EXPECT_TRUE(plan.renames.empty()) << testing::PrintToString(RelinkReportLines(plan));
+  EXPECT_EQ(plan.notFound.size(), 2u);
+  // The searched folder itself may be hidden, and hidden files still count.
+  const std::string hall = folder.Write("home/.stick/trip/hall.jpg", "hall");
+  const std::string hidden = folder.Write("home/.stick/trip/.kitchen.jpg", "kitchen");
+  const ClipFinder inside(folder.Path("home/.stick"));
+  EXPECT_EQ(inside.Find("/media/stick/trip/hall.jpg").path, hall);
+  EXPECT_EQ(inside.Find("/media/stick/trip/.kitchen.jpg").path, hidden);
+}
+
+// A name seen once in a search that did not see everything may be one of many: it is
+// listed for the person, as ties are, and the report says the search stopped early.
+TEST(ClipFinder, AnIncompleteSearchTakesNoNameSeenOnceAsTheOnlyOne) {
+  TravelFolder folder;
+  for (int k = 0; k < 10; ++k) folder.Write("cams/d" + std::to_string(k) + "/hall.jpg", "hall");
+  const ClipFinder cut(folder.Path("cams"), SearchLimits{16, 3});
+  ASSERT_TRUE(cut.Truncated());
+  const ClipMatch seenOnce = cut.Find("/old/trip/hall.jpg");
+  EXPECT_EQ(seenOnce.kind, ClipMatch::Kind::Ambiguous) << seenOnce.path;
+  EXPECT_EQ(seenOnce.candidates.size(), 1u);
+  // Folders left out for depth make the search incomplete too.
+  const std::string shallow = folder.Write("a/hall.jpg", "one hall");
+  folder.Write("a/b/c/d/hall.jpg", "another hall");
+  const ClipFinder deep(folder.Path("a"), SearchLimits{2, 1000});
+  EXPECT_TRUE(deep.Truncated());
+  const RelinkPlan plan = PlanRelink(MapOf({{"/old/x/hall.jpg", "0"}}), folder.Path("a"),
+                                     folder.Path("a"), SearchLimits{2, 1000});
+  EXPECT_TRUE(plan.renames.empty());
+  EXPECT_EQ(RelinkReportLines(plan),
+            (std::vector<std::string>{
+                "Ambiguous: /old/x/hall.jpg (1 file: " + shallow + ")",
+                "The search stopped early: the folder holds too many files or levels."}));
+  // A file whose folders match the old path beyond its name is still found.
+  const std::string seenFolder = fs::path(seenOnce.candidates.at(0)).parent_path().filename();
+  EXPECT_EQ(cut.Find("/old/cams/" + seenFolder + "/hall.jpg").kind, ClipMatch::Kind::Found);
+}
+
 // A tour made in one place, then moved and renamed as a whole.
 class MovedTour : public ::testing::Test {
  protected:
@@ -230,6 +314,24 @@ TEST(RelinkCommand, MapWithoutSizeLinesKeepsItsForm) {
   EXPECT_EQ(test::ReadAll(map),
             "markweaverdata1.0\r\n/gone/a.jpg\r\n0.500000\r\n0.500000\r\n10\r\n" +
                 folder.Path("t/b.jpg") + "\r\n<info>\r\n0\r\n0\r\nhint\r\n");
+}
+
+// A map that cannot be written (a read-only share) is no success: its own exit code,
+// and the map as it was.
+TEST(RelinkCommand, MapThatCannotBeWrittenSaysSo) {
+  TravelFolder folder;
+  folder.Write("stick/hall.jpg", "hall");
+  const std::string map = folder.Path("tour/tour.clm");
+  test::SaveMap(map, MapOf({{"/gone/hall.jpg", "0"}}));
+  test::OpenToAll(folder.Root());
+  fs::permissions(folder.Path("tour"),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  const std::string before = test::ReadAll(map);
+  EXPECT_EQ(
+      test::InChild(RLIM_INFINITY, [&] { return Relink(map, folder.Path("stick")).exitCode; }),
+      kTravelMapNotWritten);
+  EXPECT_EQ(test::ReadAll(map), before);
 }
 
 }  // namespace

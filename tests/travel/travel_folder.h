@@ -2,10 +2,15 @@
 // A throw-away folder for the tests of maps that travel: clips, maps and links made in it
 // as a person would lay out a tour.
 
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -78,6 +83,30 @@ inline void SaveMap(const std::string& path, const ClipMap& map) {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   if (WriteMapFile(path, WindowSize{610, 545}, map.Marks()).status != MapWriteStatus::Written)
     throw std::runtime_error("cannot write " + path);
+}
+
+// Runs `attempt` in a child process with files limited to `fileSizeLimit` bytes and,
+// for root, as an ordinary user (so folder permissions count); gives its exit code.
+inline int InChild(rlim_t fileSizeLimit, const std::function<int()>& attempt) {
+  const pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{fileSizeLimit, fileSizeLimit};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(99);
+    _exit(attempt());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Everything under `folder` may be read and written by anybody, so a child that gave up
+// root can work there.
+inline void OpenToAll(const std::string& folder) {
+  std::filesystem::permissions(folder, std::filesystem::perms::all);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
 }
 
 }  // namespace mw::test
