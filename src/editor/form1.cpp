@@ -187,14 +187,18 @@ void TForm1::Timer1Timer() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (!exiting_) AskToSave();
+  // A map whose save failed keeps its window, so that its marks are not lost.
+  if (!exiting_ && !AskToSave()) {
+    event->ignore();
+    return;
+  }
   exiting_ = true;
   Timer1->stop();
   event->accept();
 }
 
 void TForm1::ExitButtonClick() {
-  AskToSave();
+  if (!AskToSave()) return;
   exiting_ = true;
   close();
   QApplication::quit();

@@ -13,6 +13,7 @@
 
 #include "map/clip_map.h"
 #include "editor/mark_drag.h"
+#include "map/known_map_file.h"
 #include "map/map_file.h"
 #include "media/clip_history.h"
 #include "media/clip_kind.h"
@@ -104,10 +105,12 @@ class TForm1 : public QWidget {
   // Names the map given at program start in MapFileName, with its folder as the
   // current directory, as Load Map does for a chosen file.
   void UseStartMap(const std::string& path);
-  // Asks whether to save a changed map that has marks; Yes saves it.
-  void AskToSave();
-  // Writes the map to the file named in MapFileName; the map counts as unchanged
-  // afterwards only when it was written. True when it was written.
+  // Asks whether to save a changed map that has marks; Yes saves it. False when the save
+  // did not happen after Yes: the command that asked goes no further, so nothing is lost.
+  bool AskToSave();
+  // Writes the map to the file named in MapFileName, asking first when that file changed
+  // since it was read or written here, or never opened as a map; the map counts as
+  // unchanged afterwards only when it was written. True when it was written.
   bool SaveMapButtonClick();
   // "MarkWeaver Editor - " and the map's path, after a "*" while the map has unsaved
   // changes.
@@ -290,6 +293,9 @@ class TForm1 : public QWidget {
   void StartNewMap();
   // Applies a map that was read; reports what could not be read.
   void ApplyReadMap(MapFileContent& content);
+  // Whether the map may be written at `path`: asks when that would replace a file the
+  // editor did not read or write there last.
+  bool MayWriteOver(const std::string& path);
   void ShowMessage(const std::string& text);
   // OpenDialog1: one open dialog shared by the map and clip commands; it starts
   // from the file last chosen in it, and a choice makes its folder current.
@@ -381,6 +387,7 @@ class TForm1 : public QWidget {
 
   // Editing state.
   ClipMap clipMap_;
+  KnownMapFile knownMapFile_;  // what was last read or written at the map's file
   std::unique_ptr<MapHistory> mapHistory_;
   MarkDrag drag_;
   bool sizeChanged_ = false;

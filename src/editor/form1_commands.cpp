@@ -58,7 +58,7 @@ void TForm1::MakeFolderOfCurrent(const std::string& chosenFile) {
 }
 
 void TForm1::Button1Click() {
-  AskToSave();
+  if (!AskToSave()) return;
   auto chosen = RunOpenDialog1("Open the map file:", kMapFilter);
   if (!chosen) return;
   SetMapFileNameText(*chosen);
@@ -70,7 +70,7 @@ void TForm1::Button1Click() {
 
 void TForm1::MapFileNameKeyDown(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
-  AskToSave();
+  if (!AskToSave()) return;
   // The map read again counts as changed when it did before.
   const bool changed = MapChanged();
   LoadMap();
@@ -98,6 +98,7 @@ bool TForm1::SaveMapAs() {
   if (!WriteMap(clipMap_, *chosen)) return false;
   SetMapChanged(false);
   SetMapFileNameText(*chosen);
+  knownMapFile_.Know(MapFileNameText());
   WriteSettings();
   UpdateTitle();
   return true;

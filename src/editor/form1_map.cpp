@@ -39,6 +39,7 @@ void TForm1::LoadMap() {
 }
 
 void TForm1::StartNewMap() {
+  knownMapFile_.Forget();
   mapHistory_->Restart(true);
   clipMap_.Clear();
   UpdateTitle();
@@ -54,6 +55,8 @@ void TForm1::LoadMapContent() {
   mapHistory_->Restart(true);
   clipMap_.Clear();
   MapFileContent content = ReadMapFile(MapFileNameText());
+  // A file that did not open as a map is not written over unasked by the next save.
+  knownMapFile_.Forget();
   switch (content.status) {
     case MapReadStatus::OpenFailed:
       ShowMessage("Failed to open the map file!");
@@ -67,6 +70,7 @@ void TForm1::LoadMapContent() {
                             MessageButtons::Ok, MessageIcon::Error});
       return;
     case MapReadStatus::Loaded:
+      knownMapFile_.Know(MapFileNameText());
       ApplyReadMap(content);
       return;
   }
@@ -94,15 +98,36 @@ bool TForm1::WriteMap(const ClipMap& marks, const std::string& fileName) {
   return false;
 }
 
-void TForm1::AskToSave() {
-  if (!MapChanged() || clipMap_.Empty()) return;
-  if (AskYesNo(desktop_, kSaveQuestion, "Save?")) SaveMapButtonClick();
+bool TForm1::AskToSave() {
+  if (!MapChanged() || clipMap_.Empty()) return true;
+  return !AskYesNo(desktop_, kSaveQuestion, "Save?") || SaveMapButtonClick();
 }
 
 bool TForm1::SaveMapButtonClick() {
-  if (!WriteMap(clipMap_, MapFileNameText())) return false;
+  const std::string path = MapFileNameText();
+  if (!MayWriteOver(path) || !WriteMap(clipMap_, path)) return false;
+  knownMapFile_.Know(path);
   SetMapChanged(false);
   return true;
+}
+
+bool TForm1::MayWriteOver(const std::string& path) {
+  const char* what = nullptr;
+  switch (knownMapFile_.Over(path)) {
+    case UnknownContent::None:
+      return true;
+    case UnknownContent::ChangedSince:
+      what = " was changed by another program since it was opened or saved here.";
+      break;
+    case UnknownContent::NeverOpened:
+      what = " did not open as a map here.";
+      break;
+  }
+  return AskYesNo(desktop_,
+                  "The file " + path + what +
+                      "\n\nReplace it with the map in this window? (No keeps that file; "
+                      "Save As can keep both.)",
+                  "Replace?");
 }
 
 void TForm1::UpdateTitle() {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <thread>
 
+#include "map/known_map_file.h"
 #include "map/map_file.h"
 #include "temp_folder.h"
 
@@ -241,6 +242,33 @@ TEST(FileReading, FilesOverTheLimitAreRefusedUnread) {
   // A sparse map just over the limit: refused as damaged without a byte allocated for it.
   fs::resize_file(path, kMaxMapBytes + 1);
   EXPECT_EQ(ReadMapFile(path).status, MapReadStatus::InvalidHeader);
+}
+
+}  // namespace
+}  // namespace mw
+
+namespace mw {
+namespace {
+
+// What the editor knows of its map's file: the content it read or wrote there last.
+TEST(KnownMapFileTest, TellsAChangeSinceAFileNeverOpenedAndNothingThere) {
+  const test::TempFolder folder;
+  const std::string map = folder.File("tour.clm"), other = folder.File("notes.txt");
+  test::WriteText(map, "markweaverdata1.01\r\n640\r\n480\r\n");
+  test::WriteText(other, "my notes\n");
+  KnownMapFile known;
+  EXPECT_EQ(known.Over(map), UnknownContent::NeverOpened);
+  EXPECT_EQ(known.Over(folder.File("new.clm")), UnknownContent::None);
+  known.Know(map);
+  EXPECT_EQ(known.Over(map), UnknownContent::None);
+  EXPECT_EQ(known.Over(other), UnknownContent::NeverOpened);
+  // The same size, other bytes: another program's change all the same.
+  test::WriteText(map, "markweaverdata1.01\r\n640\r\n481\r\n");
+  EXPECT_EQ(known.Over(map), UnknownContent::ChangedSince);
+  std::filesystem::remove(map);
+  EXPECT_EQ(known.Over(map), UnknownContent::None);
+  known.Forget();
+  EXPECT_EQ(known.Over(other), UnknownContent::NeverOpened);
 }
 
 }  // namespace
