@@ -123,6 +123,13 @@ PackageReport PackagePipeline::Run() {
   if (!TakeBuildFolder() || !AskForOptions()) return report_;
   packagePath_ = job_.options.PackagePath();
   report_.packagePath = packagePath_;
+  if (IsToolRunPath(programFolder_, packagePath_)) {
+    ShowOkMessage(job_.desktop,
+                  "A package cannot be named " + BareFileName(packagePath_) + " in " +
+                      programFolder_ + ": the package tools take that name while they work.",
+                  "Can't");
+    return report_;
+  }
   job_.progress.SetStayOnTop(true);
   BuildOutcome outcome = GuardedSteps();
   if (outcome == BuildOutcome::Declined) {
@@ -158,6 +165,7 @@ bool PackagePipeline::TakeBuildFolder() {
                   "Can't");
     return false;
   }
+  PutCutOffBuildToRest(programFolder_, stagingFolder_);
   if (FolderWritable(job_.programFolder)) return true;
   const WorkshopProblem problem = PrepareWorkshop(job_.programFolder, programFolder_);
   if (problem.Any()) ShowOkMessage(job_.desktop, "Cannot prepare " + problem.path, "Can't");

@@ -1,5 +1,8 @@
 #include "package/process_runner.h"
 
+#include <signal.h>
+#include <sys/prctl.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QStringList>
@@ -52,6 +55,8 @@ int RunProgramAndWait(const std::string& program, const std::vector<std::string>
   process.setArguments(argumentList);
   process.setWorkingDirectory(QFile::decodeName(workingFolder.c_str()));
   process.setProcessChannelMode(QProcess::ForwardedOutputChannel);
+  // A program the editor waits for ends with the editor, should the editor be killed.
+  process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
   ErrorOutputTail errors(process);
   process.start();
   if (!process.waitForStarted(-1)) return kNotStarted;

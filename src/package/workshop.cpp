@@ -117,4 +117,29 @@ WorkshopProblem PrepareWorkshop(const std::string& programFolder, const std::str
   return {};
 }
 
+void PutCutOffBuildToRest(const std::string& buildFolder, const std::string& stagingFolder) {
+  const std::string folder = WithSlash(buildFolder);
+  std::error_code error;
+  for (const auto& [rest, run] : {std::pair{kExtractorRestName, kExtractorRunName},
+                                  std::pair{kArchiverRestName, kArchiverRunName}}) {
+    if (fs::exists(fs::symlink_status(folder + run, error)) &&
+        !fs::exists(fs::symlink_status(folder + rest, error)))
+      fs::rename(folder + run, folder + rest, error);
+  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(stagingFolder, error)) {
+    if (!entry.is_directory(error)) fs::remove(entry.path(), error);
+  }
+}
+
+bool IsToolRunPath(const std::string& buildFolder, const std::string& path) {
+  std::error_code error;
+  const fs::path package = fs::weakly_canonical(path, error);
+  for (const char* run : kRunNames) {
+    std::error_code ignored;
+    if (!error && package == fs::weakly_canonical(WithSlash(buildFolder) + run, ignored))
+      return true;
+  }
+  return false;
+}
+
 }  // namespace mw

@@ -32,4 +32,14 @@ struct WorkshopProblem {
 // by an interrupted build. Call it only while holding the workshop's BuildLock.
 WorkshopProblem PrepareWorkshop(const std::string& programFolder, const std::string& workshop);
 
+// Puts to rest what a build cut off by a kill or a crash left in the folder builds work
+// in: its tools under their run names go back to their own names where those are free,
+// and the files it staged in `stagingFolder` go. Call it only while holding the folder's
+// BuildLock, so that no build runs meanwhile.
+void PutCutOffBuildToRest(const std::string& buildFolder, const std::string& stagingFolder);
+
+// Whether `path` is where a tool of the folder builds work in lies while a build runs: a
+// package made there would be written over the tool and renamed away with it.
+bool IsToolRunPath(const std::string& buildFolder, const std::string& path);
+
 }  // namespace mw

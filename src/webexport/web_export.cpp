@@ -59,7 +59,8 @@ class Exporter {
     if (Cancelled()) return Stopped();
     if (std::string reason = target_.Prepare(); !reason.empty()) return Failed(reason);
     const std::string reason = single_ ? BuildSingleFile() : BuildFolder();
-    if (Cancelled()) return Stopped();
+    // Once it is being put in place, the export is made (or fails): a cancel comes too late.
+    if (!placing_ && Cancelled()) return Stopped();
     if (!reason.empty()) return Failed(reason);
     progress_.Share(1.0);
     WebExportResult result;
@@ -177,7 +178,9 @@ class Exporter {
         return reason;
     }
     if (std::string reason = WriteExportRecord(staging); !reason.empty()) return reason;
+    if (Cancelled()) return {};
     progress_.Step("Putting the export in place");
+    placing_ = true;
     return target_.PlaceFolder();
   }
 
@@ -207,6 +210,7 @@ class Exporter {
     if (!page.Close()) return page.Error();
     if (Cancelled()) return {};
     progress_.Step("Putting the export in place");
+    placing_ = true;
     return target_.PlaceFile(pagePath);
   }
 
@@ -219,12 +223,22 @@ class Exporter {
   double total_ = 0;
   double done_ = 0;
   bool cancelled_ = false;
+  bool placing_ = false;  // the finished export is being put in place
 };
 
 }  // namespace
 
 WebExportResult ExportForWeb(const WebExportRequest& request, WebExportProgress& progress) {
-  return Exporter(request, progress).Run();
+  // Nothing escapes an export, which runs on a thread of its own in the editor; what it
+  // staged goes with the exporter.
+  try {
+    return Exporter(request, progress).Run();
+  } catch (const std::exception& error) {
+    WebExportResult result;
+    result.reason = std::string("the export stopped: ") + error.what();
+    result.destination = request.destination;
+    return result;
+  }
 }
 
 std::string DefaultWebTitle(const std::string& mapPath) {

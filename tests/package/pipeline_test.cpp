@@ -498,5 +498,47 @@ TEST_F(MakePackageTest, ABuildRunningInTheFolderRefusesASecondOne) {
   EXPECT_EQ(ReadFile(Program("ptemp/a.jpg")), "the other build's copy");
 }
 
+// A build cut off while the package build tool ran (the editor killed, the session
+// ended) leaves the tool files under their run names and clip copies in the staging
+// folder. The next build should bring the folder back to rest, not warn on every build
+// from then on and keep the copies for ever.
+TEST_F(MakePackageTest, WhatACutOffBuildLeftIsPutToRestByTheNextBuild) {
+  fs::rename(Program("tract.dll"), Program("wextract.exe"));
+  fs::rename(Program("kecab.dll"), Program("makecab.exe"));
+  WriteFile(Program("ptemp/hall.mpg"), "a clip copy of the build that was cut off");
+  AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
+  AcceptOptions();
+  ReturnFromResult();
+  Run();
+  std::string shown;
+  for (const std::string& text : desktop.MessageTexts()) shown += text + " | ";
+  EXPECT_TRUE(desktop.MessageTexts().empty()) << shown;
+  ExpectCleanedUp();
+}
+
+// The person picks the program folder as the package's place and names the package like the
+// extractor's run name: the build tool would write the package over the extractor, and the
+// clean-up would rename it to "tract.dll". The name is refused before anything is built.
+TEST_F(MakePackageTest, APackageNamedLikeAToolInTheProgramFolderIsRefused) {
+  const std::string extractor = ReadFile(Program("tract.dll"));
+  AddMark(folder.AddClip("a.jpg", "a"), folder.AddClip("b.jpg", "b"));
+  desktop.dialogScripts.push_back([this](QDialog& dialog) {
+    auto& form = dynamic_cast<TMakePackageForm&>(dialog);
+    form.SetLocationText(folder.Program());
+    form.SetPackageNameText("wextract");
+    form.findChild<QPushButton*>("BitBtn2")->click();
+    return form.result();
+  });
+  Run();
+  ASSERT_FALSE(desktop.MessageTexts().empty());
+  EXPECT_NE(desktop.MessageTexts().back().find("cannot be named wextract.exe"), std::string::npos)
+      << desktop.MessageTexts().back();
+  EXPECT_EQ(std::count(desktop.modalDialogs.begin(), desktop.modalDialogs.end(),
+                       "PackageResultForm"),
+            0);
+  EXPECT_EQ(ReadFile(Program("tract.dll")), extractor) << "the extractor was replaced";
+  EXPECT_FALSE(fs::exists(Program("wextract.exe")));
+}
+
 }  // namespace
 }  // namespace mw

@@ -162,5 +162,50 @@ TEST(WebExportMovieTest, AMissingConverterOrEncoderIsNamed) {
   EXPECT_TRUE(test::HiddenNames(dir.path()).empty());
 }
 
+// Cancel pressed while the export is being put in place: once the step has begun, the
+// export replaces the earlier one whatever happens, so it is told as made.
+class CancelWhilePlacing : public WebExportProgress {
+ public:
+  void Step(const std::string& text) override {
+    placing_ = placing_ || text.rfind("Putting the export in place", 0) == 0;
+  }
+  void Share(double) override {}
+  bool Cancelled() override { return placing_; }
+
+ private:
+  bool placing_ = false;
+};
+
+class NeverCancel : public WebExportProgress {
+ public:
+  void Step(const std::string&) override {}
+  void Share(double) override {}
+  bool Cancelled() override { return false; }
+};
+
+TEST(WebExportMovieTest, ACancelThatComesTooLateDoesNotHideThatTheEarlierExportWasReplaced) {
+  TempDir dir;
+  test::WriteJpeg(dir / "hall.jpg", 64, 48);
+  test::WriteTestMap(dir / "map.clm", {{"hall.jpg", "hall.jpg"}});
+  const MapFileContent content = ReadMapFile(dir / "map.clm");
+  const std::string previous = fs::current_path().string();
+  fs::current_path(dir.path());
+  for (const std::string& destination : {dir / "web", dir / "tour.html"}) {
+    NeverCancel quiet;
+    ASSERT_EQ(ExportForWeb({content.marks, {640, 480}, destination, "Earlier", ""}, quiet).status,
+              WebExportResult::Status::Made);
+    const std::string page =
+        fs::is_directory(destination) ? destination + "/index.html" : destination;
+    const std::string earlier = test::ReadFile(page);
+    CancelWhilePlacing late;
+    const WebExportResult result =
+        ExportForWeb({content.marks, {640, 480}, destination, "Later", ""}, late);
+    EXPECT_EQ(result.status, WebExportResult::Status::Made)
+        << destination << ": said cancelled, yet the earlier export was replaced";
+    EXPECT_NE(test::ReadFile(page), earlier);
+  }
+  fs::current_path(previous);
+}
+
 }  // namespace
 }  // namespace mw
