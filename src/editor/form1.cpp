@@ -197,6 +197,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// The pointer left the window (sideways, onto another window): no mark rests under it any
+// more, so the hover square and the pointer dot go, and Delete and the arrow keys take no
+// mark it left behind.
+void TForm1::leaveEvent(QEvent* event) {
+  QWidget::leaveEvent(event);
+  // A menu opening under the pointer (the mark menu) is no leaving: the pointer stays.
+  if (QApplication::activePopupWidget() != nullptr) return;
+  HideShape1AndClickerPointer();
+}
+
 void TForm1::ExitButtonClick() {
   if (!AskToSave()) return;
   exiting_ = true;

@@ -63,6 +63,11 @@ void TForm1::LeftReleaseOnClip(QPoint at) {
       FollowMarkAt(release.at.x(), release.at.y());
       return;
     case MarkDrag::Outcome::Place: {
+      // A clip that changed during the drag takes the drag with it: the mark stays.
+      if (release.mark >= clipMap_.Count() || clipMap_.At(release.mark).Clip != ClipOnScreen()) {
+        RefreshMarkPanels();
+        return;
+      }
       const auto [x, y] = CentreAt(release.at);
       mapHistory_->MoveMark(release.mark, x, y);
       // A drag that ends where it began changes nothing: the panel goes back.

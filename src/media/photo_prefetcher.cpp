@@ -147,8 +147,10 @@ void PhotoPrefetcher::Keep(const Job& job, CachedPhoto photo,
   ++decodes_done_;
   if (job.size != size_ || !wanted_.contains(job.path) || !photo.result.ok) return;
   if (!after || *after != photo.stamp) return;
-  // No room left beside the targets before it: the later ones would not fit either.
-  if (!cache_.Insert(std::move(photo), wanted_)) queue_.clear();
+  // No room left beside the targets before it: the later ones would not fit either. A
+  // photo larger than the whole cache (a panorama) says nothing of the ones after it.
+  const bool fits_alone = photo.Bytes() <= cache_.ByteBound();
+  if (!cache_.Insert(std::move(photo), wanted_) && fits_alone) queue_.clear();
   released = cache_.TakeRemoved();
 }
 

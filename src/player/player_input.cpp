@@ -1,6 +1,8 @@
 // The player window's input: the pointer over the clip, clicks, keys, and what is drawn
 // over the clip in answer.
+#include <QCoreApplication>
 #include <QKeyEvent>
+#include <QScopedValueRollback>
 
 #include "media/display_text.h"
 #include "player/clip_overlays.h"
@@ -46,9 +48,19 @@ void PlayerWindow::ShowPointerCursor(std::optional<std::size_t> mark) {
 }
 
 void PlayerWindow::OnMousePressed(QPoint position, Qt::MouseButton button) {
-  if (button != Qt::LeftButton) return;
+  if (button != Qt::LeftButton || dropping_input_) return;
   const std::optional<std::size_t> mark = walk_.MarkAt(Area(), position.x(), position.y());
-  if (mark) FollowMark(*mark);
+  if (!mark) return;
+  FollowMark(*mark);
+  DropInputMadeMeanwhile();
+}
+
+// Clicks and keys made while the window was busy showing a clip (a large photo decoded on
+// the spot, a movie opening) were aimed at the clip before it: they are dropped, so that
+// none follows a mark of a clip the person has not seen yet.
+void PlayerWindow::DropInputMadeMeanwhile() {
+  const QScopedValueRollback<bool> dropping(dropping_input_, true);
+  QCoreApplication::processEvents();
 }
 
 void PlayerWindow::FollowMark(std::size_t index) {
@@ -114,6 +126,7 @@ void PlayerWindow::RefreshOverlays() {
 }
 
 bool PlayerWindow::event(QEvent* event) {
+  if (dropping_input_ && event->type() == QEvent::KeyPress) return true;
   if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
@@ -133,9 +146,11 @@ void PlayerWindow::keyPressEvent(QKeyEvent* event) {
       return;
     case Qt::Key_Backspace:
       StepBack();
+      DropInputMadeMeanwhile();
       return;
     case Qt::Key_Left:
       if (alt) StepBack();
+      DropInputMadeMeanwhile();
       return;
     case Qt::Key_Space:
       TogglePause();
@@ -143,6 +158,7 @@ void PlayerWindow::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
       FollowChoice();
+      DropInputMadeMeanwhile();
       return;
     default:
       QWidget::keyPressEvent(event);

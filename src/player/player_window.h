@@ -121,6 +121,7 @@ class PlayerWindow : public QWidget {
   void TrackPointer(QPoint position);
   void ShowPointerCursor(std::optional<std::size_t> mark);
   void OnMousePressed(QPoint position, Qt::MouseButton button);
+  void DropInputMadeMeanwhile();
   void FollowMark(std::size_t index);
   void MoveChoice(bool forward);
   void FollowChoice();
@@ -148,6 +149,7 @@ class PlayerWindow : public QWidget {
   QTimer movie_timer_;
   QPoint last_pointer_{-1, -1};
   bool movie_paused_ = false;  // paused with Space, as opposed to ended
+  bool dropping_input_ = false;  // see DropInputMadeMeanwhile
   bool start_shown_ = false;
   bool start_painted_ = false;
   bool outer_size_fitted_ = false;

@@ -164,6 +164,22 @@ TEST_F(PhotoPrefetchTest, ThirtyMarksStayWithinTheBoundEarlierTargetsFirst) {
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(small->Take(next[i], {320, 240})) << i;
 }
 
+// A target too big for the cache on its own is passed over: the ordinary photos after it
+// still fit, and are decoded ahead.
+TEST_F(PhotoPrefetchTest, ATargetTooBigForTheWholeCacheLeavesTheLaterTargetsPrefetched) {
+  PhotoPrefetcher::Options options;
+  options.byte_bound = 2 * 320 * 240 * 4;  // two decoded photos
+  display.reset();
+  auto small = std::make_unique<PhotoPrefetcher>(options);
+  // A panorama so wide that only its full size covers 320 x 240: 8000 x 240 x 4 bytes.
+  const std::string panorama = Photo("panorama.jpg", 8000, 240);
+  const std::vector<std::string> ordinary = Photos("t", 2);
+  small->Prefetch({panorama, ordinary[0], ordinary[1]}, {320, 240}, "");
+  ASSERT_TRUE(small->WaitUntilIdle(20s));
+  EXPECT_FALSE(small->Take(panorama, {320, 240}));
+  for (const std::string& path : ordinary) EXPECT_TRUE(small->Take(path, {320, 240})) << path;
+}
+
 TEST_F(PhotoPrefetchTest, QuickClicksCancelTheWorkOfTheClipsLeftBehind) {
   const int kClips = 10, kTargets = 16;
   std::vector<std::string> clips = Photos("clip", kClips, 64, 48);
