@@ -45,9 +45,7 @@ TEST_P(XBringInsideTest, PointerBringsTheMarkInsideAndThenDeletesIt) {
   form_->CheckMapMenuItemClick();
   TMapCheckForm* window = form_->MapCheckWindow();
   ASSERT_NE(window, nullptr);
-  // Framed by the window manager, which under load may take as long as for the editor.
-  ASSERT_TRUE(
-      test::WaitFor([&] { return window->frameGeometry().size() != window->size(); }, 20000));
+  ASSERT_TRUE(WaitForFrame(window));
   QTreeWidget* list = window->ProblemList();
   ASSERT_EQ(list->topLevelItemCount(), 1);
   ASSERT_EQ(list->topLevelItem(0)->text(0), "Mark outside its clip");

@@ -96,10 +96,7 @@ TEST_F(XToolWindowTest, CheckMapAndOverviewOpenOverTheEditorWithinTheScreen) {
                             ? static_cast<QWidget*>(form_->MapCheckWindow())
                             : static_cast<QWidget*>(form_->MapOverviewWindow());
       ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-      // Framed by the window manager, which under load may take as long as for the editor.
-      ASSERT_TRUE(
-          test::WaitFor([&] { return window->frameGeometry() != window->geometry(); }, 20000))
-          << item;
+      ASSERT_TRUE(WaitForFrame(window)) << item;
       EXPECT_TRUE(screen.contains(window->frameGeometry())) << item;
       EXPECT_TRUE(form_->frameGeometry().contains(window->frameGeometry().center())) << item;
       window->close();
